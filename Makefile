@@ -1,0 +1,53 @@
+# The two set-up commands: `make run` and `make test`. Everything else is for developers.
+JOBS ?= $(shell nproc)
+BUILD ?= build
+CMAKE_FLAGS ?=
+
+.PHONY: all deps build run test test-asan test-tsan fuzz fuzz-run bench package clean
+
+all: build
+
+deps:
+	@bash tools/install-deps.sh
+
+$(BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	./$(BUILD)/zaptomania
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE soak
+
+# The unit and simulator tests again under AddressSanitizer + UndefinedBehaviorSanitizer.
+test-asan: deps
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZAP_SANITIZE=ON -DZAP_BENCH=OFF
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS) -L 'unit|sim'
+
+# The mixer and audio-device tests under ThreadSanitizer.
+test-tsan: deps
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAP_TSAN=ON -DZAP_BENCH=OFF
+	cmake --build build-tsan -j $(JOBS) --target test_audio
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -R 'Mixer|Device|Tsan'
+
+fuzz:
+	@bash tools/install-deps.sh --fuzz
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAP_FUZZ=ON \
+	  -DZAP_TESTS=OFF -DZAP_BENCH=OFF
+	cmake --build build-fuzz -j $(JOBS)
+
+# Runs every fuzz target for FUZZ_SECONDS each on its seed corpus.
+FUZZ_SECONDS ?= 60
+fuzz-run: fuzz
+	bash tools/run-fuzzers.sh build-fuzz $(FUZZ_SECONDS)
+
+bench: build
+	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
+
+clean:
+	rm -rf build build-asan build-tsan build-fuzz

@@ -1,0 +1,44 @@
+#include "platform/random.h"
+
+#include <cstdint>
+
+namespace {
+constexpr int kModulus = 2147483647;
+int g_state = 4660;
+
+// One step, by Schrage's method so that nothing overflows 32 bits.
+int Step() {
+    int s = 48271 * (g_state % 44488) - 3399 * (g_state / 44488);
+    if (s < 0) s += kModulus;
+    g_state = s;
+    return s;
+}
+} // namespace
+
+void SetRandomSeed(int seed) {
+    int s = seed & 0x7fffffff;
+    g_state = (s == 0 || s == kModulus) ? 4660 : s;
+}
+
+int GetRandomSeed() { return g_state; }
+
+float RandomUnitFloat() { return static_cast<float>(Step() & 0x0ffffff0) / 268435456.0f; }
+
+double RandomUnit() {
+    const double a = Step() & 0x1ffffffc;
+    const double b = Step() & 0x1ffffff8;
+    return (a + b / 134217728.0) / 536870912.0;
+}
+
+double RandomReal(double a, double b) {
+    const double r = RandomUnit();
+    return b > a ? a + r * (b - a) : b + r * (a - b);
+}
+
+int RandomInt(int a, int b) {
+    const double r = RandomUnit();
+    // The difference is taken in 32 bits, wrapping like the original int arithmetic.
+    const int d = static_cast<int>(static_cast<uint32_t>(b) - static_cast<uint32_t>(a));
+    if (d > 0) return a + static_cast<int>(r * (static_cast<double>(d) + 1));
+    return b + static_cast<int>(r * (1 - static_cast<double>(d)));
+}

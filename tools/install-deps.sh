@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the game needs to build, run and test, if any
+# are missing. Uses sudo when not run as root.
+set -euo pipefail
+pkgs=(build-essential cmake pkg-config git libsdl2-dev libpng-dev libfreetype-dev libvorbis-dev libogg-dev
+      libgl1-mesa-dri libglx-mesa0 libgl-dev libegl1 libegl-mesa0 googletest libgtest-dev libbenchmark-dev)
+if [ "${1:-}" = "--fuzz" ]; then pkgs+=(clang libclang-rt-14-dev); fi
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
