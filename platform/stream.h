@@ -201,6 +201,7 @@ protected:
 
 private:
     void CheckRange(int offset, int width) const;
+    std::unique_ptr<uint8_t[]> _owned; // the buffer, when the bank owns it
     uint8_t* _buf = nullptr;
     int _size = 0;
     int _capacity = 0;

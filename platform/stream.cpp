@@ -1,0 +1,574 @@
+#include "platform/stream.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/embed.h"
+
+// ---- TIO: a stream that can do nothing ----------------------------------
+
+int TIO::Eof() { return Pos() == Size(); }
+int TIO::Pos() { return -1; }
+int TIO::Size() { return 0; }
+int TIO::Seek(int) { return -1; }
+int TIO::Flush() { return 0; }
+int TIO::Close() { return 0; }
+int TIO::Read(void*, int) { throw TRuntimeError("Stream is not readable"); }
+int TIO::Write(const void*, int) { throw TRuntimeError("Stream is not writeable"); }
+
+// ---- TStream: typed and block operations built on Read and Write ---------
+
+int TStream::ReadBytes(void* buf, int count) {
+    auto* p = static_cast<uint8_t*>(buf);
+    int left = count;
+    while (left > 0) {
+        const int n = Read(p, left);
+        if (n <= 0) throw TStreamReadException();
+        p += n;
+        left -= n;
+    }
+    return count;
+}
+
+int TStream::WriteBytes(const void* buf, int count) {
+    const auto* p = static_cast<const uint8_t*>(buf);
+    int left = count;
+    while (left > 0) {
+        const int n = Write(p, left);
+        if (n <= 0) throw TStreamWriteException();
+        p += n;
+        left -= n;
+    }
+    return count;
+}
+
+int TStream::SkipBytes(int count) {
+    uint8_t buf[1024];
+    int left = count;
+    while (left > 0) {
+        const int n = Read(buf, std::min(left, 1024));
+        if (n <= 0) throw TStreamReadException();
+        left -= n;
+    }
+    return count;
+}
+
+namespace {
+template <typename T> T ReadValue(TStream& s) {
+    T v;
+    s.ReadBytes(&v, sizeof v);
+    return v;
+}
+template <typename T> int WriteValue(TStream& s, T v) {
+    s.WriteBytes(&v, sizeof v);
+    return 0;
+}
+} // namespace
+
+int TStream::ReadByte() { return ReadValue<uint8_t>(*this); }
+int TStream::WriteByte(int n) { return WriteValue(*this, static_cast<uint8_t>(n)); }
+int TStream::ReadShort() { return ReadValue<uint16_t>(*this); }
+int TStream::WriteShort(int n) { return WriteValue(*this, static_cast<uint16_t>(n)); }
+int TStream::ReadInt() { return ReadValue<int32_t>(*this); }
+int TStream::WriteInt(int n) { return WriteValue(*this, static_cast<int32_t>(n)); }
+int64_t TStream::ReadLong() { return ReadValue<int64_t>(*this); }
+int TStream::WriteLong(int64_t n) { return WriteValue(*this, n); }
+float TStream::ReadFloat() { return ReadValue<float>(*this); }
+int TStream::WriteFloat(float n) { return WriteValue(*this, n); }
+double TStream::ReadDouble() { return ReadValue<double>(*this); }
+int TStream::WriteDouble(double n) { return WriteValue(*this, n); }
+
+std::string TStream::ReadLine() {
+    std::string line;
+    line.reserve(1024);
+    for (;;) {
+        uint8_t c = 0;
+        if (Read(&c, 1) != 1) break;
+        if (c == 0 || c == 10) break;
+        if (c != 13) line.push_back(static_cast<char>(c));
+    }
+    return line;
+}
+
+int TStream::WriteLine(const std::string& text) {
+    const int n = static_cast<int>(text.size());
+    if (Write(text.data(), n) != n) return 0;
+    static const uint8_t crlf[2] = {13, 10};
+    return Write(crlf, 2) == 2 ? 1 : 0;
+}
+
+std::string TStream::ReadString(int count) {
+    if (count <= 0) return {};
+    std::string s(static_cast<size_t>(count), '\0');
+    ReadBytes(s.data(), count);
+    return s;
+}
+
+int TStream::WriteString(const std::string& text) {
+    WriteBytes(text.data(), static_cast<int>(text.size()));
+    return 0;
+}
+
+std::shared_ptr<void> TStream::ReadObject() { throw TRuntimeError("Unable to read object"); }
+int TStream::WriteObject(const std::shared_ptr<void>&) { throw TRuntimeError("Unable to write object"); }
+
+// ---- TStreamWrapper ------------------------------------------------------
+// A wrapper whose inner stream is gone (closed TStreamStream) behaves like a
+// stream that can do nothing, instead of following a null pointer.
+
+int TStreamWrapper::Eof() { return _stream ? _stream->Eof() : TStream::Eof(); }
+int TStreamWrapper::Pos() { return _stream ? _stream->Pos() : TStream::Pos(); }
+int TStreamWrapper::Size() { return _stream ? _stream->Size() : TStream::Size(); }
+int TStreamWrapper::Seek(int pos) { return _stream ? _stream->Seek(pos) : TStream::Seek(pos); }
+int TStreamWrapper::Flush() { return _stream ? _stream->Flush() : TStream::Flush(); }
+int TStreamWrapper::Close() { return _stream ? _stream->Close() : TStream::Close(); }
+int TStreamWrapper::Read(void* buf, int count) {
+    return _stream ? _stream->Read(buf, count) : TStream::Read(buf, count);
+}
+int TStreamWrapper::Write(const void* buf, int count) {
+    return _stream ? _stream->Write(buf, count) : TStream::Write(buf, count);
+}
+int TStreamWrapper::ReadByte() { return _stream ? _stream->ReadByte() : TStream::ReadByte(); }
+int TStreamWrapper::WriteByte(int n) { return _stream ? _stream->WriteByte(n) : TStream::WriteByte(n); }
+int TStreamWrapper::ReadShort() { return _stream ? _stream->ReadShort() : TStream::ReadShort(); }
+int TStreamWrapper::WriteShort(int n) { return _stream ? _stream->WriteShort(n) : TStream::WriteShort(n); }
+int TStreamWrapper::ReadInt() { return _stream ? _stream->ReadInt() : TStream::ReadInt(); }
+int TStreamWrapper::WriteInt(int n) { return _stream ? _stream->WriteInt(n) : TStream::WriteInt(n); }
+float TStreamWrapper::ReadFloat() { return _stream ? _stream->ReadFloat() : TStream::ReadFloat(); }
+int TStreamWrapper::WriteFloat(float n) { return _stream ? _stream->WriteFloat(n) : TStream::WriteFloat(n); }
+double TStreamWrapper::ReadDouble() { return _stream ? _stream->ReadDouble() : TStream::ReadDouble(); }
+int TStreamWrapper::WriteDouble(double n) { return _stream ? _stream->WriteDouble(n) : TStream::WriteDouble(n); }
+std::string TStreamWrapper::ReadLine() { return _stream ? _stream->ReadLine() : TStream::ReadLine(); }
+int TStreamWrapper::WriteLine(const std::string& text) {
+    return _stream ? _stream->WriteLine(text) : TStream::WriteLine(text);
+}
+std::string TStreamWrapper::ReadString(int count) {
+    return _stream ? _stream->ReadString(count) : TStream::ReadString(count);
+}
+int TStreamWrapper::WriteString(const std::string& text) {
+    return _stream ? _stream->WriteString(text) : TStream::WriteString(text);
+}
+std::shared_ptr<void> TStreamWrapper::ReadObject() {
+    return _stream ? _stream->ReadObject() : TStream::ReadObject();
+}
+int TStreamWrapper::WriteObject(const std::shared_ptr<void>& object) {
+    return _stream ? _stream->WriteObject(object) : TStream::WriteObject(object);
+}
+void TStreamWrapper::SetStream(std::shared_ptr<TStream> stream) { _stream = std::move(stream); }
+
+// ---- TStreamStream -------------------------------------------------------
+
+int TStreamStream::Close() {
+    SetStream(nullptr);
+    return 0;
+}
+
+std::shared_ptr<TStreamStream> TStreamStream::Create(std::shared_ptr<TStream> stream) {
+    auto s = std::make_shared<TStreamStream>();
+    s->SetStream(std::move(stream));
+    return s;
+}
+
+// ---- TCStream ------------------------------------------------------------
+
+TCStream::~TCStream() { Close(); }
+int TCStream::Pos() { return _pos; }
+int TCStream::Size() { return _size; }
+
+int TCStream::Seek(int pos) {
+    if (!_cstream) return _pos;
+    std::fseek(_cstream, pos, SEEK_SET);
+    _pos = static_cast<int>(std::ftell(_cstream));
+    return _pos;
+}
+
+int TCStream::Read(void* buf, int count) {
+    if (!_cstream || count <= 0) return 0;
+    const int n = static_cast<int>(std::fread(buf, 1, static_cast<size_t>(count), _cstream));
+    _pos += n;
+    return n;
+}
+
+int TCStream::Write(const void* buf, int count) {
+    if (!_cstream || count <= 0) return 0;
+    const int n = static_cast<int>(std::fwrite(buf, 1, static_cast<size_t>(count), _cstream));
+    _pos += n;
+    _size = std::max(_size, _pos);
+    return n;
+}
+
+int TCStream::Flush() {
+    if (_cstream) std::fflush(_cstream);
+    return 0;
+}
+
+int TCStream::Close() {
+    if (!_cstream) return 0;
+    Flush();
+    std::fclose(_cstream);
+    _cstream = nullptr;
+    _pos = 0;
+    _size = 0;
+    return 0;
+}
+
+std::shared_ptr<TCStream> TCStream::OpenFile(const std::string& path, int readable, int writeable) {
+    int mode = MODE_READ;
+    const char* fmode = "rb";
+    if (readable && writeable) {
+        mode = MODE_READ | MODE_WRITE;
+        fmode = "r+b";
+    } else if (writeable) {
+        mode = MODE_WRITE;
+        fmode = "wb";
+    }
+    std::string p = path;
+    std::replace(p.begin(), p.end(), '\\', '/');
+    std::FILE* f = std::fopen(p.c_str(), fmode);
+    if (!f) return nullptr;
+    return CreateWithCStream(f, mode);
+}
+
+std::shared_ptr<TCStream> TCStream::CreateWithCStream(std::FILE* file, int mode) {
+    auto s = std::make_shared<TCStream>();
+    s->_cstream = file;
+    s->_pos = static_cast<int>(std::ftell(file));
+    std::fseek(file, 0, SEEK_END);
+    s->_size = static_cast<int>(std::ftell(file));
+    std::fseek(file, s->_pos, SEEK_SET);
+    s->_mode = mode;
+    return s;
+}
+
+// ---- TRamStream ----------------------------------------------------------
+
+int TRamStream::Pos() { return _pos; }
+int TRamStream::Size() { return _size; }
+
+int TRamStream::Seek(int pos) {
+    _pos = std::clamp(pos, 0, _size);
+    return _pos;
+}
+
+int TRamStream::Read(void* buf, int count) {
+    if (count <= 0 || !_read) return 0;
+    count = std::min(count, _size - _pos);
+    if (count <= 0) return 0;
+    std::memcpy(buf, _buf + _pos, static_cast<size_t>(count));
+    _pos += count;
+    return count;
+}
+
+int TRamStream::Write(const void* buf, int count) {
+    if (count <= 0 || !_write) return 0;
+    count = std::min(count, _size - _pos);
+    if (count <= 0) return 0;
+    std::memcpy(_buf + _pos, buf, static_cast<size_t>(count));
+    _pos += count;
+    return count;
+}
+
+std::shared_ptr<TRamStream> TRamStream::Create(void* buf, int size, int readable, int writeable) {
+    auto s = std::make_shared<TRamStream>();
+    s->_buf = static_cast<uint8_t*>(buf);
+    s->_size = std::max(size, 0);
+    s->_read = readable;
+    s->_write = writeable;
+    return s;
+}
+
+// ---- TBank ---------------------------------------------------------------
+
+TBank::~TBank() = default;
+uint8_t* TBank::Buf() { return _buf; }
+uint8_t* TBank::Lock() {
+    ++_locked;
+    return _buf;
+}
+void TBank::Unlock() { --_locked; }
+int TBank::Size() { return _size; }
+int TBank::Capacity() { return _capacity; }
+
+void TBank::Resize(int size) {
+    size = std::max(size, 0);
+    if (size > _capacity) {
+        // Grow by half again, so that a run of small writes stays cheap. A
+        // static bank's memory is copied, never written past or freed.
+        const int cap = std::max(_capacity > 0 ? _capacity * 3 / 2 : 0, size);
+        auto fresh = std::make_unique<uint8_t[]>(static_cast<size_t>(cap));
+        if (_size > 0) std::memcpy(fresh.get(), _buf, static_cast<size_t>(_size));
+        _owned = std::move(fresh);
+        _buf = _owned.get();
+        _capacity = cap;
+    }
+    _size = size;
+}
+
+int TBank::Read(TStream& stream, int offset, int count) {
+    if (offset < 0 || count <= 0 || offset > _size) return 0;
+    return stream.Read(_buf + offset, std::min(count, _size - offset));
+}
+
+int TBank::Write(TStream& stream, int offset, int count) {
+    if (offset < 0 || count <= 0 || offset > _size) return 0;
+    return stream.Write(_buf + offset, std::min(count, _size - offset));
+}
+
+// Peeks and pokes outside the bank would read or write someone else's memory.
+void TBank::CheckRange(int offset, int width) const {
+    if (offset < 0 || offset > _size - width) throw TRuntimeError("Bank offset out of range");
+}
+
+namespace {
+template <typename T> T Peek(const uint8_t* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+template <typename T> void Poke(uint8_t* p, T v) { std::memcpy(p, &v, sizeof v); }
+} // namespace
+
+int TBank::PeekByte(int offset) {
+    CheckRange(offset, 1);
+    return _buf[offset];
+}
+void TBank::PokeByte(int offset, int value) {
+    CheckRange(offset, 1);
+    _buf[offset] = static_cast<uint8_t>(value);
+}
+int TBank::PeekShort(int offset) {
+    CheckRange(offset, 2);
+    return Peek<uint16_t>(_buf + offset);
+}
+void TBank::PokeShort(int offset, int value) {
+    CheckRange(offset, 2);
+    Poke(_buf + offset, static_cast<uint16_t>(value));
+}
+int TBank::PeekInt(int offset) {
+    CheckRange(offset, 4);
+    return Peek<int32_t>(_buf + offset);
+}
+void TBank::PokeInt(int offset, int value) {
+    CheckRange(offset, 4);
+    Poke(_buf + offset, static_cast<int32_t>(value));
+}
+int64_t TBank::PeekLong(int offset) {
+    CheckRange(offset, 8);
+    return Peek<int64_t>(_buf + offset);
+}
+void TBank::PokeLong(int offset, int64_t value) {
+    CheckRange(offset, 8);
+    Poke(_buf + offset, value);
+}
+float TBank::PeekFloat(int offset) {
+    CheckRange(offset, 4);
+    return Peek<float>(_buf + offset);
+}
+void TBank::PokeFloat(int offset, float value) {
+    CheckRange(offset, 4);
+    Poke(_buf + offset, value);
+}
+double TBank::PeekDouble(int offset) {
+    CheckRange(offset, 8);
+    return Peek<double>(_buf + offset);
+}
+void TBank::PokeDouble(int offset, double value) {
+    CheckRange(offset, 8);
+    Poke(_buf + offset, value);
+}
+
+int TBank::Save(const TUrl& url) {
+    auto stream = StreamOpenWrite(url);
+    if (!stream) return 0;
+    stream->WriteBytes(_buf, _size);
+    stream->Close();
+    return 1;
+}
+
+std::shared_ptr<TBank> TBank::Load(const TUrl& url) {
+    auto stream = StreamOpenRead(url);
+    if (!stream) return nullptr;
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[4096];
+    for (;;) {
+        const int n = stream->Read(chunk, sizeof chunk);
+        if (n <= 0) break;
+        bytes.insert(bytes.end(), chunk, chunk + n);
+    }
+    stream->Close();
+    auto bank = Create(static_cast<int>(bytes.size()));
+    if (!bytes.empty()) std::memcpy(bank->_buf, bytes.data(), bytes.size());
+    return bank;
+}
+
+std::shared_ptr<TBank> TBank::Create(int size) {
+    std::shared_ptr<TBank> bank(new TBank());
+    size = std::max(size, 0);
+    bank->_owned = std::make_unique<uint8_t[]>(static_cast<size_t>(size) + 1);
+    bank->_buf = bank->_owned.get();
+    bank->_size = size;
+    bank->_capacity = size;
+    return bank;
+}
+
+std::shared_ptr<TBank> TBank::CreateStatic(void* buf, int size) {
+    std::shared_ptr<TBank> bank(new TBank());
+    bank->_buf = static_cast<uint8_t*>(buf);
+    bank->_size = std::max(size, 0);
+    bank->_capacity = -1;
+    return bank;
+}
+
+// ---- TBankStream ---------------------------------------------------------
+
+int TBankStream::Pos() { return _pos; }
+int TBankStream::Size() { return _bank->Size(); }
+
+int TBankStream::Seek(int pos) {
+    _pos = std::clamp(pos, 0, _bank->Size());
+    return _pos;
+}
+
+int TBankStream::Read(void* buf, int count) {
+    const int size = _bank->Size();
+    if (count < 1 || _pos >= size) return 0;
+    count = std::min(count, size - _pos);
+    std::memcpy(buf, _bank->Buf() + _pos, static_cast<size_t>(count));
+    _pos += count;
+    return count;
+}
+
+int TBankStream::Write(const void* buf, int count) {
+    if (count < 1 || _pos > _bank->Size()) return 0;
+    if (_pos + count > _bank->Size()) _bank->Resize(_pos + count);
+    std::memcpy(_bank->Buf() + _pos, buf, static_cast<size_t>(count));
+    _pos += count;
+    return count;
+}
+
+std::shared_ptr<TBankStream> TBankStream::Create(std::shared_ptr<TBank> bank) {
+    if (!bank) return nullptr;
+    auto s = std::make_shared<TBankStream>();
+    s->_bank = std::move(bank);
+    return s;
+}
+
+std::shared_ptr<TBankStream> CreateBankStream(std::shared_ptr<TBank> bank) {
+    return TBankStream::Create(bank ? std::move(bank) : TBank::Create(0));
+}
+
+void BankCopy(TBank& src, int src_offset, TBank& dst, int dst_offset, int count) {
+    if (count <= 0) return;
+    if (src_offset < 0 || dst_offset < 0 || src_offset > src.Size() - count || dst_offset > dst.Size() - count)
+        throw TRuntimeError("Bank offset out of range");
+    std::memmove(dst.Buf() + dst_offset, src.Buf() + src_offset, static_cast<size_t>(count));
+}
+
+// ---- Factories -----------------------------------------------------------
+
+namespace {
+TStreamFactory* g_factories = nullptr;
+} // namespace
+
+TStreamFactory::TStreamFactory() {
+    _succ = g_factories;
+    g_factories = this;
+}
+
+std::shared_ptr<TStream> TBankStreamFactory::CreateStream(const TUrl& url, const std::string&, const std::string&,
+                                                          int, int) {
+    if (url.bank) return TBankStream::Create(url.bank);
+    return nullptr;
+}
+
+std::shared_ptr<TStream> TRamStreamFactory::CreateStream(const TUrl&, const std::string& scheme,
+                                                         const std::string& path, int readable, int writeable) {
+    if (scheme != "incbin" || writeable) return nullptr;
+    const void* data = EmbedData(path.c_str());
+    if (!data) return nullptr;
+    // Embedded files are never written: the stream is opened read-only.
+    return TRamStream::Create(const_cast<void*>(data), EmbedSize(path.c_str()), readable, 0);
+}
+
+void StartStreams() {
+    // Module state lives to the end of the process.
+    static TBankStreamFactory bank_factory;
+    static TRamStreamFactory ram_factory;
+}
+
+// ---- Module operations ---------------------------------------------------
+
+std::shared_ptr<TStream> StreamOpen(const TUrl& url, int readable, int writeable) {
+    StartStreams();
+    if (url.stream) return TStreamStream::Create(url.stream);
+    std::string scheme, path;
+    const std::string& s = url.text;
+    if (!s.empty()) {
+        const auto sep = s.find("::");
+        if (sep == std::string::npos) return TCStream::OpenFile(s, readable, writeable);
+        scheme = s.substr(0, sep);
+        std::transform(scheme.begin(), scheme.end(), scheme.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        path = s.substr(sep + 2);
+    }
+    for (TStreamFactory* f = g_factories; f; f = f->_succ)
+        if (auto stream = f->CreateStream(url, scheme, path, readable, writeable)) return stream;
+    return nullptr;
+}
+
+std::shared_ptr<TStream> StreamOpenRead(const TUrl& url) { return StreamOpen(url, 1, 0); }
+std::shared_ptr<TStream> StreamOpenWrite(const TUrl& url) { return StreamOpen(url, 0, 1); }
+
+std::vector<uint8_t> StreamLoadBytes(const TUrl& url) {
+    auto stream = StreamOpenRead(url);
+    if (!stream) throw TStreamReadException();
+    std::vector<uint8_t> buf(1024);
+    size_t used = 0;
+    while (!stream->Eof()) {
+        if (used == buf.size()) buf.resize(buf.size() * 3 / 2);
+        const int n = stream->Read(buf.data() + used, static_cast<int>(buf.size() - used));
+        if (n <= 0) break; // a stream that cannot tell its end stops at the first empty read
+        used += static_cast<size_t>(n);
+    }
+    stream->Close();
+    buf.resize(used);
+    return buf;
+}
+
+std::string StreamLoadText(const TUrl& url) {
+    const auto bytes = StreamLoadBytes(url);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+void StreamSaveText(const std::string& text, const TUrl& url) {
+    auto stream = StreamOpenWrite(url);
+    if (!stream) throw TStreamWriteException();
+    stream->WriteBytes(text.data(), static_cast<int>(text.size()));
+    stream->Close();
+}
+
+void StreamSaveBytes(const std::vector<uint8_t>& bytes, const TUrl& url) {
+    auto stream = StreamOpenWrite(url);
+    if (!stream) throw TStreamWriteException();
+    stream->WriteBytes(bytes.data(), static_cast<int>(bytes.size()));
+    stream->Close();
+}
+
+void StreamCopy(TStream& from, TStream& to, int buffer_size) {
+    std::vector<uint8_t> buf(static_cast<size_t>(std::max(buffer_size, 1)));
+    while (!from.Eof()) {
+        const int n = from.Read(buf.data(), static_cast<int>(buf.size()));
+        if (n <= 0) break;
+        to.WriteBytes(buf.data(), n);
+    }
+}
+
+void StreamCopyBytes(TStream& from, TStream& to, int count, int buffer_size) {
+    std::vector<uint8_t> buf(static_cast<size_t>(std::max(buffer_size, 1)));
+    while (count > 0) {
+        const int n = std::min(count, static_cast<int>(buf.size()));
+        from.ReadBytes(buf.data(), n);
+        to.WriteBytes(buf.data(), n);
+        count -= n;
+    }
+}
