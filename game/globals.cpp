@@ -1,0 +1,64 @@
+#include "game/globals.h"
+
+#include "game/figures.h"
+
+std::array<std::shared_ptr<TPlayer>, 5> players;
+TList<TBubble> bubbles;
+TList<TParticle> particles;
+
+std::shared_ptr<TImageFont> fnt_small;
+std::shared_ptr<TImageFont> fnt_medium;
+std::shared_ptr<TImageFont> fnt_digital;
+std::shared_ptr<TImage> img_base;
+std::shared_ptr<TImage> img_base_charge;
+std::shared_ptr<TImage> img_base_static;
+std::shared_ptr<TImage> img_bubble;
+std::shared_ptr<TImage> img_ring;
+std::shared_ptr<TImage> img_spark1;
+std::shared_ptr<TImage> img_spark2;
+std::shared_ptr<TImage> img_ring_dark;
+std::shared_ptr<TImage> img_ring_light;
+std::shared_ptr<TSound> snd_fiddle;
+std::shared_ptr<TSound> snd_pop;
+std::shared_ptr<TSound> snd_click;
+std::shared_ptr<TSound> snd_blip;
+
+std::array<int, 5> base_rotation{};
+std::array<int, 4> bubble_radius{};
+std::array<float, 4> bubble_scale{};
+std::array<std::string, 5> col_name;
+std::string result_msg[5][5];
+std::array<std::string, 40> message;
+std::array<int, 32> melody{};
+int melody_pos = 0;
+
+const std::array<TRgb, 5> col_bright{{{0, 0, 0}, {32, 128, 32}, {180, 180, 32}, {32, 32, 255}, {255, 32, 32}}};
+const std::array<TRgb, 5> col_dark{{{0, 0, 0}, {8, 128, 8}, {128, 128, 8}, {8, 8, 128}, {128, 8, 8}}};
+const std::array<TRgb, 5> col_base{{{0, 0, 0}, {64, 255, 64}, {255, 255, 64}, {64, 64, 255}, {255, 64, 64}}};
+
+std::array<int, 5> humans{};
+int attract_mode = 0;
+int cpu_active = 1;
+int catchup_active = 0;
+int round_length = 180;
+int seconds = 0;
+int tick_time = 0;
+int countdown_end = 0;
+int option_sel = 0;
+int hold_count = 0;
+int option_time = 0;
+int logo_count = 0;
+float fade = 1.0f;
+
+void FillTables() {
+    base_rotation = {0, 0, 180, 90, 270};
+    bubble_radius = {0, 64, 32, 16};
+    bubble_scale = {0.0f, 1.0f, 0.6f, 0.3f};
+    col_name = {"null", "Green", "Yellow", "Blue", "Red"};
+    // The results messages are read row by row: places 1 to 4, variants 0 to 4.
+    for (int place = 1; place <= 4; ++place)
+        for (int variant = 0; variant <= 4; ++variant)
+            result_msg[place][variant] = ResultMessageRecord((place - 1) * 5 + variant);
+    humans = {0, 0, 0, 0, 0};
+    melody = {0, 2, 4, 5, 7, 4, 7, 7, 6, 3, 6, 6, 5, 2, 5, 5, 0, 2, 4, 5, 7, 4, 7, 12, 7, 4, 0, 4, 7, 7, 7, 7};
+}
