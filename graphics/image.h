@@ -1,0 +1,111 @@
+#pragma once
+#include <memory>
+#include <vector>
+
+#include "graphics/pixmap.h"
+#include "platform/stream.h"
+
+// Images: drawable pictures of one or more equally sized frames. Each frame keeps its pixels in a
+// pixmap and, lazily, a driver-side frame (a texture) made for the display open at the time.
+
+constexpr int IMAGE_MASKED = 1;     // frames without alpha: pixels of the mask colour become transparent
+constexpr int IMAGE_FILTERED = 2;   // bilinear filtering, else nearest
+constexpr int IMAGE_MIPMAPPED = 4;  // a full mipmap chain
+constexpr int IMAGE_DYNAMIC = 8;    // added by CreateBlankImage
+
+// A driver-side frame.
+class TImageFrame {
+public:
+    virtual ~TImageFrame() = default;
+    // Draws the frame's picture over the local rectangle (x0, y0)-(x1, y1), each corner transformed by the
+    // current matrix and moved by (tx, ty).
+    virtual void Draw(float x0, float y0, float x1, float y1, float tx, float ty) = 0;
+};
+using TImageFramePtr = std::shared_ptr<TImageFrame>;
+
+// An OpenGL texture made from a pixmap. Deleting the frame deletes the texture only while the display
+// that made it is still open (same GraphicsGeneration).
+class TGLImageFrame : public TImageFrame {
+public:
+    float u0 = 0, v0 = 0, u1 = 1, v1 = 1;
+    unsigned name = 0;  // GL texture name
+    int seq = 0;        // GraphicsGeneration at creation
+
+    ~TGLImageFrame() override;
+    void Draw(float x0, float y0, float x1, float y1, float tx, float ty) override;
+
+    // Needs a current GL context. Raises TRuntimeError("Unable to calculate tex size") when no texture
+    // size down to 1 x 1 is accepted.
+    static std::shared_ptr<TGLImageFrame> CreateFromPixmap(const TPixmapPtr& pixmap, int flags);
+};
+
+// The texture size a pixmap of w x h gets: powers of two at or above each side, halved while the GL
+// proxy refuses them. Needs a current GL context.
+void GLTextureSize(int w, int h, int& tw, int& th);
+
+// Builds the RGBA picture uploaded as texture level 0 for a pixmap and texture size: resampled down
+// when the texture is smaller, padded with one repeated row and column when it is larger.
+// Sets w and h to the size of the picture inside the texture.
+TPixmapPtr PadPixmapForTexture(const TPixmapPtr& pixmap, int tw, int th, int& w, int& h);
+
+class TImage;
+using TImagePtr = std::shared_ptr<TImage>;
+
+class TImage {
+public:
+    int width = 0, height = 0;
+    int flags = 0;
+    int mask_r = 0, mask_g = 0, mask_b = 0;
+    float handle_x = 0, handle_y = 0;
+    std::vector<TPixmapPtr> pixmaps;
+    std::vector<TImageFramePtr> frames;
+    std::vector<int> seqs;
+
+    int FrameCount() const { return static_cast<int>(pixmaps.size()); }
+
+    // The driver frame for the current display, made on first use (null when it cannot be made or
+    // the index is out of range).
+    TImageFramePtr Frame(int index);
+    // The frame's pixmap (an RGBA pixmap of the image's size is created when there is none). Writing
+    // drops the cached driver frame. Null for an index out of range.
+    TPixmapPtr Lock(int index, bool read, bool write);
+    void Unlock(int /*index*/) {}
+    void SetPixmap(int index, TPixmapPtr pixmap);
+
+    static TImagePtr Create(int width, int height, int frame_count, int flags, int mask_r, int mask_g,
+                            int mask_b);
+    static TImagePtr Load(const TUrl& url, int flags, int mask_r, int mask_g, int mask_b);
+    static TImagePtr Load(const TPixmapPtr& pixmap, int flags, int mask_r, int mask_g, int mask_b);
+    static TImagePtr LoadAnim(const TUrl& url, int cell_width, int cell_height, int first_cell,
+                              int cell_count, int flags, int mask_r, int mask_g, int mask_b);
+    static TImagePtr LoadAnim(const TPixmapPtr& pixmap, int cell_width, int cell_height, int first_cell,
+                              int cell_count, int flags, int mask_r, int mask_g, int mask_b);
+};
+
+// Module operations. flags -1 means the automatic image flags.
+TImagePtr LoadImageSingle(const TUrl& url, int flags = -1);
+TImagePtr LoadImageSingle(const TPixmapPtr& pixmap, int flags = -1);
+TImagePtr LoadImageCells(const TUrl& url, int cell_width, int cell_height, int first_cell, int cell_count,
+                         int flags = -1);
+TImagePtr LoadImageCells(const TPixmapPtr& pixmap, int cell_width, int cell_height, int first_cell,
+                         int cell_count, int flags = -1);
+TImagePtr CreateBlankImage(int width, int height, int frame_count = 1, int flags = -1);
+void CentreImageHandle(TImage& image);
+void PlaceImageHandle(TImage& image, float x, float y);
+void SetAutoMidHandle(bool on);
+bool AutoMidHandle();
+void SetAutoImageFlags(int flags);  // -1 changes nothing
+int AutoImageFlags();
+void SetImageMaskColour(int r, int g, int b);
+int ImageWidth(const TImage& image);
+int ImageHeight(const TImage& image);
+TPixmapPtr LockImage(TImage& image, int frame = 0, bool read = true, bool write = true);
+void UnlockImage(TImage& image, int frame = 0);
+// Reads the screen rectangle at (x, y) of the image's size into a frame (masked first when the image is).
+void GrabImage(TImage& image, int x, int y, int frame = 0);
+
+// Draws the frame with the image's handle at (x, y) plus the drawing origin, through the current
+// colour, alpha, blend, rotation and scale. Does nothing without a current 2D context.
+void DrawImageFrame(TImage& image, float x, float y, int frame = 0);
+// The same under its shorter name.
+inline void DrawImage(TImage& image, float x, float y, int frame = 0) { DrawImageFrame(image, x, y, frame); }
