@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Runs every libFuzzer target in BUILD_DIR for SECONDS each, on its seed corpus
+# (fuzz/corpus/<name>/). Fails on the first crash, hang or leak.
+set -euo pipefail
+build=${1:-build-fuzz}
+seconds=${2:-60}
+root="$(cd "$(dirname "$0")/.." && pwd)"
+status=0
+for exe in "$build"/fuzz/fuzz_*; do
+  [ -x "$exe" ] || continue
+  name=$(basename "$exe"); name=${name#fuzz_}
+  seeds="$root/fuzz/corpus/$name"
+  work=$(mktemp -d)
+  [ -d "$seeds" ] && cp -r "$seeds"/. "$work"/
+  echo "== fuzzing $name for ${seconds}s"
+  if ! "$exe" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+       -artifact_prefix="$build/fuzz/$name-" "$work" > "$build/fuzz/$name.log" 2>&1; then
+    echo "fuzz target $name failed; see $build/fuzz/$name.log"; tail -40 "$build/fuzz/$name.log"; status=1
+  else
+    grep -E "stat::number_of_executed_units|Done" "$build/fuzz/$name.log" | tail -2
+  fi
+  rm -rf "$work"
+done
+exit $status
