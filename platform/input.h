@@ -1,6 +1,57 @@
 #pragma once
 
-// Polled keyboard and mouse state, kept by the input-tracking hook.
-// Opening the display starts tracking; the game only queries.
+// Polled keyboard and mouse state, kept by the input-tracking hook from the
+// emitted events. Opening the display starts tracking; the game only queries.
+// Keys are numbered as virtual-key codes: 32 space, 13 enter, 49 digit 1,
+// 109 numeric-keypad minus, 27 escape, 160-165 left/right shift, control, alt.
+// Every query first pumps the system events (PumpSystemEvents), so reading a
+// key in a frame also handles what arrived since the last read.
+
+// Starts tracking the events of source (null: of every source); does nothing
+// when tracking is already on. Clears key and mouse state.
 void StartInputTracking(const void* source = nullptr);
+// Stops tracking and forgets all key and mouse state.
 void StopInputTracking();
+bool InputTrackingActive();
+
+// Presses of key (0..255) since the last call for it; clears the count.
+// Key repeats are not presses. Keys outside 0..255 give 0.
+int TakeKeyHits(int key);
+// 1 while the key is down, else 0.
+int IsKeyDown(int key);
+// Next typed character (UTF-16 unit), 0 if none.
+int NextKeyChar();
+// Pumps, then forgets all key states, counts and queued characters.
+void ClearKeyState();
+// Clears key state, then waits until some key 1..255 has a press; returns it.
+int WaitAnyKey();
+// Clears key state, then waits until a character is typed; returns it.
+int WaitAnyChar();
+
+// Mouse buttons 1 left, 2 right, 3 middle.
+int TakeMouseHits(int button);
+int IsMouseDown(int button);
+int MousePosX();
+int MousePosY();
+int MouseWheelPos();
+// Change since the last call of the same query.
+int MouseMoveX();
+int MouseMoveY();
+int MouseWheelMove();
+// Forgets mouse button states and counts; the wheel position becomes 0.
+void ClearMouseState();
+// Clears mouse state, then waits until a button 1..3 has a press; returns it.
+int WaitAnyMouse();
+
+// 1 while the application is switched away from (focus lost).
+int IsAppSuspended();
+// 1 once after the window was asked to close; clears the flag.
+int TakeCloseRequest();
+
+// Short names for the key queries.
+inline int KeyHit(int key) {
+    return TakeKeyHits(key);
+}
+inline int KeyDown(int key) {
+    return IsKeyDown(key);
+}
