@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test test-asan test-tsan fuzz fuzz-run bench package clean
+.PHONY: all deps build run test test-asan test-tsan fuzz fuzz-run bench install package clean
 
 all: build
 
@@ -48,6 +48,15 @@ fuzz-run: fuzz
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
+
+# Installs into $(PREFIX) (default /usr/local) and builds a .deb in $(BUILD).
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+package: build
+	cd $(BUILD) && cpack -G DEB
+	@ls -1 $(BUILD)/*.deb
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz
