@@ -1,0 +1,186 @@
+#include "game/hud.h"
+
+#include <array>
+#include <string>
+#include <utility>
+
+#include "game/globals.h"
+#include "game/player.h"
+#include "graphics/canvas.h"
+#include "graphics/font.h"
+#include "platform/clock.h"
+#include "platform/random.h"
+
+namespace {
+
+// One dash of the backdrop along x (horizontal) or y (vertical). Both ends
+// jitter by a pixel along the dash; the far end's jitter is drawn first.
+void Dash(int p, int fixed, bool horizontal) {
+    const int j2 = RandomInt(-1, 1);
+    const int j1 = RandomInt(-1, 1);
+    const float a = static_cast<float>(p + j1);
+    const float b = static_cast<float>(p + 16 + j2);
+    const float f = static_cast<float>(fixed);
+    if (horizontal)
+        DrawLine(a, f, b, f, 0);
+    else
+        DrawLine(f, a, f, b, 0);
+}
+
+void SetRgb(const TRgb& c) { SetColor(c.r, c.g, c.b); }
+
+// Sorts the four score rows (place 1..4 -> player number) in descending order
+// of key[player]: whole bubble-sort sweeps of (1,2), (2,3), (3,4) until one
+// makes no swap; only a strictly greater lower row swaps, so ties keep order.
+template <class Key>
+void SortRows(std::array<int, 5>& rows, Key key) {
+    bool swapped = true;
+    while (swapped) {
+        swapped = false;
+        for (int i = 1; i <= 3; ++i) {
+            if (key(rows[i + 1]) > key(rows[i])) {
+                std::swap(rows[i], rows[i + 1]);
+                swapped = true;
+            }
+        }
+    }
+}
+
+// Rows 1..4 named by each base's current place.
+std::array<int, 5> RowsByPlace() {
+    std::array<int, 5> rows{0, 1, 2, 3, 4};
+    for (int n = 1; n <= 4; ++n) {
+        const int place = players[n]->score_index;
+        if (place >= 1 && place <= 4) rows[place] = n;
+    }
+    return rows;
+}
+
+}  // namespace
+
+void DrawBackground() {
+    SetLineWidth(2);
+    SetAlpha(0.25f);
+    for (int p = 8; p <= 760; p += 32) {
+        SetColor(255, 255, 0);
+        Dash(p, 32, true);
+        Dash(p, 576, true);
+        SetColor(0, 0, 255);
+        Dash(p, 32, false);
+        Dash(p, 576, false);
+        SetColor(255, 0, 0);
+        Dash(p, 192, false);
+        Dash(p, 736, false);
+        SetColor(0, 255, 0);
+        Dash(p, 192, true);
+        Dash(p, 736, true);
+    }
+    SetAlpha(0.1f);
+    SetColor(25, 20, 200);
+    DrawRect(32, 0, 704, 576);
+    DrawRect(0, 32, 576, 704);
+    DrawRect(192, 32, 576, 704);
+    DrawRect(32, 192, 704, 576);
+    SetAlpha(1);
+}
+
+void DrawBox(int x1, int y1, int x2, int y2) {
+    const float l = static_cast<float>(x1), t = static_cast<float>(y1);
+    const float r = static_cast<float>(x2), b = static_cast<float>(y2);
+    DrawLine(l, t, l, b, 1);
+    DrawLine(r, t, r, b, 1);
+    DrawLine(l, t, r, t, 1);
+    DrawLine(l, b, r, b, 1);
+}
+
+void DrawCentred(std::string_view text, int x, int y) {
+    DrawString(text, static_cast<float>(x - StringWidth(text) / 2), static_cast<float>(y));
+}
+
+void DrawHud() {
+    SetAlpha(1);
+    SetBlend(BLEND_ALPHA);
+    for (int n = 1; n <= 4; ++n) {
+        const TPlayer& p = *players[n];
+        const float sy = static_cast<float>(p.score_y);
+        SetAlpha(p.human == 1 ? 0.75f : 0.25f);
+        SetColor(50, 50, 50);
+        DrawRect(800, sy - 24, 200, 48);
+        SetRgb(col_dark[n]);
+        DrawRect(801, sy - 23, 198, 46);
+        // The leader's box blinks its rim in the attract screen and once the round is over.
+        if ((attract_mode == 1 || seconds <= 0) && p.score_index == 1 && ClockMillis() % 500 > 250)
+            DrawRect(800, sy - 24, 200, 48);
+        SetColor(255, 255, 255);
+        SelectImageFont(fnt_medium);
+        const std::string s = std::to_string(p.score);
+        DrawString(s, static_cast<float>(900 - StringWidth(s) / 2),
+                   static_cast<float>(p.score_y - FontLineHeight() / 2 + 3));
+        SelectImageFont(fnt_small);
+        DrawString(p.human == 1 ? "Human" : "CPU", 810, sy - 20);
+    }
+    if (attract_mode == 0) {
+        SetLineWidth(2);
+        SetColor(128, 128, 128);
+        DrawBox(800, 550, 1000, 720);
+        DrawBox(805, 555, 995, 715);
+        SetColor(255, 255, 255);
+        SelectImageFont(fnt_small);
+        DrawCentred("Round Time", 900, 576);
+        SelectImageFont(fnt_digital);
+        SetAlpha(0.5f);
+        SetColor(128, 10, 10);
+        DrawCentred("888", 900, 610);
+        SetColor(255, 64, 64);
+        // Each second's digits fade from full towards half brightness until the next tick.
+        const int since_tick = ClockMillis() - tick_time;
+        SetAlpha(seconds < round_length ? 1.0f - 0.0005f * static_cast<float>(since_tick) : 1.0f);
+        const std::string s = std::to_string(seconds);
+        const int w0 = StringWidth("0");
+        if (seconds >= 100) {
+            DrawCentred(s, 900, 610);
+        } else if (seconds >= 10) {
+            DrawString(s, static_cast<float>(900 - w0 / 2), 610);
+        } else if (seconds >= 0) {
+            DrawString(s, static_cast<float>(900 + w0 / 2), 610);
+            // The last ten seconds also stand large in the middle of the playfield.
+            SetAlpha(0.5f - 0.0005f * static_cast<float>(since_tick));
+            SetDrawScale(2, 2);
+            DrawString(s, static_cast<float>(385 - w0), 320);
+            SetDrawScale(1, 1);
+        }
+        SetColor(255, 255, 255);
+        SetAlpha(1);
+        SelectImageFont(fnt_small);
+    }
+    SetBlend(BLEND_LIGHT);
+}
+
+void SortScoreRows() {
+    std::array<int, 5> rows = RowsByPlace();
+    SortRows(rows, [](int n) { return players[n]->human; });
+    for (int i = 1; i <= 4; ++i) players[rows[i]]->score_index = i;
+    for (int n = 1; n <= 4; ++n)
+        if (cpu_active == 0 && players[n]->human == 0) players[n]->charge = -1;
+}
+
+std::string FillResultMessage(std::string_view msg, std::string_view name) {
+    const std::size_t d = msg.find('$');
+    if (d == std::string_view::npos) return std::string(msg);
+    std::string out(msg.substr(0, d));
+    out += name;
+    out += msg.substr(d + 1);
+    return out;
+}
+
+void RankResults() {
+    std::array<int, 5> rows = RowsByPlace();
+    SortRows(rows, [](int n) { return players[n]->score; });
+    for (int i = 1; i <= 4; ++i) {
+        TPlayer& b = *players[rows[i]];
+        b.score_index = i;
+        const std::string& m = result_msg[i][RandomInt(0, 4)];
+        const int idx = (b.index >= 1 && b.index <= 4) ? b.index : 0;
+        b.result = FillResultMessage(m, col_name[idx]);
+    }
+}

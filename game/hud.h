@@ -1,0 +1,32 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+// Drawing and ranking shared by the screens: the playfield backdrop, box
+// outlines, the score boxes and round clock, and the score table order.
+
+// The playfield backdrop: jittering dashed guide lines and four overlapping
+// translucent panels. First thing drawn in every frame. Leaves alpha 1.
+void DrawBackground();
+
+// The outline of an axis-aligned box in the current colour, alpha, blend and
+// line width: left, right, top, bottom edge, each including its last pixel.
+void DrawBox(int x1, int y1, int x2, int y2);
+
+// Draws text in the current font centred on x (the half width rounded towards zero), top at y.
+void DrawCentred(std::string_view text, int x, int y);
+
+// The four score boxes (at each base's score_y) and, outside the attract
+// screen, the round clock panel. Leaves colour white and the light blend.
+void DrawHud();
+
+// Round set-up: human players' score rows first (in player order), then the
+// computer's; switches computer bases off when computer players are disabled.
+void SortScoreRows();
+
+// Live ranking after a scoring volley: places by score (ties keep their old
+// order) and a freshly picked results message for every player.
+void RankResults();
+
+// Replaces the first "$" of a results message with a colour name.
+std::string FillResultMessage(std::string_view msg, std::string_view name);

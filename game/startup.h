@@ -1,0 +1,21 @@
+#pragma once
+
+// The game's one-time start-up and its screen cycle. The embedded files must
+// be registered first (the executables do that, since the assets are linked
+// into them, not into the game library).
+
+// Start-up after the files are registered: the 2D driver installed as
+// Canvas2DDriver() and the display, the audio driver (writing which one to
+// standard output), centred image handles, the random seed from the clock,
+// fonts, images, tables, sounds, four computer bases, five bubbles, the
+// resting line width and blend, the scrolling message.
+// Throws TRuntimeError with a one-line message when the display cannot be
+// opened or an embedded file cannot be loaded.
+void StartUp();
+
+// The value the random generator was seeded with, and the clock then.
+int StartupSeed();
+
+// Attract screen, round set-up, start countdown, round, results, and again,
+// until ESC in the attract screen.
+void RunScreenCycle();
