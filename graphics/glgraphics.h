@@ -1,0 +1,82 @@
+#pragma once
+#include <memory>
+#include <vector>
+
+#include "graphics/graphics.h"
+
+// The OpenGL display driver. The portable part here keeps the context list, the
+// current context and the swap interval; a small native backend makes windows and
+// GL contexts (SDL in the game: platform/sdl/sdl_display.h).
+
+// One record per window with a GL context. Backends derive from it to keep their handles.
+struct TGLContextRecord {
+    enum Kind { HIDDEN_SHARED = 0, ATTACHED = 1, WINDOWED = 2, FULL_SCREEN = 3 };
+    virtual ~TGLContextRecord() = default;
+    int kind = FULL_SCREEN;
+    int width = 0;  // drawable size the game sees
+    int height = 0;
+    int depth = 0;  // requested depth (0 for windowed)
+    int hertz = 0;  // requested rate (0 = any)
+    int flags = 0;
+};
+
+// The native window/context layer.
+class TGLContextBackend {
+public:
+    virtual ~TGLContextBackend() = default;
+    virtual std::vector<TGraphicsMode> DisplayModes() = 0;
+    // A window with a GL context of the given drawable size, shown. Null on failure;
+    // may raise TRuntimeError ("GLGraphicsDriver failed to set display mode").
+    virtual std::shared_ptr<TGLContextRecord> CreateWindow(int width, int height, int depth, int hertz,
+                                                           int flags) = 0;
+    // A context over a window made elsewhere; null when not supported.
+    virtual std::shared_ptr<TGLContextRecord> AttachWindow(void* window_handle, int flags) {
+        (void)window_handle;
+        (void)flags;
+        return nullptr;
+    }
+    // Re-reads the size of an attached window.
+    virtual void RefreshSize(TGLContextRecord& record) { (void)record; }
+    // Deletes the context and (windowed, full screen) the window.
+    virtual void Destroy(TGLContextRecord& record) = 0;
+    // Makes the record's context current on this thread (null: none).
+    virtual void MakeCurrent(TGLContextRecord* record) = 0;
+    // Sets the swap interval of the current context; ignored when unsupported.
+    virtual void SetSwapInterval(int interval) = 0;
+    virtual void SwapBuffers(TGLContextRecord& record) = 0;
+};
+
+// Installs the native layer (null: none; creating a display then fails).
+void SetGLContextBackend(std::shared_ptr<TGLContextBackend> backend);
+std::shared_ptr<TGLContextBackend> GetGLContextBackend();
+
+class TGLGraphics;
+
+class TGLGraphicsDriver : public TGraphicsDriver {
+public:
+    // The one shared instance, made on first use.
+    static std::shared_ptr<TGLGraphicsDriver> Instance();
+
+    std::vector<TGraphicsMode> GraphicsModes() override;
+    std::shared_ptr<TGraphics> AttachGraphics(void* window_handle, int flags) override;
+    std::shared_ptr<TGraphics> CreateGraphics(int width, int height, int depth, int hertz, int flags) override;
+    void SetGraphics(const std::shared_ptr<TGraphics>& graphics) override;
+    void Flip(int sync) override;
+};
+
+class TGLGraphics : public TGraphics {
+public:
+    explicit TGLGraphics(std::shared_ptr<TGLContextRecord> context) : _context(std::move(context)) {}
+    ~TGLGraphics() override;
+    std::shared_ptr<TGraphicsDriver> Driver() override;
+    void GetSettings(int& width, int& height, int& depth, int& hertz, int& flags) override;
+    void Close() override;
+
+    std::shared_ptr<TGLContextRecord> _context;
+};
+
+// Window-layer queries (tests and diagnostics).
+TGLContextRecord* GLCurrentContext();
+int GLContextCount();
+// The interval last set by a flip; -1 until the first flip.
+int GLRememberedSwapInterval();

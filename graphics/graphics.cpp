@@ -1,0 +1,273 @@
+#include "graphics/graphics.h"
+
+#include <cstdlib>
+#include <exception>
+#include <map>
+
+#include "platform/clock.h"
+#include "platform/input.h"
+
+std::string TGraphicsMode::ToString() const {
+    return std::to_string(width) + "," + std::to_string(height) + "," + std::to_string(depth) + " " +
+           std::to_string(hertz) + "Hz";
+}
+
+namespace {
+
+struct TModuleState {
+    std::shared_ptr<TGraphicsDriver> driver;
+    int default_flags = 0;
+    std::shared_ptr<TGraphics> current;
+    int width = 0, height = 0, depth = 0, hertz = 0, flags = 0;
+    std::vector<TGraphicsMode> modes;
+    bool modes_filled = false;
+    std::shared_ptr<TGraphics> opened;
+    bool soft_sync = false;
+    int pace_hertz = 0;
+    int frame_ms = 0;
+    int remainder = 0;
+    int accumulator = 0;
+    int due = 0;
+    int generation = 1;
+    bool exit_registered = false;
+    std::map<int, std::function<void()>> flip_hooks;
+    int next_hook = 1;
+};
+
+TModuleState& S() {
+    // Never destroyed: CloseOpenedGraphics runs from the at-exit list and must find it.
+    static TModuleState* state = new TModuleState;
+    return *state;
+}
+
+void ZeroSettings() {
+    auto& s = S();
+    s.width = s.height = s.depth = s.hertz = s.flags = 0;
+}
+
+void BumpGeneration() {
+    auto& s = S();
+    ++s.generation;
+    if (s.generation == 0) s.generation = 1;
+}
+
+// Switches to another driver: the old one lets go of its context first.
+void SwitchDriver(const std::shared_ptr<TGraphicsDriver>& driver) {
+    auto& s = S();
+    if (driver == s.driver) return;
+    if (s.driver && s.current) s.driver->SetGraphics(nullptr);
+    s.modes.clear();
+    s.modes_filled = false;
+    s.driver = driver;
+}
+
+void CloseOpenedGraphicsAtExit() { CloseOpenedGraphics(); }
+
+} // namespace
+
+void SelectGraphicsDriver(std::shared_ptr<TGraphicsDriver> driver, int default_flags) {
+    auto& s = S();
+    SwitchDriver(driver);
+    s.default_flags = default_flags;
+    s.current.reset();
+    ZeroSettings();
+}
+
+std::shared_ptr<TGraphicsDriver> GetGraphicsDriver() { return S().driver; }
+int GraphicsDriverDefaultFlags() { return S().default_flags; }
+
+const std::vector<TGraphicsMode>& GraphicsModes() {
+    auto& s = S();
+    if (s.modes.empty() && s.driver) s.modes = s.driver->GraphicsModes();
+    return s.modes;
+}
+
+int CountGraphicsModes() { return static_cast<int>(GraphicsModes().size()); }
+
+bool GetGraphicsMode(int index, int& width, int& height, int& depth, int& hertz) {
+    const auto& modes = GraphicsModes();
+    width = height = depth = hertz = 0;
+    if (index < 0 || index >= static_cast<int>(modes.size())) return false;
+    const auto& m = modes[static_cast<size_t>(index)];
+    width = m.width;
+    height = m.height;
+    depth = m.depth;
+    hertz = m.hertz;
+    return true;
+}
+
+bool GraphicsModeExists(int width, int height, int depth, int hertz) {
+    for (const auto& m : GraphicsModes()) {
+        if (width && m.width != width) continue;
+        if (height && m.height != height) continue;
+        if (depth && m.depth != depth) continue;
+        if (hertz && m.hertz != hertz) continue;
+        return true;
+    }
+    return false;
+}
+
+std::shared_ptr<TGraphics> CreateGraphics(int width, int height, int depth, int hertz, int flags) {
+    auto& s = S();
+    if (!s.driver) return nullptr;
+    try {
+        return s.driver->CreateGraphics(width, height, depth, hertz, flags | s.default_flags);
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+std::shared_ptr<TGraphics> AttachGraphics(void* window_handle, int flags) {
+    auto& s = S();
+    if (!s.driver) return nullptr;
+    try {
+        return s.driver->AttachGraphics(window_handle, flags | s.default_flags);
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+void SetGraphics(const std::shared_ptr<TGraphics>& graphics) {
+    auto& s = S();
+    if (!graphics) {
+        if (s.driver && s.current) s.driver->SetGraphics(nullptr);
+        s.current.reset();
+        ZeroSettings();
+        return;
+    }
+    auto d = graphics->Driver();
+    if (d != s.driver) {
+        SwitchDriver(d);
+        s.current.reset();
+    }
+    graphics->GetSettings(s.width, s.height, s.depth, s.hertz, s.flags);
+    if (d) d->SetGraphics(graphics);
+    s.current = graphics;
+}
+
+std::shared_ptr<TGraphics> CurrentGraphics() { return S().current; }
+
+void CloseGraphicsContext(const std::shared_ptr<TGraphics>& graphics) {
+    if (!graphics) return;
+    auto& s = S();
+    auto keep = graphics; // the caller may pass a reference to one of our own fields
+    if (keep == s.opened) s.opened.reset();
+    if (keep == s.current) SetGraphics(nullptr);
+    keep->Close();
+}
+
+int DisplayWidth() { return S().width; }
+int DisplayHeight() { return S().height; }
+int DisplayDepth() { return S().depth; }
+int DisplayHertz() { return S().hertz; }
+int DisplayFlags() { return S().flags; }
+
+std::shared_ptr<TGraphics> OpenGraphics(int width, int height, int depth, int hertz, int flags) {
+    auto& s = S();
+    CloseOpenedGraphics();
+    auto g = CreateGraphics(width, height, depth, hertz, flags | s.default_flags);
+    if (!g) return nullptr;
+    BumpGeneration();
+    try {
+        SetGraphics(g);
+    } catch (const std::exception&) {
+        // A context that cannot be made current is as good as none.
+        SetGraphics(nullptr);
+        g->Close();
+        return nullptr;
+    }
+
+    // Soft sync is needed unless the display itself keeps the requested rate:
+    // three flips in a row within a millisecond of the frame time prove it does.
+    if (hertz == 0) {
+        s.soft_sync = false;
+    } else if (depth == 0) {
+        s.soft_sync = true;
+    } else {
+        s.soft_sync = true;
+        const int target = 1000 / hertz;
+        const int start = ClockMillis();
+        int hits = 0;
+        while (ClockMillis() - start < 1000) {
+            const int t0 = ClockMillis();
+            if (s.driver) s.driver->Flip(1);
+            const int diff = (ClockMillis() - t0) - target;
+            if (diff >= -1 && diff <= 1) {
+                if (++hits == 3) {
+                    s.soft_sync = false;
+                    break;
+                }
+            } else {
+                hits = 0;
+            }
+        }
+    }
+
+    s.pace_hertz = hertz;
+    s.frame_ms = hertz ? 1000 / hertz : 0;
+    s.remainder = hertz ? 1000 - (1000 / hertz) * hertz : 0;
+    s.accumulator = 0;
+    s.due = ClockMillis();
+    s.opened = g;
+    StartInputTracking();
+    if (!s.exit_registered) {
+        s.exit_registered = true;
+        std::atexit(CloseOpenedGraphicsAtExit);
+    }
+    return g;
+}
+
+std::shared_ptr<TGraphics> OpenedGraphics() { return S().opened; }
+
+void Flip(int sync) {
+    auto& s = S();
+    if (!s.flip_hooks.empty()) {
+        const auto hooks = s.flip_hooks; // a hook may add or remove hooks
+        for (const auto& [id, hook] : hooks) hook();
+    }
+    if (!s.driver) return;
+    if (sync != -1) {
+        s.driver->Flip(sync);
+        return;
+    }
+    if (!s.opened || s.current != s.opened || !s.soft_sync) {
+        s.driver->Flip(s.depth != 0 ? 1 : 0);
+        return;
+    }
+    // Whole milliseconds per frame; the remainder is carried so that rates that do
+    // not divide 1000 keep their average exactly.
+    s.due += s.frame_ms;
+    s.accumulator += s.remainder;
+    if (s.accumulator >= s.pace_hertz) {
+        s.accumulator -= s.pace_hertz;
+        s.due += 1;
+    }
+    const int wait = s.due - ClockMillis();
+    if (wait > 0) {
+        DelayMillis(wait);
+    } else {
+        s.due -= wait; // an overrun is not made up later
+    }
+    s.driver->Flip(0);
+}
+
+void CloseOpenedGraphics() {
+    auto& s = S();
+    if (!s.opened) return;
+    BumpGeneration();
+    StopInputTracking();
+    auto g = s.opened;
+    CloseGraphicsContext(g);
+}
+
+int GraphicsGeneration() { return S().generation; }
+bool SoftSyncActive() { return S().soft_sync; }
+
+int AddFlipHook(std::function<void()> hook) {
+    auto& s = S();
+    const int id = s.next_hook++;
+    s.flip_hooks.emplace(id, std::move(hook));
+    return id;
+}
+
+void RemoveFlipHook(int id) { S().flip_hooks.erase(id); }

@@ -1,0 +1,24 @@
+#pragma once
+#include <memory>
+
+#include "graphics/glgraphics.h"
+
+// The SDL2 window layer for the OpenGL display driver. The game sees a 1024 x 768
+// (or whatever it asked for) double-buffered GL compatibility context; the window is
+// full-screen-desktop (the monitor's mode never changes), drawing goes to an offscreen
+// framebuffer of the requested size, and every swap scales it to the window with its
+// aspect kept. Losing focus minimises the window.
+//
+// Game start-up:
+//   UseSdlGraphicsDriver();
+//   SelectGraphicsDriver(Canvas2DDriver(), GFX_DOUBLE_BUFFER);
+//   if (!OpenGraphics(1024, 768, 32, 50, 0)) { /* one line on stderr, exit 1 */ }
+
+struct TSdlDisplayOptions {
+    bool hidden = false;      // never show the window (offscreen rendering, captures)
+    bool fullscreen = true;   // full-screen-desktop for depth != 0 (else a window of the drawable size)
+};
+
+// Installs the SDL window layer as the GL context backend.
+void UseSdlGraphicsDriver();
+std::shared_ptr<TGLContextBackend> MakeSdlContextBackend(const TSdlDisplayOptions& options = {});
