@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -53,6 +54,9 @@ void AddFontLoader(TFontLoader* loader);
 TFontPtr LoadFontFrom(const TUrl& source, int size, int style);
 // Starts the FreeType module: registers its loader. Called by LoadFontFrom; safe to call again.
 void StartFreeTypeFonts();
+// A FreeType face read from a copy of the bytes; null when FreeType cannot open it or set any size up to
+// pixel_size.
+TFontPtr LoadFreeTypeFontFromMemory(const uint8_t* data, size_t size, int pixel_size, int style);
 
 class TImageGlyph {
 public:
@@ -95,7 +99,7 @@ public:
 
 // The built-in font's bitmap: 16 rows of 96 bytes; byte j of row i holds row i of character 32 + j, bit k
 // being column k from the left.
-extern const uint8_t DEFAULT_FONT_BITS[1536];
+extern const std::array<uint8_t, 1536> DEFAULT_FONT_BITS;
 // The built-in font, made on first need and kept.
 TImageFontPtr DefaultImageFont();
 
