@@ -1,0 +1,212 @@
+// zaptomania-sim: the game in virtual time, with scripted input, a JSON Lines
+// trace, optional frame captures and the mixed audio as a WAV file.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "assets/embedded_assets.h"
+#include "audio/sound_log.h"
+#include "game/figures.h"
+#include "game/frame.h"
+#include "game/startup.h"
+#include "platform/clock.h"
+#include "platform/error.h"
+#include "sim/input_script.h"
+#include "sim/trace.h"
+#include "sim/virtual_clock.h"
+#include "sim/virtual_display.h"
+
+namespace {
+
+struct TSimOptions {
+    long frames = -1;
+    int clock_start = 100000;
+    std::string input;
+    std::string trace;
+    bool gl = false;
+    std::set<long> capture;
+    std::string capture_dir;
+    std::string wav;
+    bool dump_tables = false;
+};
+
+// A bad command line or input file: reported on one line, exit status 2.
+struct TUsageError {
+    std::string message;
+};
+
+// Thrown from the frame hook once the last asked-for frame is traced.
+struct TSimStop {};
+
+long ParseNumber(const std::string& option, const std::string& text, long lo, long hi) {
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || v < lo || v > hi)
+        throw TUsageError{option + ": '" + text + "' is not a number in " + std::to_string(lo) + ".." +
+                          std::to_string(hi)};
+    return v;
+}
+
+std::set<long> ParseCaptureList(const std::string& text) {
+    std::set<long> frames;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = text.find(',', start);
+        const std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        frames.insert(ParseNumber("--capture", item, 1, 1000000000L));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return frames;
+}
+
+TSimOptions ParseArgs(int argc, char** argv) {
+    TSimOptions o;
+    bool have_frames = false, have_capture = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        std::string value;
+        bool inline_value = false;
+        if (const std::size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+            arg = arg.substr(0, eq);
+            inline_value = true;
+        }
+        auto need = [&]() -> std::string {
+            if (inline_value) return value;
+            if (i + 1 >= argc) throw TUsageError{arg + " needs a value"};
+            return argv[++i];
+        };
+        if (arg == "--frames") {
+            o.frames = ParseNumber(arg, need(), 1, 2000000000L);
+            have_frames = true;
+        } else if (arg == "--clock-start") {
+            o.clock_start = static_cast<int>(ParseNumber(arg, need(), -2147483647L - 1, 2147483647L));
+        } else if (arg == "--input") {
+            o.input = need();
+        } else if (arg == "--trace") {
+            o.trace = need();
+        } else if (arg == "--renderer") {
+            const std::string r = need();
+            if (r == "null")
+                o.gl = false;
+            else if (r == "gl")
+                o.gl = true;
+            else
+                throw TUsageError{"--renderer: '" + r + "' is not null or gl"};
+        } else if (arg == "--capture") {
+            o.capture = ParseCaptureList(need());
+            have_capture = true;
+        } else if (arg == "--capture-dir") {
+            o.capture_dir = need();
+        } else if (arg == "--wav") {
+            o.wav = need();
+        } else if (arg == "--dump-tables" && !inline_value) {
+            o.dump_tables = true;
+        } else {
+            throw TUsageError{"unknown option '" + std::string(argv[i]) + "'"};
+        }
+        if (o.input.empty() && arg == "--input") throw TUsageError{"--input needs a file name"};
+    }
+    if (o.dump_tables) return o;
+    if (!have_frames) throw TUsageError{"--frames N is required"};
+    if (have_capture && !o.gl) throw TUsageError{"--capture needs --renderer gl"};
+    if (have_capture && o.capture_dir.empty()) throw TUsageError{"--capture needs --capture-dir DIR"};
+    return o;
+}
+
+std::string FigureJson(int figure) {
+    std::string out = "[";
+    for (const TFigureRecord& r : FigureTable(figure)) {
+        if (r.x1 < 1) break;  // the closing sentinel is not part of the figure
+        if (out.size() > 1) out += ',';
+        out += "[" + std::to_string(r.col) + "," + std::to_string(r.x1) + "," + std::to_string(r.y1) + "," +
+               std::to_string(r.x2) + "," + std::to_string(r.y2) + "]";
+    }
+    return out + "]";
+}
+
+int DumpTables() {
+    std::string out = "{\"figure_a\":" + FigureJson(FIGURE_A) + ",\"figure_b\":" + FigureJson(FIGURE_B) +
+                      ",\"credit\":";
+    JsonString(out, CREDIT_LINE);
+    out += "}\n";
+    std::fputs(out.c_str(), stdout);
+    return 0;
+}
+
+int Run(const TSimOptions& o) {
+    TInputScript script;
+    if (!o.input.empty()) {
+        try {
+            script = LoadInputScript(o.input);
+        } catch (const TInputScriptError& e) {
+            throw TUsageError{o.input + ": " + e.what()};
+        }
+    }
+    TTraceWriter trace;
+    if (!o.trace.empty() && !trace.Open(o.trace)) throw TUsageError{"cannot write trace file '" + o.trace + "'"};
+
+    auto clock = InstallVirtualClock(o.clock_start);
+    auto display = UseVirtualDisplay(o.gl ? TVirtualRenderer::GL : TVirtualRenderer::NUL, clock);
+    if (!display) {
+        std::fprintf(stderr, "zaptomania-sim: cannot set up the offscreen OpenGL renderer\n");
+        return 1;
+    }
+    TScriptedInput input(std::move(script));
+    input.Install();
+
+    RegisterEmbeddedAssets();
+    SoundLogEnable(true);
+    StartUp();
+    SoundLogDrain();  // nothing plays during start-up; frame 1's record starts clean
+    if (trace.IsOpen()) trace.WriteLine(TraceHeader(StartupSeed(), StartupSeed()));
+
+    std::vector<uint8_t> rgb;
+    SetBeforeFlipHook([&](long k) {
+        if (!o.capture.count(k)) return;
+        const std::string path = o.capture_dir + "/frame-" + std::to_string(k) + ".png";
+        if (!display->ReadFrameRGB(rgb) || !WriteRgbPng(path, 1024, 768, rgb))
+            std::fprintf(stderr, "zaptomania-sim: cannot write %s\n", path.c_str());
+    });
+    SetAfterFlipHook([&](long k) {
+        if (trace.IsOpen())
+            trace.WriteLine(TraceFrame(k));
+        else
+            SoundLogDrain();
+        if (k >= o.frames) throw TSimStop{};
+        input.DeliverFrame(static_cast<int>(k + 1));
+    });
+    input.DeliverFrame(1);
+    try {
+        RunScreenCycle();
+    } catch (const TSimStop&) {
+    }
+    SetBeforeFlipHook(nullptr);
+    SetAfterFlipHook(nullptr);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        const TSimOptions o = ParseArgs(argc, argv);
+        if (o.dump_tables) return DumpTables();
+        return Run(o);
+    } catch (const TUsageError& e) {
+        std::fprintf(stderr, "zaptomania-sim: %s\n", e.message.c_str());
+        return 2;
+    } catch (const TRuntimeError& e) {
+        std::fprintf(stderr, "zaptomania-sim: %s\n", e.what());
+        return 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "zaptomania-sim: %s\n", e.what());
+        return 1;
+    }
+}
