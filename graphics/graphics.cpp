@@ -6,6 +6,7 @@
 
 #include "platform/clock.h"
 #include "platform/input.h"
+#include "platform/system.h"
 
 std::string TGraphicsMode::ToString() const {
     return std::to_string(width) + "," + std::to_string(height) + "," + std::to_string(depth) + " " +
@@ -209,6 +210,7 @@ std::shared_ptr<TGraphics> OpenGraphics(int width, int height, int depth, int he
     s.accumulator = 0;
     s.due = ClockMillis();
     s.opened = g;
+    if (depth != 0) MoveMouse(width / 2, height / 2);
     StartInputTracking();
     if (!s.exit_registered) {
         s.exit_registered = true;

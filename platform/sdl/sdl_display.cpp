@@ -1,0 +1,274 @@
+#include "platform/sdl/sdl_display.h"
+
+#include <SDL2/SDL.h>
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+
+namespace {
+
+// Framebuffer-object entry points, looked up once a context exists.
+struct TFboApi {
+    PFNGLGENFRAMEBUFFERSPROC GenFramebuffers = nullptr;
+    PFNGLDELETEFRAMEBUFFERSPROC DeleteFramebuffers = nullptr;
+    PFNGLBINDFRAMEBUFFERPROC BindFramebuffer = nullptr;
+    PFNGLGENRENDERBUFFERSPROC GenRenderbuffers = nullptr;
+    PFNGLDELETERENDERBUFFERSPROC DeleteRenderbuffers = nullptr;
+    PFNGLBINDRENDERBUFFERPROC BindRenderbuffer = nullptr;
+    PFNGLRENDERBUFFERSTORAGEPROC RenderbufferStorage = nullptr;
+    PFNGLFRAMEBUFFERRENDERBUFFERPROC FramebufferRenderbuffer = nullptr;
+    PFNGLCHECKFRAMEBUFFERSTATUSPROC CheckFramebufferStatus = nullptr;
+    PFNGLBLITFRAMEBUFFERPROC BlitFramebuffer = nullptr;
+
+    bool Load() {
+        auto get = [](const char* name) { return SDL_GL_GetProcAddress(name); };
+        GenFramebuffers = reinterpret_cast<PFNGLGENFRAMEBUFFERSPROC>(get("glGenFramebuffers"));
+        DeleteFramebuffers = reinterpret_cast<PFNGLDELETEFRAMEBUFFERSPROC>(get("glDeleteFramebuffers"));
+        BindFramebuffer = reinterpret_cast<PFNGLBINDFRAMEBUFFERPROC>(get("glBindFramebuffer"));
+        GenRenderbuffers = reinterpret_cast<PFNGLGENRENDERBUFFERSPROC>(get("glGenRenderbuffers"));
+        DeleteRenderbuffers = reinterpret_cast<PFNGLDELETERENDERBUFFERSPROC>(get("glDeleteRenderbuffers"));
+        BindRenderbuffer = reinterpret_cast<PFNGLBINDRENDERBUFFERPROC>(get("glBindRenderbuffer"));
+        RenderbufferStorage = reinterpret_cast<PFNGLRENDERBUFFERSTORAGEPROC>(get("glRenderbufferStorage"));
+        FramebufferRenderbuffer =
+            reinterpret_cast<PFNGLFRAMEBUFFERRENDERBUFFERPROC>(get("glFramebufferRenderbuffer"));
+        CheckFramebufferStatus = reinterpret_cast<PFNGLCHECKFRAMEBUFFERSTATUSPROC>(get("glCheckFramebufferStatus"));
+        BlitFramebuffer = reinterpret_cast<PFNGLBLITFRAMEBUFFERPROC>(get("glBlitFramebuffer"));
+        return GenFramebuffers && DeleteFramebuffers && BindFramebuffer && GenRenderbuffers && DeleteRenderbuffers &&
+               BindRenderbuffer && RenderbufferStorage && FramebufferRenderbuffer && CheckFramebufferStatus &&
+               BlitFramebuffer;
+    }
+};
+
+struct TSdlContextRecord : TGLContextRecord {
+    SDL_Window* window = nullptr;
+    SDL_GLContext context = nullptr;
+    TFboApi fbo_api;
+    GLuint fbo = 0;
+    GLuint color_rb = 0;
+    GLuint depth_rb = 0;
+    bool has_fbo = false;
+};
+
+class TSdlContextBackend final : public TGLContextBackend {
+public:
+    explicit TSdlContextBackend(const TSdlDisplayOptions& options) : options_(options) {}
+    ~TSdlContextBackend() override {
+        if (watching_) SDL_DelEventWatch(&TSdlContextBackend::WatchEvents, this);
+    }
+
+    std::vector<TGraphicsMode> DisplayModes() override {
+        std::vector<TGraphicsMode> modes;
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return modes;
+        const int n = SDL_GetNumDisplayModes(0);
+        for (int i = 0; i < n && modes.size() < 1024; ++i) {
+            SDL_DisplayMode m;
+            if (SDL_GetDisplayMode(0, i, &m) != 0) break;
+            modes.push_back({m.w, m.h, static_cast<int>(SDL_BITSPERPIXEL(m.format)), m.refresh_rate});
+        }
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return modes;
+    }
+
+    std::shared_ptr<TGLContextRecord> CreateWindow(int width, int height, int depth, int hertz, int flags) override {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
+        // A full-screen window that loses the focus gets out of the way, as the
+        // desktop expects of a game that does not change the monitor's mode.
+        SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "1");
+        SDL_GL_ResetAttributes();
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+        SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+        SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+        SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, (flags & GFX_DOUBLE_BUFFER) ? 1 : 0);
+        SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, (flags & GFX_ALPHA_BUFFER) ? 1 : 0);
+        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, (flags & GFX_DEPTH_BUFFER) ? 1 : 0);
+        SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, (flags & GFX_STENCIL_BUFFER) ? 1 : 0);
+        SDL_GL_SetAttribute(SDL_GL_ACCUM_RED_SIZE, (flags & GFX_ACCUM_BUFFER) ? 1 : 0);
+
+        const bool full = depth != 0 && options_.fullscreen && !options_.hidden;
+        Uint32 wflags = SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI;
+        wflags |= options_.hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
+        if (full) wflags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+        SDL_Window* window = SDL_CreateWindow("Corvex Application", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                              width, height, wflags);
+        if (!window) {
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            return nullptr;
+        }
+        SDL_GLContext context = SDL_GL_CreateContext(window);
+        if (!context) {
+            SDL_DestroyWindow(window);
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            return nullptr;
+        }
+        auto record = std::make_shared<TSdlContextRecord>();
+        record->kind = depth != 0 ? TGLContextRecord::FULL_SCREEN : TGLContextRecord::WINDOWED;
+        record->width = width;
+        record->height = height;
+        record->depth = depth;
+        record->hertz = hertz;
+        record->flags = flags;
+        record->window = window;
+        record->context = context;
+        // Creating a context makes it current: set up the drawing framebuffer now,
+        // then give the current context back to whoever had it.
+        SetUpFramebuffer(*record);
+        SDL_GL_SetSwapInterval(RateMatches(*record) ? 1 : 0);
+        Restore();
+        if (!watching_) {
+            SDL_AddEventWatch(&TSdlContextBackend::WatchEvents, this);
+            watching_ = true;
+        }
+        windows_.push_back(record.get());
+        return record;
+    }
+
+    void Destroy(TGLContextRecord& base) override {
+        auto& record = static_cast<TSdlContextRecord&>(base);
+        if (!record.window) return;
+        std::erase(windows_, &record);
+        if (record.has_fbo) {
+            SDL_GL_MakeCurrent(record.window, record.context);
+            record.fbo_api.BindFramebuffer(GL_FRAMEBUFFER, 0);
+            record.fbo_api.DeleteFramebuffers(1, &record.fbo);
+            record.fbo_api.DeleteRenderbuffers(1, &record.color_rb);
+            if (record.depth_rb) record.fbo_api.DeleteRenderbuffers(1, &record.depth_rb);
+            record.has_fbo = false;
+        }
+        if (current_ == &record) current_ = nullptr;
+        SDL_GL_MakeCurrent(nullptr, nullptr);
+        SDL_GL_DeleteContext(record.context);
+        SDL_DestroyWindow(record.window);
+        record.window = nullptr;
+        record.context = nullptr;
+        Restore();
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+
+    void MakeCurrent(TGLContextRecord* base) override {
+        current_ = static_cast<TSdlContextRecord*>(base);
+        Restore();
+    }
+
+    void SetSwapInterval(int interval) override {
+        if (current_) SDL_GL_SetSwapInterval(interval);
+    }
+
+    void SwapBuffers(TGLContextRecord& base) override {
+        auto& r = static_cast<TSdlContextRecord&>(base);
+        if (!r.window) return;
+        if (r.has_fbo) Present(r);
+        SDL_GL_SwapWindow(r.window);
+        if (r.has_fbo) r.fbo_api.BindFramebuffer(GL_FRAMEBUFFER, r.fbo);
+    }
+
+private:
+    void Restore() {
+        if (current_) {
+            SDL_GL_MakeCurrent(current_->window, current_->context);
+        } else {
+            SDL_GL_MakeCurrent(nullptr, nullptr);
+        }
+    }
+
+    static bool RateMatches(const TSdlContextRecord& r) {
+        if (r.hertz == 0) return true;
+        SDL_DisplayMode mode;
+        const int display = SDL_GetWindowDisplayIndex(r.window);
+        if (display < 0 || SDL_GetCurrentDisplayMode(display, &mode) != 0) return false;
+        return mode.refresh_rate == r.hertz;
+    }
+
+    // The game draws into a framebuffer of exactly the size it asked for; the
+    // window, whatever its size, shows it scaled.
+    static void SetUpFramebuffer(TSdlContextRecord& r) {
+        if (!r.fbo_api.Load()) return;
+        auto& f = r.fbo_api;
+        f.GenFramebuffers(1, &r.fbo);
+        f.BindFramebuffer(GL_FRAMEBUFFER, r.fbo);
+        f.GenRenderbuffers(1, &r.color_rb);
+        f.BindRenderbuffer(GL_RENDERBUFFER, r.color_rb);
+        f.RenderbufferStorage(GL_RENDERBUFFER, (r.flags & GFX_ALPHA_BUFFER) ? GL_RGBA8 : GL_RGB8, r.width, r.height);
+        f.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, r.color_rb);
+        if (r.flags & (GFX_DEPTH_BUFFER | GFX_STENCIL_BUFFER)) {
+            f.GenRenderbuffers(1, &r.depth_rb);
+            f.BindRenderbuffer(GL_RENDERBUFFER, r.depth_rb);
+            f.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, r.width, r.height);
+            f.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, r.depth_rb);
+        }
+        f.BindRenderbuffer(GL_RENDERBUFFER, 0);
+        if (f.CheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+            // Draw straight into the window instead.
+            f.BindFramebuffer(GL_FRAMEBUFFER, 0);
+            f.DeleteFramebuffers(1, &r.fbo);
+            f.DeleteRenderbuffers(1, &r.color_rb);
+            if (r.depth_rb) f.DeleteRenderbuffers(1, &r.depth_rb);
+            r.fbo = r.color_rb = r.depth_rb = 0;
+            return;
+        }
+        r.has_fbo = true;
+    }
+
+    // Scales the finished picture into the window with its aspect kept, black
+    // bars filling the rest. The game's scissor and clear colour are put back.
+    static void Present(TSdlContextRecord& r) {
+        int dw = 0, dh = 0;
+        SDL_GL_GetDrawableSize(r.window, &dw, &dh);
+        auto& f = r.fbo_api;
+        GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+        GLfloat clear[4];
+        glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+        if (scissor) glDisable(GL_SCISSOR_TEST);
+        f.BindFramebuffer(GL_READ_FRAMEBUFFER, r.fbo);
+        f.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+        if (dw == r.width && dh == r.height) {
+            f.BlitFramebuffer(0, 0, r.width, r.height, 0, 0, dw, dh, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        } else if (dw > 0 && dh > 0) {
+            int w = dw, h = dh;
+            if (static_cast<long>(dw) * r.height > static_cast<long>(dh) * r.width) {
+                w = static_cast<int>(static_cast<long>(dh) * r.width / r.height);
+            } else {
+                h = static_cast<int>(static_cast<long>(dw) * r.height / r.width);
+            }
+            const int x = (dw - w) / 2, y = (dh - h) / 2;
+            glClearColor(0, 0, 0, 1);
+            glClear(GL_COLOR_BUFFER_BIT);
+            f.BlitFramebuffer(0, 0, r.width, r.height, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+            glClearColor(clear[0], clear[1], clear[2], clear[3]);
+        }
+        if (scissor) glEnable(GL_SCISSOR_TEST);
+    }
+
+    // Focus changes of a full-screen window: no vertical sync while in the
+    // background (the window is minimised), back on when the display runs at the
+    // requested rate.
+    static int WatchEvents(void* self_ptr, SDL_Event* event) {
+        auto* self = static_cast<TSdlContextBackend*>(self_ptr);
+        if (event->type != SDL_WINDOWEVENT) return 0;
+        const auto id = event->window.windowID;
+        for (TSdlContextRecord* r : self->windows_) {
+            if (SDL_GetWindowID(r->window) != id || r->kind != TGLContextRecord::FULL_SCREEN) continue;
+            if (event->window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+                if (!self->options_.hidden) SDL_MinimizeWindow(r->window);
+                if (self->current_ == r) SDL_GL_SetSwapInterval(0);
+            } else if (event->window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
+                if (self->current_ == r) SDL_GL_SetSwapInterval(RateMatches(*r) ? 1 : 0);
+            }
+        }
+        return 0;
+    }
+
+    TSdlDisplayOptions options_;
+    TSdlContextRecord* current_ = nullptr;
+    std::vector<TSdlContextRecord*> windows_;
+    bool watching_ = false;
+};
+
+} // namespace
+
+std::shared_ptr<TGLContextBackend> MakeSdlContextBackend(const TSdlDisplayOptions& options) {
+    return std::make_shared<TSdlContextBackend>(options);
+}
+
+void UseSdlGraphicsDriver() { SetGLContextBackend(MakeSdlContextBackend()); }
