@@ -12,6 +12,15 @@ constexpr int LAYER_COUNT = 32;
 std::array<std::vector<std::unique_ptr<TQuad>>, LAYER_COUNT> layers;  // newest at the back
 std::vector<std::unique_ptr<TQuad>> free_quads;
 std::vector<uint8_t> scratch_row;
+// Without a 2D context there is no drawing state to set, so the two-image test uses a matrix of its own.
+const TDrawMatrix* matrix_override = nullptr;
+
+// The drawing matrix for a rotation and scale, built as the renderer builds it.
+TDrawMatrix MatrixFor(float degrees, float sx, float sy) {
+    const double rad = static_cast<double>(degrees) * 3.14159265358979323846 / 180.0;
+    const float s = static_cast<float>(std::sin(rad)), c = static_cast<float>(std::cos(rad));
+    return {c * sx, -s * sy, s * sx, c * sy};
+}
 
 std::unique_ptr<TQuad> NewQuad() {
     if (free_quads.empty()) return std::make_unique<TQuad>();
@@ -28,7 +37,7 @@ void Recycle(std::unique_ptr<TQuad> q) {
 
 // Places the local rectangle (x0, y0)-(x1, y1) with the collision matrix at (x, y) plus the origin.
 void PlaceQuad(TQuad& q, float x0, float y0, float x1, float y1, float x, float y) {
-    const TDrawMatrix& m = CollisionMatrix();
+    const TDrawMatrix& m = matrix_override ? *matrix_override : CollisionMatrix();
     float ox = 0, oy = 0;
     if (const TCanvasGraphics* canvas = TCanvasGraphics::Current()) ox = canvas->origin_x, oy = canvas->origin_y;
     const float tx = x + ox, ty = y + oy;
@@ -234,10 +243,19 @@ bool ImagesOverlap(TImage& image1, float x1, float y1, int frame1, TImage& image
 bool ImagesOverlapTransformed(TImage& image1, float x1, float y1, int frame1, float rot1, float sx1, float sy1,
                               TImage& image2, float x2, float y2, int frame2, float rot2, float sx2, float sy2) {
     constexpr uint32_t LAYER = 0x80000000u;
+    ClearCollisionLayers(LAYER);
+    if (!TCanvasGraphics::Current()) {
+        const TDrawMatrix m1 = MatrixFor(rot1, sx1, sy1), m2 = MatrixFor(rot2, sx2, sy2);
+        matrix_override = &m1;
+        CollideImageQuad(image1, x1, y1, frame1, 0, LAYER, nullptr);
+        matrix_override = &m2;
+        const bool hit = !CollideImageQuad(image2, x2, y2, frame2, LAYER, 0, nullptr).empty();
+        matrix_override = nullptr;
+        return hit;
+    }
     const float saved_rot = GetDrawRotation();
     float saved_sx = 1, saved_sy = 1;
     GetDrawScale(saved_sx, saved_sy);
-    ClearCollisionLayers(LAYER);
     SetDrawRotation(rot1);
     SetDrawScale(sx1, sy1);
     CollideImageQuad(image1, x1, y1, frame1, 0, LAYER, nullptr);
