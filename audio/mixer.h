@@ -1,0 +1,182 @@
+#pragma once
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "audio/output.h"
+
+// The software mixer: any number of voices summed into one 44100 Hz stereo
+// 16-bit stream, in integer fixed point. The game's thread starts voices and
+// changes their parameters; one output thread mixes. They meet only through
+// two single-producer, single-consumer rings and atomic fields: no locks.
+
+class audiodevice;
+class channeltable;
+class mixer;
+
+// One created sound's PCM, copied into a buffer of its own with one guard
+// frame after the end (a copy of the first frame when looping, else of the
+// last) so that interpolation may always read the next frame.
+struct mixsample {
+    int hertz = 0;
+    int channels = 0;   // 1 or 2
+    int bits = 0;       // 8 (unsigned) or 16 (signed, little-endian)
+    int length = 0;     // frames
+    int framebytes = 0; // channels * bits / 8
+    int databytes = 0;  // length * framebytes
+    int written = 0;    // frames copied in so far
+    std::atomic<int> references{1};
+    int loop = 0; // 0 or -1
+    uint8_t* data = nullptr;
+    uint8_t* write = nullptr;
+    int owned = 0; // bytes of the buffer below
+    std::unique_ptr<uint8_t[]> buffer;
+};
+
+// Status bits of a voice; 0 means dead (free for reuse).
+constexpr int MIX_STOPPED = 1;
+constexpr int MIX_ONCE = 2;
+constexpr int MIX_LOOPED = 4;
+constexpr int MIX_PAUSED = 16;
+
+// One playing voice.
+class sound : public output {
+public:
+    explicit sound(mixer* owner);
+
+    void setrate(int rate) override;
+    void setvolume(int volume) override;
+    void setpan(int pan) override;
+    void setdepth(int depth) override;
+    int rate(int which) override;
+    int volume(int which) override;
+    int pan(int which) override;
+    int depth(int which) override;
+    int position() override;
+
+    // Adds count interleaved values into the accumulator (output thread).
+    // 0 still playing, 1 stopped, -1 dead, -2 paused.
+    int mixinto(int32_t* accumulator, int count);
+
+    mixer* owner;
+    std::atomic<int> status{MIX_STOPPED};
+    int handle = 0;                   // game thread only
+    std::atomic<int> selfrelease{0};  // recycle as soon as it stops
+    sound* next = nullptr;            // active list, output thread only
+    mixsample* data = nullptr;        // set and cleared on the game thread while the mixer does not hold it
+    int64_t pos = 0;                  // 32.32 sample values; output thread once started
+    std::atomic<int64_t> played{0};   // 32.32, never wraps
+    std::atomic<int32_t> ratenow{65536}, ratetarget{65536};
+    std::atomic<int16_t> volumenow{4096}, volumetarget{4096};
+    std::atomic<int16_t> pannow{0}, pantarget{0};
+    std::atomic<int16_t> depthnow{0}, depthtarget{0};
+    int starttime = 0;                // ClockMillis when started
+    int delay = 0;                    // output frames still to wait
+    bool started = false;             // handed to the output thread (game thread's view)
+    sound* spare = nullptr;           // game thread's list of voices that never played
+};
+
+class mixer : public output {
+public:
+    static constexpr int RING = 4096;
+
+    // size: sample values of one mix call (the device's block).
+    explicit mixer(int size);
+    ~mixer() override;
+    mixer(const mixer&) = delete;
+    mixer& operator=(const mixer&) = delete;
+
+    // Game thread. A voice from the reuse ring (or a new one) with the
+    // template's target parameters, or the neutral ones. A reused voice still
+    // addressed by a handle other than keep gives that handle's slot back.
+    sound* AllocVoice(sound* templ, int keep = 0);
+    // Game thread. Starts a voice of the data; null if the start ring is full.
+    sound* play(mixsample* data, sound* templ, int status, int keep = 0);
+    // Game thread. A voice that was never handed to the output thread.
+    void unused(sound* voice);
+
+    // Output thread.
+    void mix(int count);
+    void mix16(int16_t* destination, int count);
+    void stopall();
+
+    int size() const { return accumulatorsize; }
+    int outputrate = 44100;
+    int outputchannels = 2;
+    channeltable* table = nullptr;
+
+private:
+    void recycle(sound* voice);
+    void flushrecycled();
+
+    std::vector<int32_t> accumulator;
+    int accumulatorsize;
+    sound* active = nullptr;
+    sound* recycled = nullptr; // voices waiting for room in the reuse ring (output thread)
+
+    std::array<sound*, RING> startring{};
+    std::atomic<int> startread{0}, startwrite{0};
+    std::array<sound*, RING> reusering{};
+    std::atomic<int> reuseread{0}, reusewrite{0};
+
+    // Every voice ever made; grown on the game thread only.
+    std::vector<std::unique_ptr<sound>> pool;
+    sound* sparelist = nullptr;
+};
+
+// Handles: the low 12 bits are the slot, the upper 20 its generation. Slot 0
+// is never handed out, so at most 4095 handles exist. Game thread only.
+class channeltable {
+public:
+    static constexpr int SLOTS = 4096;
+    explicit channeltable(mixer* owner);
+
+    int alloc();                   // 0 when full
+    bool valid(int handle) const;  // generation still matches
+    bool inuse(int handle) const;  // valid and handed out
+    void release(int slot);        // no-op for a free slot
+    sound*& voice(int handle) { return voices[handle & 0xfff]; }
+    // The handle's voice, an idle one made for it if it has none; null for a
+    // handle that is not valid or whose slot has been given back.
+    sound* lookup(int handle);
+    // Removes a voice from its slot for good: a voice that never played goes
+    // back to the mixer, a playing one releases itself when it ends.
+    void orphan(sound* voice);
+
+private:
+    mixer* owner;
+    std::array<sound*, SLOTS> voices{};
+    std::array<int, SLOTS> link{};
+    std::array<uint32_t, SLOTS> generation{};
+};
+
+// The device factory: makes the output device for a mode (0 fragment ring,
+// 1 notification-driven stream). The platform layer installs it at start-up;
+// without one every device fails to start.
+using audiodevicefactory = std::unique_ptr<audiodevice> (*)(int mode);
+void MixSetDeviceFactory(audiodevicefactory factory);
+
+// The flat interface (game thread). Handles are ints; every operation with a
+// handle does nothing (or returns 0) when the mixer is closed, the handle is
+// 0 or the handle is no longer valid.
+int MixStartDevice(int mode);
+int MixOpen(std::unique_ptr<audiodevice> device);
+int MixClose();
+mixsample* MixCreateSound(int length, int bits, int channels, int hertz, const void* data, int loop);
+void MixFreeSound(mixsample* data);
+int MixPlaySound(mixsample* data, int paused, int handle);
+int MixAllocChannel();
+void MixFreeChannel(int handle);
+void MixStopChannel(int handle);
+void MixPauseChannel(int handle, int paused);
+void MixSetChannelVolume(int handle, float volume);
+void MixSetChannelPan(int handle, float pan);
+void MixSetChannelDepth(int handle, float depth);
+void MixSetChannelRate(int handle, float rate);
+int MixChannelStatus(int handle);
+int MixChannelPosition(int handle);
+
+// The open device's mixer, null when closed (for devices and tests).
+mixer* MixCurrentMixer();

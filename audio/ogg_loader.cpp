@@ -1,0 +1,184 @@
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <exception>
+#include <vector>
+
+#include <vorbis/vorbisfile.h>
+
+#include "audio/sample.h"
+#include "platform/error.h"
+
+// ---- The loader registry ---------------------------------------------------
+
+namespace {
+TAudioSampleLoader*& LoaderHead() {
+    static TAudioSampleLoader* head = nullptr;
+    return head;
+}
+} // namespace
+
+TAudioSampleLoader::TAudioSampleLoader() {
+    _succ = LoaderHead();
+    LoaderHead() = this;
+}
+
+void StartSampleLoaders() {
+    // The one loader this program has lives for the whole run.
+    static TAudioSampleLoaderOGG ogg_loader;
+}
+
+std::shared_ptr<TAudioSample> SampleLoad(const TUrl& url) {
+    StartSampleLoaders();
+    std::shared_ptr<TStream> stream = StreamOpenRead(url);
+    if (!stream) return nullptr;
+    const int start = stream->Pos();
+    if (start == -1) {
+        stream->Close();
+        throw TRuntimeError("Stream is not seekable");
+    }
+    std::shared_ptr<TAudioSample> sample;
+    try {
+        for (TAudioSampleLoader* loader = LoaderHead(); loader && !sample; loader = loader->_succ) {
+            stream->Seek(start);
+            try {
+                sample = loader->LoadAudioSample(*stream);
+            } catch (const TStreamException&) {
+                // Ran out of data in this loader's eyes: let the next one try.
+            }
+        }
+    } catch (...) {
+        stream->Close();
+        throw;
+    }
+    stream->Close();
+    return sample;
+}
+
+// ---- Ogg Vorbis through vorbisfile -----------------------------------------
+
+namespace {
+
+// What the callbacks work on. vorbisfile is C: an exception must not unwind
+// through it, so the callbacks keep the first one and the loader rethrows it
+// once the decoder has returned.
+struct TOggSource {
+    TStream* stream;
+    std::exception_ptr error;
+};
+
+size_t OggRead(void* buffer, size_t size, size_t count, void* datasource) {
+    auto* source = static_cast<TOggSource*>(datasource);
+    if (source->error || size == 0 || count == 0) return 0;
+    try {
+        const size_t wanted = std::min(size * count, static_cast<size_t>(INT_MAX)) / size * size;
+        const int got = source->stream->Read(buffer, static_cast<int>(wanted));
+        return got > 0 ? static_cast<size_t>(got) / size : 0;
+    } catch (...) {
+        source->error = std::current_exception();
+        return 0;
+    }
+}
+
+int OggSeek(void* datasource, ogg_int64_t offset, int whence) {
+    auto* source = static_cast<TOggSource*>(datasource);
+    if (source->error) return -1;
+    try {
+        // Positions are 32-bit here; only the low half of the offset counts.
+        const int low = static_cast<int>(static_cast<uint32_t>(static_cast<uint64_t>(offset)));
+        int target = 0;
+        switch (whence) {
+        case SEEK_SET:
+            target = low;
+            break;
+        case SEEK_CUR:
+            target = static_cast<int>(static_cast<unsigned>(source->stream->Pos()) + static_cast<unsigned>(low));
+            break;
+        case SEEK_END:
+            target = static_cast<int>(static_cast<unsigned>(source->stream->Size()) + static_cast<unsigned>(low));
+            break;
+        default:
+            return -1;
+        }
+        return source->stream->Seek(target) >= 0 ? 0 : -1;
+    } catch (...) {
+        source->error = std::current_exception();
+        return -1;
+    }
+}
+
+int OggClose(void*) {
+    return 0; // SampleLoad closes the stream
+}
+
+long OggTell(void* datasource) {
+    auto* source = static_cast<TOggSource*>(datasource);
+    if (source->error) return -1;
+    try {
+        return source->stream->Pos();
+    } catch (...) {
+        source->error = std::current_exception();
+        return -1;
+    }
+}
+
+// Releases the decoder on every way out.
+struct TVorbisFile {
+    OggVorbis_File vf;
+    bool open = false;
+    ~TVorbisFile() {
+        if (open) ov_clear(&vf);
+    }
+};
+
+} // namespace
+
+std::shared_ptr<TAudioSample> TAudioSampleLoaderOGG::LoadAudioSample(TStream& stream) {
+    TOggSource source{&stream, nullptr};
+    const ov_callbacks callbacks{OggRead, OggSeek, OggClose, OggTell};
+    TVorbisFile file;
+    std::memset(&file.vf, 0, sizeof file.vf);
+    const int opened = ov_open_callbacks(&source, &file.vf, nullptr, 0, callbacks);
+    if (opened != 0) {
+        // A failed open has released its own state already.
+        if (source.error) std::rethrow_exception(source.error);
+        return nullptr;
+    }
+    file.open = true;
+
+    const ogg_int64_t frames = ov_pcm_total(&file.vf, 0);
+    const vorbis_info* info = ov_info(&file.vf, -1);
+    if (source.error) std::rethrow_exception(source.error);
+    // More than two channels is beyond what the mixer plays.
+    if (!info || info->channels < 1 || info->channels > 2 || info->rate <= 0 || info->rate > INT_MAX) return nullptr;
+    const int channels = info->channels;
+    const int hertz = static_cast<int>(info->rate);
+    if (frames < 0 || frames > INT_MAX / (2 * channels)) return nullptr;
+    const int total = static_cast<int>(frames) * 2 * channels;
+
+    // The announced length may be a lie in damaged data, so the buffer grows
+    // with what really decodes instead of trusting it up front.
+    std::vector<uint8_t> pcm;
+    pcm.reserve(static_cast<size_t>(std::min(total, 1 << 20)));
+    int filled = 0;
+    while (filled < total) {
+        const int want = std::min(total - filled, 1 << 16);
+        pcm.resize(static_cast<size_t>(filled + want));
+        int link = 0;
+        const long got = ov_read(&file.vf, reinterpret_cast<char*>(pcm.data() + filled), want, 0, 2, 1, &link);
+        if (source.error) std::rethrow_exception(source.error);
+        if (got < 0) return nullptr;
+        // The stream ended before its announced length: damaged, so no sample.
+        if (got == 0) return nullptr;
+        // A chained stream whose next link changes the layout would scramble
+        // the frames: refuse it.
+        const vorbis_info* now = ov_info(&file.vf, link);
+        if (!now || now->channels != channels) return nullptr;
+        filled += static_cast<int>(got);
+    }
+
+    auto sample = TAudioSample::Create(static_cast<int>(frames), hertz,
+                                       channels == 1 ? SampleMono16LE : SampleStereo16LE);
+    if (total > 0) std::memcpy(sample->samples, pcm.data(), static_cast<size_t>(total));
+    return sample;
+}
