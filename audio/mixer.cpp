@@ -526,6 +526,8 @@ void MixSetDeviceFactory(audiodevicefactory factory) { g_factory = factory; }
 
 mixer* MixCurrentMixer() { return openmixer(); }
 
+audiodevice* MixCurrentDevice() { return g_device.get(); }
+
 int MixStartDevice(int mode) {
     if (!g_factory) return -1;
     std::unique_ptr<audiodevice> device = g_factory(mode);

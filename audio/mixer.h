@@ -178,5 +178,6 @@ void MixSetChannelRate(int handle, float rate);
 int MixChannelStatus(int handle);
 int MixChannelPosition(int handle);
 
-// The open device's mixer, null when closed (for devices and tests).
+// The open device and its mixer, null when closed (for devices and tests).
 mixer* MixCurrentMixer();
+audiodevice* MixCurrentDevice();
