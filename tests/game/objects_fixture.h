@@ -1,0 +1,109 @@
+#pragma once
+// Shared set-up for the tests of the bases, the laser, the bubbles and the
+// effects: a recording 2D driver as the current context (so draws can be
+// checked), the real embedded pictures, and the game's globals in the state
+// of a fresh round.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "assets/embedded_assets.h"
+#include "game/bubble.h"
+#include "game/effects.h"
+#include "game/globals.h"
+#include "game/player.h"
+#include "graphics/canvas.h"
+#include "graphics/graphics.h"
+#include "graphics/image.h"
+#include "graphics/recording_canvas.h"
+#include "platform/random.h"
+
+namespace objects_test {
+
+// One recording context for the whole test program.
+inline TRecordingCanvasDriver& Recorder() {
+    static std::shared_ptr<TRecordingCanvasDriver> driver = [] {
+        auto d = std::make_shared<TRecordingCanvasDriver>();
+        SelectGraphicsDriver(d);
+        static std::shared_ptr<TGraphics> g = CreateGraphics(1024, 768, 0, 60, 0);
+        SetGraphics(g);
+        return d;
+    }();
+    return *driver;
+}
+
+inline void LoadPictures() {
+    static bool loaded = false;
+    if (loaded) return;
+    loaded = true;
+    RegisterEmbeddedAssets();
+    SetAutoMidHandle(true);
+    img_base = LoadImageSingle(std::string("incbin::gfx_base.png"));
+    img_base_charge = LoadImageCells(std::string("incbin::gfx_base_charge.png"), 32, 32, 0, 6);
+    img_base_static = LoadImageCells(std::string("incbin::gfx_base_static.png"), 32, 32, 0, 6);
+    img_bubble = LoadImageSingle(std::string("incbin::gfx_bubble.png"));
+    img_ring = LoadImageSingle(std::string("incbin::gfx_ring.png"));
+    img_spark1 = LoadImageSingle(std::string("incbin::gfx_spark1.png"));
+}
+
+// The game's globals as at the start of a round with four computer players.
+class ObjectsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Recorder();
+        LoadPictures();
+        FillTables();
+        bubbles.Clear();
+        particles.Clear();
+        humans = {0, 0, 0, 0, 0};
+        attract_mode = 0;
+        cpu_active = 1;
+        catchup_active = 0;
+        melody_pos = 0;
+        SetRandomSeed(12345);
+        CreatePlayers();
+        SetBlend(BLEND_LIGHT);
+        SetColor(255, 255, 255);
+        SetAlpha(1.0f);
+        SetDrawRotation(0.0f);
+        SetDrawScale(1.0f, 1.0f);
+        Recorder().ClearLog();
+    }
+    void TearDown() override {
+        bubbles.Clear();
+        particles.Clear();
+    }
+
+    // A bubble placed exactly, already faded in, with no random draws.
+    static std::shared_ptr<TBubble> PutBubble(float x, float y, int size, float dx = 1.0f, float dy = 1.0f,
+                                              int owned = 0) {
+        auto b = std::make_shared<TBubble>();
+        b->x = x;
+        b->y = y;
+        b->size = size;
+        b->dx = dx;
+        b->dy = dy;
+        b->owned = owned;
+        b->owntime = owned != 0 ? 500 : 0;
+        b->fadein = 0;
+        b->wobble = 0;
+        bubbles.Append(b);
+        return b;
+    }
+
+    // Runs the effects as a frame does: Update then Draw on each, in order.
+    static void EffectsFrame() {
+        particles.ForEach([](const std::shared_ptr<TParticle>& p) {
+            p->Update();
+            p->Draw();
+        });
+    }
+
+    static TPlayer& P(int n) { return *players[static_cast<std::size_t>(n)]; }
+
+    static std::vector<TCanvasRecord> Log(const std::string& op) { return Recorder().Entries(op); }
+};
+
+}  // namespace objects_test
