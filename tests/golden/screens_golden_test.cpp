@@ -1,68 +1,191 @@
-// Golden frames of the game's screens, rendered by the simulator with real
-// OpenGL (Mesa, offscreen) at a fixed clock start, so at a fixed seed.
+// Golden frames of the game's screens, drawn with real OpenGL (Mesa,
+// offscreen) in virtual time from a fixed clock start, so at a fixed seed.
+// The screens run in this process, so only the frames a picture needs are
+// rendered (software GL is slow); the simulator's own capture is checked too.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "assets/embedded_assets.h"
+#include "game/attract.h"
+#include "game/frame.h"
+#include "game/globals.h"
+#include "game/hud.h"
+#include "game/player.h"
+#include "game/results.h"
+#include "game/round.h"
+#include "game/startup.h"
+#include "graphics/canvas.h"
+#include "graphics/font.h"
+#include "platform/random.h"
+#include "sim/input_script.h"
 #include "sim/sim_runner.h"
+#include "sim/virtual_clock.h"
+#include "sim/virtual_display.h"
 #include "support/golden.h"
 
 namespace {
 
-// Round length one minute through the menu, then players 1 and 2 join.
-const char* kScript =
-    "60 key-down 32\n120 key-up 32\n190 key-down 32\n191 key-up 32\n200 key-down 32\n201 key-up 32\n"
-    "210 key-down 32\n211 key-up 32\n230 key-down 32\n232 key-up 32\n236 key-down 13\n237 key-up 13\n";
-
-struct Shot {
-    const char* name;
-    const char* screen;
-    long offset;  // frames after the screen's first frame
-};
-
-const Shot kShots[] = {
-    {"attract", "attract", 250},   // menu column, joined panels, the countdown running
-    {"countdown", "countdown", 45},  // "THREE" fading in over the frozen bases
-    {"round", "round", 600},       // the round in play
-    {"results", "results", 120},   // TIME UP! with the results lines
-};
-
-TEST(ScreensGolden, AttractCountdownRoundAndResults) {
-    // Find the frames in a quick null-renderer run, then render only those with OpenGL.
-    SimRun probe = RunSim("golden_probe", "--frames 3950", kScript);
-    ASSERT_EQ(probe.status, 0) << probe.err;
-    std::vector<long> frames;
-    for (const Shot& s : kShots) {
-        const long first = probe.Find([&](const JValue& f) { return f["screen"].str == s.screen; },
-                                      std::string(s.screen) == "attract" ? 1 : 300);
-        ASSERT_GT(first, 0) << s.screen;
-        frames.push_back(std::string(s.screen) == "attract" ? s.offset : first + s.offset);
-        ASSERT_EQ(probe.Frame(frames.back())["screen"].str, s.screen);
+class ScreensGolden : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        clock_ = InstallVirtualClock(100000);
+        display_ = UseVirtualDisplay(TVirtualRenderer::GL, clock_);
+        if (!display_) return;
+        input_ = std::make_unique<TScriptedInput>();
+        input_->Install();
+        RegisterEmbeddedAssets();
+        // Keep the start-up's audio line out of the test log.
+        std::fflush(stdout);
+        const int saved = dup(1);
+        const int devnull = open("/dev/null", O_WRONLY);
+        if (devnull >= 0) dup2(devnull, 1);
+        StartUp();
+        std::fflush(stdout);
+        if (saved >= 0) dup2(saved, 1), close(saved);
+        if (devnull >= 0) close(devnull);
     }
-    const std::string dir = SimTempDir("golden_capture");
-    for (const auto& e : std::filesystem::directory_iterator(dir)) std::filesystem::remove(e.path());
-    std::string list;
-    for (long k : frames) list += (list.empty() ? "" : ",") + std::to_string(k);
-    SimRun r = RunSim("golden_gl",
-                      "--renderer gl --frames " + std::to_string(frames.back()) + " --capture " + list +
-                          " --capture-dir '" + dir + "'",
-                      kScript, false);
-    ASSERT_EQ(r.status, 0) << r.err;
-    for (std::size_t i = 0; i < frames.size(); ++i) {
-        SCOPED_TRACE(kShots[i].name);
-        int w = 0, h = 0;
+
+    // Every picture starts from the same state, whether the tests run in one
+    // process or each in its own.
+    void SetUp() override {
+        if (!display_) GTEST_SKIP() << "no offscreen OpenGL";
+        clock_->Set(200000);
+        SetRandomSeed(4242);
+        humans = {0, 0, 0, 0, 0};
+        round_length = 180;
+        cpu_active = 1;
+        catchup_active = 0;
+        attract_mode = 1;
+        seconds = 1;
+        bubbles.Clear();
+        particles.Clear();
+        CreatePlayers();
+        SelectImageFont(fnt_small);
+        SetColor(255, 255, 255);
+        SetAlpha(1);
+        SetLineWidth(2);
+        SetDrawScale(1, 1);
+        SetDrawRotation(0);
+        SetBlend(BLEND_LIGHT);
+    }
+
+    // Compares the frame as drawn so far (before its flip) with the stored picture.
+    static void Expect(const char* name) {
         std::vector<uint8_t> rgb;
-        ASSERT_TRUE(ReadPngRgb(dir + "/frame-" + std::to_string(frames[i]) + ".png", w, h, rgb));
-        ASSERT_EQ(w, 1024);
-        ASSERT_EQ(h, 768);
+        ASSERT_TRUE(display_->ReadFrameRGB(rgb));
         // Mesa's rasteriser is deterministic; the small allowance covers rounding
         // differences between Mesa versions along line and glyph edges.
-        auto res = CompareGolden(SourceDir() + "/tests/golden/data/screens_" + kShots[i].name + ".png", w, h, rgb,
-                                 8, 400);
+        auto res = CompareGolden(SourceDir() + "/tests/golden/data/screens_" + name + ".png", 1024, 768, rgb, 8, 400);
         EXPECT_TRUE(res.ok) << res.message;
     }
+
+    static std::shared_ptr<TVirtualClock> clock_;
+    static std::shared_ptr<TVirtualDisplay> display_;
+    static std::unique_ptr<TScriptedInput> input_;
+};
+
+std::shared_ptr<TVirtualClock> ScreensGolden::clock_;
+std::shared_ptr<TVirtualDisplay> ScreensGolden::display_;
+std::unique_ptr<TScriptedInput> ScreensGolden::input_;
+
+
+TEST_F(ScreensGolden, AttractWithJoinedPlayers) {
+    EnterAttractScreen();
+    for (int k = 1; k < 200; ++k) {
+        if (k == 90) humans[1] = humans[2] = 1;   // two players have joined
+        ASSERT_TRUE(AttractFrame());
+        EndFrame();
+    }
+    ASSERT_TRUE(AttractFrame());
+    Expect("attract");
+    EndFrame();
+}
+
+TEST_F(ScreensGolden, StartCountdown) {
+    SetUpRound();
+    game_screen = TScreen::COUNTDOWN;
+    // Frame 45 of the countdown: "THREE" half faded in over the frozen bases.
+    bool shot = false;
+    SetBeforeFlipHook([&](long) {
+        static int j = 0;
+        if (++j == 45) {
+            Expect("countdown");
+            shot = true;
+        }
+    });
+    RunStartCountdown();
+    SetBeforeFlipHook(nullptr);
+    EXPECT_TRUE(shot);
+}
+
+TEST_F(ScreensGolden, RoundInPlay) {
+    humans[2] = 1;
+    SetUpRound();
+    game_screen = TScreen::ROUND;
+    tick_time = clock_->Millis();
+    for (int k = 1; k < 160; ++k) {
+        RoundFrame();
+        EndFrame();
+    }
+    RoundFrame();
+    Expect("round");
+    EndFrame();
+}
+
+TEST_F(ScreensGolden, ResultsPanel) {
+    humans[1] = humans[3] = 1;
+    SetUpRound();
+    tick_time = clock_->Millis();
+    for (int k = 1; k < 120; ++k) {
+        RoundFrame();
+        EndFrame();
+    }
+    // The clock has run out; a last volley ranked the players.
+    players[1]->score += 250;
+    players[3]->score += 120;
+    RankResults();
+    seconds = -1;
+    game_screen = TScreen::RESULTS;
+    for (int j = 1; j < 80; ++j) {
+        ResultsFrame(j);
+        EndFrame();
+    }
+    ResultsFrame(80);
+    Expect("results");
+    EndFrame();
+}
+
+TEST(ScreensGoldenSim, CaptureWritesTheFrameBeforeItsFlipAndTheScreenFadesIn) {
+    const std::string dir = SimTempDir("golden_capture");
+    for (const char* f : {"/frame-3.png", "/frame-60.png"}) std::filesystem::remove(dir + f);
+    SimRun r = RunSim("golden_capture", "--renderer gl --frames 60 --capture 3,60 --capture-dir '" + dir + "'", "",
+                      false);
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto brightest = [&](const char* file) {
+        int w = 0, h = 0;
+        std::vector<uint8_t> rgb;
+        EXPECT_TRUE(ReadPngRgb(dir + file, w, h, rgb)) << file;
+        EXPECT_EQ(w, 1024);
+        EXPECT_EQ(h, 768);
+        int most = 0;
+        for (uint8_t v : rgb) most = std::max<int>(most, v);
+        return most;
+    };
+    // In the first second the whole screen is covered in black; in the second
+    // the cover is at half strength, so the white menu text shows at half brightness.
+    EXPECT_EQ(brightest("/frame-3.png"), 0);
+    const int half = brightest("/frame-60.png");
+    EXPECT_GT(half, 100);
+    EXPECT_LT(half, 200);
 }
 
 }  // namespace
