@@ -3,6 +3,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "graphics/font.h"
+
 namespace {
 
 // The current 2D context and driver. The context is kept alive by whoever made
@@ -67,7 +69,7 @@ void TCanvasGraphics::Validate() {
     ::SetViewport(viewport_x, viewport_y, viewport_w, viewport_h);
     ::SetDrawOrigin(origin_x, origin_y);
     ::SetDrawHandle(-handle_x, -handle_y);
-    // The font is a field only: text drawing reads it from here.
+    SelectImageFont(image_font);
 }
 
 void TCanvasGraphics::MakeCurrent() {
@@ -98,6 +100,7 @@ std::shared_ptr<TCanvasGraphics> TCanvasGraphics::Create(std::shared_ptr<TGraphi
     c->GetSettings(w, h, d, hz, f);
     c->viewport_w = w;
     c->viewport_h = h;
+    c->image_font = DefaultImageFont();
     return c;
 }
 
