@@ -1,0 +1,126 @@
+// Cost of a typical background frame through the 2D layer, and how steadily
+// Flip(-1) paces frames by sleeping.
+#include <benchmark/benchmark.h>
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <vector>
+
+#include "graphics/glcanvas.h"
+#include "graphics/graphics.h"
+#include "graphics/recording_canvas.h"
+#include "platform/random.h"
+#include "platform/sdl/sdl_display.h"
+
+namespace {
+
+// The game's backdrop, call for call: 192 jittered dashes in four colours at
+// alpha 0.25, then four large translucent rectangles, under the light blend.
+void Dash(int p, int at, bool horizontal) {
+    const int j2 = RandomInt(-1, 1);
+    const int j1 = RandomInt(-1, 1);
+    const float a = static_cast<float>(p + j1), b = static_cast<float>(p + 16 + j2), c = static_cast<float>(at);
+    if (horizontal) {
+        DrawLine(a, c, b, c, 0);
+    } else {
+        DrawLine(c, a, c, b, 0);
+    }
+}
+
+void BackgroundFrame() {
+    Cls();
+    SetLineWidth(2);
+    SetAlpha(0.25f);
+    for (int p = 8; p <= 760; p += 32) {
+        SetColor(255, 255, 0);
+        Dash(p, 32, true);
+        Dash(p, 576, true);
+        SetColor(0, 0, 255);
+        Dash(p, 32, false);
+        Dash(p, 576, false);
+        SetColor(255, 0, 0);
+        Dash(p, 192, false);
+        Dash(p, 736, false);
+        SetColor(0, 255, 0);
+        Dash(p, 192, true);
+        Dash(p, 736, true);
+    }
+    SetAlpha(0.1f);
+    SetColor(25, 20, 200);
+    DrawRect(32, 0, 704, 576);
+    DrawRect(0, 32, 576, 704);
+    DrawRect(192, 32, 576, 704);
+    DrawRect(32, 192, 704, 576);
+    SetAlpha(1);
+}
+
+void BM_BackgroundFrame_Recording(benchmark::State& state) {
+    auto canvas = std::make_shared<TRecordingCanvasDriver>(nullptr, state.range(0) != 0);
+    SelectGraphicsDriver(canvas, GFX_DOUBLE_BUFFER);
+    auto g = OpenGraphics(1024, 768, 0, 0, 0);
+    SetBlend(BLEND_LIGHT);
+    SetRandomSeed(1);
+    for (auto _ : state) {
+        BackgroundFrame();
+        canvas->ClearLog();
+    }
+    CloseOpenedGraphics();
+    SelectGraphicsDriver(nullptr, 0);
+}
+BENCHMARK(BM_BackgroundFrame_Recording)->Arg(0)->Arg(1)->ArgNames({"logging"});
+
+void BM_BackgroundFrame_GL(benchmark::State& state) {
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    TSdlDisplayOptions options;
+    options.hidden = true;
+    options.fullscreen = false;
+    SetGLContextBackend(MakeSdlContextBackend(options));
+    SelectGraphicsDriver(GLCanvasDriver(), GFX_DOUBLE_BUFFER);
+    if (!OpenGraphics(1024, 768, 0, 0, 0)) {
+        state.SkipWithError("no OpenGL context");
+        return;
+    }
+    SetBlend(BLEND_LIGHT);
+    SetRandomSeed(1);
+    for (auto _ : state) {
+        BackgroundFrame();
+        glFinish(); // count the rasterising, not just the queueing
+    }
+    CloseOpenedGraphics();
+    SelectGraphicsDriver(nullptr, 0);
+    SetGLContextBackend(nullptr);
+}
+BENCHMARK(BM_BackgroundFrame_GL)->Unit(benchmark::kMicrosecond);
+
+// 500 frames of Flip(-1) with sleep-based pacing on the real clock; a little
+// drawing work per frame. Reports the median and 99th-percentile interval in ms.
+void BM_FlipPacing50Hz(benchmark::State& state) {
+    auto canvas = std::make_shared<TRecordingCanvasDriver>(nullptr, false);
+    SelectGraphicsDriver(canvas, GFX_DOUBLE_BUFFER);
+    OpenGraphics(1024, 768, 0, 50, 0); // windowed: soft sync
+    std::vector<double> intervals;
+    for (auto _ : state) {
+        intervals.clear();
+        auto last = std::chrono::steady_clock::now();
+        for (int i = 0; i < 500; ++i) {
+            BackgroundFrame();
+            Flip(-1);
+            const auto now = std::chrono::steady_clock::now();
+            intervals.push_back(std::chrono::duration<double, std::milli>(now - last).count());
+            last = now;
+        }
+    }
+    std::sort(intervals.begin(), intervals.end());
+    state.counters["median_ms"] = intervals[intervals.size() / 2];
+    state.counters["p99_ms"] = intervals[intervals.size() * 99 / 100];
+    state.counters["max_ms"] = intervals.back();
+    state.counters["min_ms"] = intervals.front();
+    CloseOpenedGraphics();
+    SelectGraphicsDriver(nullptr, 0);
+}
+BENCHMARK(BM_FlipPacing50Hz)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
