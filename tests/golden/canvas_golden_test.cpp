@@ -10,6 +10,7 @@
 #include "graphics/glcanvas.h"
 #include "graphics/graphics.h"
 #include "graphics/pixmap.h"
+#include "platform/clock.h"
 #include "platform/random.h"
 #include "platform/sdl/sdl_display.h"
 #include "support/golden.h"
@@ -218,4 +219,78 @@ TEST_F(CanvasGolden, GameDisplayOpensAndPacesFrames) {
     ASSERT_TRUE(OpenGraphics(1024, 768, 0, 0, 0));
     EXPECT_EQ(GraphicsGeneration(), gen + 2);
     opened = true;
+}
+
+// ---- the simulator's display: 50 Hz in virtual time, with and without GL ----
+
+#include "sim/virtual_display.h"
+
+namespace {
+
+class VirtualDisplay : public ::testing::Test {
+protected:
+    void TearDown() override {
+        CloseOpenedGraphics();
+        SelectGraphicsDriver(nullptr, 0);
+        InstallCanvas2DDriver(nullptr);
+        SetGLContextBackend(nullptr);
+        SetClockSource(nullptr);
+    }
+};
+
+} // namespace
+
+TEST_F(VirtualDisplay, NullRendererPacesInVirtualTime) {
+    auto clock = InstallVirtualClock(100000);
+    auto vd = UseVirtualDisplay(TVirtualRenderer::NUL, clock);
+    ASSERT_TRUE(vd);
+    EXPECT_EQ(Canvas2DDriver(), vd->canvas);
+    SelectGraphicsDriver(Canvas2DDriver(), GFX_DOUBLE_BUFFER);
+    ASSERT_TRUE(OpenGraphics(1024, 768, 32, 50, 0));
+    // The refresh measurement saw three 20 ms flips and trusts the display.
+    EXPECT_FALSE(SoftSyncActive());
+    EXPECT_EQ(ClockMillis(), 100000 + 3 * 20);
+    for (int i = 1; i <= 10; ++i) {
+        DrawRect(0, 0, 10, 10);
+        Flip(-1);
+        EXPECT_EQ(ClockMillis(), 100060 + i * 20);
+    }
+    Flip(0);
+    DelayMillis(0);
+    DelayMillis(-5);
+    EXPECT_EQ(ClockMillis(), 100260);
+    DelayMillis(7);
+    EXPECT_EQ(ClockMillis(), 100267);
+    std::vector<uint8_t> rgb;
+    EXPECT_FALSE(vd->ReadFrameRGB(rgb));
+    EXPECT_EQ(vd->display->synced_flips, 13);
+}
+
+TEST_F(VirtualDisplay, GLRendererCapturesFramesBeforeTheFlip) {
+    auto clock = InstallVirtualClock(5000);
+    auto vd = UseVirtualDisplay(TVirtualRenderer::GL, clock);
+    ASSERT_TRUE(vd);
+    SelectGraphicsDriver(Canvas2DDriver(), GFX_DOUBLE_BUFFER);
+    ASSERT_TRUE(OpenGraphics(1024, 768, 32, 50, 0));
+    EXPECT_FALSE(SoftSyncActive());
+    EXPECT_EQ(ClockMillis(), 5060);
+    SetBlend(BLEND_SOLID);
+    SetColor(0, 255, 0);
+    DrawRect(1000, 700, 24, 68);
+    std::vector<uint8_t> rgb;
+    ASSERT_TRUE(vd->ReadFrameRGB(rgb));
+    ASSERT_EQ(rgb.size(), 1024u * 768 * 3);
+    EXPECT_EQ(rgb[(767u * 1024 + 1023) * 3 + 1], 255); // bottom-right corner, top row first
+    EXPECT_EQ(rgb[(699u * 1024 + 1023) * 3 + 1], 0);
+    Flip(-1);
+    EXPECT_EQ(ClockMillis(), 5080);
+
+    const std::string path = BinaryDir() + "/virtual_capture.png";
+    ASSERT_TRUE(WriteRgbPng(path, 1024, 768, rgb));
+    int w = 0, h = 0;
+    std::vector<uint8_t> back;
+    ASSERT_TRUE(ReadPngRgb(path, w, h, back));
+    EXPECT_EQ(w, 1024);
+    EXPECT_EQ(back, rgb);
+    EXPECT_FALSE(WriteRgbPng(path, 1024, 768, std::vector<uint8_t>(10)));
 }
