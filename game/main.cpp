@@ -5,6 +5,7 @@
 #include "assets/embedded_assets.h"
 #include "game/startup.h"
 #include "platform/error.h"
+#include "platform/sdl/sdl_audio.h"
 #include "platform/sdl/sdl_display.h"
 #include "platform/sdl/sdl_events.h"
 
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
         // The SDL window, events and joypads stand in for the system's own.
         UseSdlGraphicsDriver();
         UseSdlInput();
+        RegisterSdlAudioDrivers();
         StartUp();
         RunScreenCycle();
     } catch (const TRuntimeError& e) {

@@ -17,6 +17,7 @@
 #include "platform/error.h"
 #include "sim/input_script.h"
 #include "sim/trace.h"
+#include "sim/virtual_audio.h"
 #include "sim/virtual_clock.h"
 #include "sim/virtual_display.h"
 
@@ -162,6 +163,9 @@ int Run(const TSimOptions& o) {
     input.Install();
 
     RegisterEmbeddedAssets();
+    // The mixer's drivers, with a device that mixes in step with the virtual clock.
+    RegisterVirtualAudioDriver();
+    if (!o.wav.empty() && !VirtualAudioRecord(o.wav)) throw TUsageError{"cannot write WAV file '" + o.wav + "'"};
     SoundLogEnable(true);
     StartUp();
     SoundLogDrain();  // nothing plays during start-up; frame 1's record starts clean
@@ -175,6 +179,7 @@ int Run(const TSimOptions& o) {
             std::fprintf(stderr, "zaptomania-sim: cannot write %s\n", path.c_str());
     });
     SetAfterFlipHook([&](long k) {
+        VirtualAudioAdvance();
         if (trace.IsOpen())
             trace.WriteLine(TraceFrame(k));
         else
@@ -189,6 +194,7 @@ int Run(const TSimOptions& o) {
     }
     SetBeforeFlipHook(nullptr);
     SetAfterFlipHook(nullptr);
+    VirtualAudioStopRecording();
     return 0;
 }
 
