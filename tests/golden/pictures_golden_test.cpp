@@ -1,0 +1,249 @@
+// The game's pictures and fonts drawn through real OpenGL (Mesa, offscreen), rotated and scaled, and
+// compared with stored pictures. Tolerance: each channel within 3 of the stored value, and at most 0.5%
+// of a picture's pixels outside that (filtering and rasterisers may round a few edge pixels differently).
+// ZAP_UPDATE_GOLDEN=1 rewrites the pictures.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include <cstdlib>
+
+#include "assets/embedded_assets.h"
+#include "graphics/font.h"
+#include "graphics/glcanvas.h"
+#include "graphics/graphics.h"
+#include "graphics/image.h"
+#include "graphics/overlap.h"
+#include "platform/sdl/sdl_display.h"
+#include "support/golden.h"
+#include "support/test_support.h"
+
+namespace {
+
+class PicturesGolden : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        TSdlDisplayOptions options;
+        options.hidden = true;
+        options.fullscreen = false;
+        SetGLContextBackend(MakeSdlContextBackend(options));
+        SelectGraphicsDriver(GLCanvasDriver(), GFX_DOUBLE_BUFFER);
+        opened = OpenGraphics(1024, 768, 0, 0, 0) != nullptr;
+        RegisterEmbeddedAssets();
+    }
+    static void TearDownTestSuite() {
+        CloseOpenedGraphics();
+        SelectGraphicsDriver(nullptr, 0);
+        SetGLContextBackend(nullptr);
+    }
+    void SetUp() override {
+        ASSERT_TRUE(opened) << "no offscreen OpenGL context";
+        SetGraphics(OpenedGraphics());
+        SetClsColor(0, 0, 0);
+        SetViewport(0, 0, 1024, 768);
+        SetBlend(BLEND_ALPHA);
+        SetColor(255, 255, 255);
+        SetAlpha(1);
+        SetRotationScale(0, 1, 1);
+        SetDrawHandle(0, 0);
+        SetDrawOrigin(0, 0);
+        SelectImageFont(nullptr);
+        // As the game loads them.
+        SetAutoImageFlags(IMAGE_MASKED | IMAGE_FILTERED);
+        SetImageMaskColour(0, 0, 0);
+        SetAutoMidHandle(true);
+        Cls();
+    }
+    void TearDown() override {
+        SetRotationScale(0, 1, 1);
+        SetAutoMidHandle(false);
+    }
+    void ExpectGolden(const std::string& name, int w, int h) {
+        std::vector<uint8_t> rgb;
+        ASSERT_TRUE(GLCanvasDriver()->ReadPixelsRGB(0, 0, w, h, rgb));
+        const auto r = CompareGolden(SourceDir() + "/tests/golden/data/" + name + ".png", w, h, rgb, 3, w * h / 200);
+        EXPECT_TRUE(r.ok) << r.message;
+    }
+    static TImagePtr Single(const char* name) { return LoadImageSingle(TUrl(std::string("incbin::") + name), -1); }
+    static TImagePtr Strip(const char* name) {
+        return LoadImageCells(TUrl(std::string("incbin::") + name), 32, 32, 0, 6, -1);
+    }
+    static void Draw(TImage& image, float x, float y, float rot = 0, float scale = 1, int frame = 0) {
+        SetRotationScale(rot, scale, scale);
+        DrawImageFrame(image, x, y, frame);
+        SetRotationScale(0, 1, 1);
+    }
+
+    static inline bool opened = false;
+};
+
+TEST_F(PicturesGolden, TheNineGamePicturesRotatedAndScaled) {
+    auto base = Single("gfx_base.png"), charge = Strip("gfx_base_charge.png"), stat = Strip("gfx_base_static.png");
+    auto bubble = Single("gfx_bubble.png"), ring = Single("gfx_ring.png"), spark1 = Single("gfx_spark1.png");
+    auto spark2 = Single("gfx_spark2.png"), dark = Single("gfx_ring_dark.png"), light = Single("gfx_ring_light.png");
+    ASSERT_TRUE(base && charge && stat && bubble && ring && spark1 && spark2 && dark && light);
+
+    // Row 1: the base at the four player rotations, and both strips frame by frame.
+    for (int i = 0; i < 4; ++i) Draw(*base, 60.0f + i * 90, 60, static_cast<float>(i * 90));
+    for (int f = 0; f < 6; ++f) {
+        Draw(*charge, 420.0f + f * 44, 40, 0, 1, f);
+        Draw(*stat, 420.0f + f * 44, 84, 0, 1, f);
+        Draw(*charge, 720.0f + f * 44, 60, static_cast<float>(f * 30), 1.25f, f);
+    }
+    // Row 2: the bubble at the game's three scales, one rotated; light blend as the game draws it.
+    SetBlend(BLEND_LIGHT);
+    Draw(*bubble, 90, 220, 0, 1.0f);
+    Draw(*bubble, 230, 220, 30, 0.6f);
+    Draw(*bubble, 320, 220, 0, 0.3f);
+    SetColor(255, 64, 64);
+    Draw(*bubble, 430, 220, 0, 0.6f);
+    SetColor(64, 255, 64);
+    SetAlpha(0.5f);
+    Draw(*bubble, 470, 220, 0, 0.6f);
+    SetAlpha(1);
+    SetColor(255, 255, 255);
+    Draw(*ring, 620, 220, 0, 1.0f);
+    Draw(*spark1, 780, 220, 45, 0.8f);
+    Draw(*spark2, 920, 220, 0, 0.7f);
+    // Row 3: the dark ring in alpha blend over a grey patch, the light ring at each player's angle.
+    SetBlend(BLEND_SOLID);
+    SetColor(90, 90, 90);
+    DrawRect(20, 380, 250, 250);
+    SetColor(255, 255, 255);
+    SetBlend(BLEND_ALPHA);
+    Draw(*dark, 145, 505, 0, 1.5f);
+    SetBlend(BLEND_LIGHT);
+    for (int i = 0; i < 4; ++i) Draw(*light, 360.0f + i * 150, 505, static_cast<float>(i * 90), 1.0f);
+    // A mirrored base and a stretched bubble.
+    SetRotationScale(0, -1.5f, 1.5f);
+    DrawImageFrame(*base, 140, 700, 0);
+    SetRotationScale(20, 2.0f, 0.5f);
+    DrawImageFrame(*bubble, 500, 700, 0);
+    SetRotationScale(0, 1, 1);
+    ExpectGolden("pictures_images", 1024, 768);
+}
+
+TEST_F(PicturesGolden, TextInTheThreeFonts) {
+    auto small = LoadTextFont(TUrl("incbin::fnt_manaspc.ttf"), 16, 0);
+    auto medium = LoadTextFont(TUrl("incbin::fnt_manaspc.ttf"), 24, 0);
+    auto digital = LoadTextFont(TUrl("incbin::fnt_digital.ttf"), 128, FONT_SMOOTH);
+    ASSERT_TRUE(small && medium && digital);
+    SetBlend(BLEND_LIGHT);
+
+    // The results panel (668 px) with "TIME UP!" centred in it, drawn twice as the results screen does.
+    SetBlend(BLEND_SOLID);
+    SetColor(40, 40, 80);
+    DrawRect(50, 20, 668, 150);
+    SetBlend(BLEND_LIGHT);
+    SelectImageFont(digital);
+    SetColor(255, 0, 0);
+    const int w = StringWidth("TIME UP!");
+    EXPECT_LE(w, 668);
+    DrawString("TIME UP!", 384.0f - w / 2, 30);
+    DrawString("TIME UP!", 384.0f - w / 2, 30);
+    // The clock's ghost digits and a countdown word, the second turned and shrunk.
+    SetColor(128, 10, 10);
+    SetAlpha(0.5f);
+    DrawString("888", 740, 30);
+    SetAlpha(1);
+    SetColor(255, 64, 64);
+    DrawString("42", 740, 30);
+    SetColor(255, 255, 0);
+    SetRotationScale(-12, 0.6f, 0.6f);
+    DrawString("THREE", 60, 230);
+    SetRotationScale(0, 1, 1);
+
+    // Menu texts in the UI fonts.
+    SetColor(255, 255, 255);
+    SelectImageFont(medium);
+    DrawString("OPTIONS", 600, 320);
+    DrawString("1234567", 600, 350);
+    SelectImageFont(small);
+    const char* lines[] = {"Round Time", "Computer Players: ON", "Catch-up Mode: OFF", "Round Length: 2 Minutes",
+                           "Press your switch to join!", "Green wins the round"};
+    for (int i = 0; i < 6; ++i) DrawString(lines[i], 600, 400.0f + i * 22);
+    // Rotated a quarter turn the text runs downward; scaled, it grows about its start.
+    SetRotationScale(90, 1, 1);
+    DrawString("Human CPU", 560, 320);
+    SetRotationScale(0, 2, 2);
+    SelectImageFont(medium);
+    DrawString("Yellow", 40, 560);
+    SetRotationScale(0, 1, 1);
+    // The built-in font.
+    SelectImageFont(nullptr);
+    SetColor(160, 255, 160);
+    DrawString(" !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_", 20, 680);
+    DrawString("`abcdefghijklmnopqrstuvwxyz{|}~\x7f  The quick brown fox jumps over the lazy dog.", 20, 700);
+    SetRotationScale(0, 2, 2);
+    DrawString("AaBbGgJjQq 0123 !?@&", 260, 580);
+    SetRotationScale(30, 2, 2);
+    DrawString("8x16", 850, 620);
+    SetRotationScale(0, 1, 1);
+    ExpectGolden("pictures_text", 1024, 768);
+}
+
+TEST_F(PicturesGolden, TexturesArePowerOfTwoWithARepeatedEdge) {
+    auto p = TPixmap::Create(20, 12, PIXEL_RGBA32);
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 20; ++x) p->WritePixel(x, y, 0xFF000000u | (x * 12u) << 16 | (y * 20u) << 8 | 7u);
+    auto frame = TGLImageFrame::CreateFromPixmap(p, 0);
+    ASSERT_TRUE(frame);
+    EXPECT_NE(frame->name, 0u);
+    EXPECT_EQ(frame->seq, GraphicsGeneration());
+    EXPECT_FLOAT_EQ(frame->u1, 0.625f);
+    EXPECT_FLOAT_EQ(frame->v1, 0.75f);
+    glBindTexture(GL_TEXTURE_2D, frame->name);
+    GLint tw = 0, th = 0, min_filter = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &tw);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &th);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &min_filter);
+    EXPECT_EQ(tw, 32);
+    EXPECT_EQ(th, 16);
+    EXPECT_EQ(min_filter, GL_NEAREST);
+    std::vector<uint8_t> texels(32 * 16 * 4);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    auto texel = [&](int x, int y) {
+        const uint8_t* t = &texels[(y * 32 + x) * 4];
+        return static_cast<uint32_t>(t[3]) << 24 | t[0] << 16 | t[1] << 8 | t[2];
+    };
+    EXPECT_EQ(texel(5, 6), p->ReadPixel(5, 6));
+    for (int y = 0; y < 12; ++y) EXPECT_EQ(texel(20, y), p->ReadPixel(19, y));
+    for (int x = 0; x < 20; ++x) EXPECT_EQ(texel(x, 12), p->ReadPixel(x, 11));
+    EXPECT_EQ(texel(20, 12), p->ReadPixel(19, 11));
+
+    auto square = TGLImageFrame::CreateFromPixmap(TPixmap::Create(32, 32, PIXEL_RGB24), IMAGE_FILTERED | IMAGE_MIPMAPPED);
+    ASSERT_TRUE(square);
+    EXPECT_FLOAT_EQ(square->u1, 1.0f);
+    EXPECT_FLOAT_EQ(square->v1, 1.0f);
+    glBindTexture(GL_TEXTURE_2D, square->name);
+    GLint w5 = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 5, GL_TEXTURE_WIDTH, &w5);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &min_filter);
+    EXPECT_EQ(w5, 1);  // the whole mipmap chain down to 1 x 1
+    EXPECT_EQ(min_filter, GL_LINEAR_MIPMAP_LINEAR);
+    glBindTexture(GL_TEXTURE_2D, GLCanvasDriver()->BoundTexture());
+
+    // Deleting the frame deletes its texture while its display is open.
+    const GLuint name = frame->name;
+    frame.reset();
+    EXPECT_FALSE(glIsTexture(name));
+}
+
+TEST_F(PicturesGolden, ImagesAreRebuiltForANewDisplay) {
+    auto image = LoadImageSingle(TPixmap::Create(8, 8, PIXEL_RGBA32), 0);
+    auto first = image->Frame(0);
+    ASSERT_TRUE(first);
+    const int seq = image->seqs[0];
+    ASSERT_TRUE(OpenGraphics(1024, 768, 0, 0, 0));
+    auto second = image->Frame(0);
+    ASSERT_TRUE(second);
+    EXPECT_NE(second, first);
+    EXPECT_NE(image->seqs[0], seq);
+    // The old frame belongs to a closed display: dropping it must not touch the new context's textures.
+    const GLuint new_name = static_cast<TGLImageFrame&>(*second).name;
+    first.reset();
+    EXPECT_TRUE(glIsTexture(new_name));
+}
+
+}  // namespace
