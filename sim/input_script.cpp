@@ -3,6 +3,7 @@
 #include "platform/event.h"
 
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <utility>
@@ -123,16 +124,15 @@ TInputScript ParseInputScript(std::string_view text) {
 }
 
 TInputScript LoadInputScript(const std::string& path) {
+    // A directory opens as a stream on Linux and reads as nothing at all.
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) throw TInputScriptError("cannot be read");
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw TInputScriptError(path + ": cannot be read");
+    if (!in) throw TInputScriptError("cannot be read");
     std::ostringstream text;
     text << in.rdbuf();
-    if (in.bad()) throw TInputScriptError(path + ": cannot be read");
-    try {
-        return ParseInputScript(text.str());
-    } catch (const TInputScriptError& e) {
-        throw TInputScriptError(path + ": " + e.what());
-    }
+    if (in.bad()) throw TInputScriptError("cannot be read");
+    return ParseInputScript(text.str());
 }
 
 void TScriptedSystemDriver::Push(int id, int data) {

@@ -38,7 +38,9 @@ struct TInputScript {
 
 // Throws TInputScriptError.
 TInputScript ParseInputScript(std::string_view text);
-// Reads and parses a file; an unreadable file is a TInputScriptError too.
+// Reads and parses a file; an unreadable file is a TInputScriptError too
+// ("cannot be read"). The messages do not repeat the file's name: the caller
+// puts it in front.
 TInputScript LoadInputScript(const std::string& path);
 
 // System driver whose events come from a queue: pushed events are emitted,

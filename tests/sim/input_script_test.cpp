@@ -69,7 +69,7 @@ TEST(InputScript, ErrorsNameTheLineAndTheProblem) {
     EXPECT_EQ(ErrorOf("99999999999 key-up 1"), "line 1: frame \"99999999999\" is not a number");
 }
 
-TEST(InputScript, LoadingNamesTheFile) {
+TEST(InputScript, LoadingReportsTheLineOrAnUnreadableFile) {
     const std::string path = BinaryDir() + "/input_script_test.txt";
     {
         std::ofstream out(path);
@@ -79,10 +79,16 @@ TEST(InputScript, LoadingNamesTheFile) {
         LoadInputScript(path);
         ADD_FAILURE() << "accepted";
     } catch (const TInputScriptError& e) {
-        EXPECT_EQ(std::string(e.what()), path + ": line 2: unknown event \"key-dwn\"");
+        EXPECT_EQ(std::string(e.what()), "line 2: unknown event \"key-dwn\"");
     }
     std::remove(path.c_str());
-    EXPECT_THROW(LoadInputScript(path), TInputScriptError);
+    try {
+        LoadInputScript(path);
+        ADD_FAILURE() << "a missing file was accepted";
+    } catch (const TInputScriptError& e) {
+        EXPECT_EQ(std::string(e.what()), "cannot be read");
+    }
+    EXPECT_THROW(LoadInputScript(BinaryDir()), TInputScriptError); // a directory
 }
 
 namespace {
