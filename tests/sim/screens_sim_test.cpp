@@ -1,6 +1,9 @@
 // Whole-game runs of the front end, round and results in virtual time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -281,6 +284,65 @@ TEST(SimRun, RunsRepeatExactlyAndEscInTheAttractScreenEndsTheGame) {
     SimRun esc = RunSim("esc_attract", "--frames 400", "30 key-down 27\n");
     EXPECT_EQ(esc.status, 0);
     EXPECT_EQ(esc.frames.size(), 29u);  // read at the start of frame 30, which is never flipped
+}
+
+}  // namespace
+
+namespace {
+
+// A whole three-minute round at the default length, with one human player.
+TEST(SimRound, ThreeMinuteRoundLastsAbout184Seconds) {
+    SimRun r = RunSim("round180", "--frames 10200", "60 key-down 32\n62 key-up 32\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const long round = FirstOf(r, "round");
+    const long results = FirstOf(r, "results");
+    ASSERT_GT(round, 0);
+    ASSERT_GT(results, round);
+    EXPECT_EQ(Num(r.Frame(round), "seconds"), 180);
+    // 181 ticks of 51 frames after the round's first frame: 9232 frames, 184.64 s of play.
+    EXPECT_EQ(results - round, 181 * 51 + 1);
+    const int ms = r.Frame(results)["clock"].Int() - r.Frame(round)["clock"].Int();
+    EXPECT_EQ(ms, (181 * 51 + 1) * 20);
+    // One bubble at 170, 160, ..., 10 and 0: count the tick frames whose newest bubble is brand new.
+    int added = 0;
+    for (long k = round + 1; k < results; ++k) {
+        const JValue& f = r.Frame(k);
+        const int s = Num(f, "seconds");
+        if (s != Num(r.Frame(k - 1), "seconds") && s % 10 == 0 && s >= 0) {
+            EXPECT_EQ(f["bubbles"].arr.back()["fadein"].Int(), 100) << s;
+            ++added;
+        }
+    }
+    EXPECT_EQ(added, 18);
+    // The melody starts again with the round and moves on with every volley.
+    EXPECT_EQ(Num(r.Frame(round - 1), "melody_pos"), 0);
+}
+
+TEST(SimRun, WavHoldsTheMixInVirtualTime) {
+    const std::string dir = SimTempDir("wav");
+    const std::string wav = dir + "/mix.wav";
+    std::filesystem::remove(wav);
+    SimRun r = RunSim("wav", "--frames 700 --wav '" + wav + "'", "60 key-down 32\n62 key-up 32\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string data = ReadFile(wav);
+    ASSERT_GT(data.size(), 44u);
+    EXPECT_EQ(data.substr(0, 4), "RIFF");
+    EXPECT_EQ(data.substr(8, 4), "WAVE");
+    auto u16 = [&](std::size_t at) { return static_cast<unsigned char>(data[at]) | static_cast<unsigned char>(data[at + 1]) << 8; };
+    EXPECT_EQ(u16(22), 2);  // stereo
+    EXPECT_EQ(u16(20), 1);  // PCM
+    const std::size_t frames = (data.size() - 44) / 4;
+    // 882 frames for every 20 ms of virtual time since the device opened: about 700 game frames' worth.
+    EXPECT_NEAR(static_cast<double>(frames), 700.0 * 882, 10.0 * 882);
+    // The countdown's blips and the round's clock make it anything but silent.
+    int peak = 0;
+    for (std::size_t i = 44; i + 1 < data.size(); i += 2) {
+        const int v = static_cast<int16_t>(u16(i));
+        peak = std::max(peak, v < 0 ? -v : v);
+    }
+    EXPECT_GT(peak, 1000);
+    SimRun bad = RunSim("wav_bad", "--frames 5 --wav /nonexistent/dir/x.wav", "", false);
+    EXPECT_EQ(bad.status, 2);
 }
 
 }  // namespace
