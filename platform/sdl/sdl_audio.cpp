@@ -230,6 +230,8 @@ std::unique_ptr<audiodevice> CreateSdlAudioDevice(int mode) {
 
 int RegisterSdlAudioDrivers() {
     static const int registered = [] {
+        // Registered once; the factory is installed again by every call, so
+        // the SDL devices are the ones behind the drivers after any other.
         StartAudio();
         if (!StartSdlAudio()) return 0;
         // Registered exactly when an output device opens on this machine.
@@ -244,5 +246,6 @@ int RegisterSdlAudioDrivers() {
         TSoftMixAudioDriver::Create("SoftMix", -1);
         return 3;
     }();
+    if (registered) MixSetDeviceFactory(&CreateSdlAudioDevice);
     return registered;
 }

@@ -1,0 +1,317 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "audio/audiodevice.h"
+#include "audio/sound.h"
+#include "audio/virtualdevice.h"
+#include "audio_test_support.h"
+#include "platform/sdl/sdl_audio.h"
+
+// The device logic over fake backends that play whatever position the test
+// dictates, so underruns and bad positions happen on demand.
+
+namespace {
+
+struct FakeWaveOut : waveoutbackend {
+    struct Log {
+        int writes = 0;
+        int resets = 0;
+        int positions = 0;
+        bool timer = false;
+        bool closed = false;
+        int64_t position = 0;
+        int positionerror = 0;
+        int writeerror = 0;
+    };
+    explicit FakeWaveOut(std::shared_ptr<Log> log) : log(std::move(log)) {}
+    int open() override { return 0; }
+    int write(const int16_t*, int values) override {
+        EXPECT_EQ(values, 1024 * 32);
+        ++log->writes;
+        log->position = 0;
+        return log->writeerror;
+    }
+    int position(int64_t& bytes) override {
+        ++log->positions;
+        bytes = log->position;
+        return log->positionerror;
+    }
+    void reset() override {
+        ++log->resets;
+        log->position = 0;
+    }
+    void close() override { log->closed = true; }
+    void starttimer(std::function<void()>) override { log->timer = true; } // the test ticks by hand
+    void stoptimer() override { log->timer = false; }
+    std::shared_ptr<Log> log;
+};
+
+constexpr int FRAG = 1024; // sample values per fragment
+
+} // namespace
+
+TEST(DeviceWaveOut, PrimesAndKeepsItsLead) {
+    auto log = std::make_shared<FakeWaveOut::Log>();
+    winmmdevice device(std::make_unique<FakeWaveOut>(log));
+    ASSERT_EQ(device.open(), 0);
+    EXPECT_EQ(device.lead(), 6);
+    EXPECT_EQ(device.writeposition(), 6 * FRAG);
+    EXPECT_EQ(log->writes, 1);
+    EXPECT_TRUE(log->timer);
+    log->position = 3 * FRAG * 2; // bytes: three fragments played
+    device.tick();
+    EXPECT_EQ(device.writeposition(), 9 * FRAG);
+    device.tick(); // nothing more to do
+    EXPECT_EQ(device.writeposition(), 9 * FRAG);
+    device.close();
+    EXPECT_FALSE(log->timer);
+    EXPECT_TRUE(log->closed);
+}
+
+TEST(DeviceWaveOut, UnderrunsMuteAndGrowTheLead) {
+    auto log = std::make_shared<FakeWaveOut::Log>();
+    winmmdevice device(std::make_unique<FakeWaveOut>(log));
+    ASSERT_EQ(device.open(), 0);
+    const int expected_leads[] = {8, 10, 10};
+    for (int round = 0; round < 3; ++round) {
+        // The output has caught up: it is within two fragments of the mix.
+        log->position = (device.writeposition() - FRAG) * 2;
+        const int resets = log->resets;
+        const int writes = log->writes;
+        device.tick();
+        EXPECT_EQ(device.lead(), expected_leads[round]) << round;
+        EXPECT_EQ(device.restartcountdown(), 250);
+        EXPECT_EQ(log->resets, resets + 1);
+        EXPECT_EQ(device.writeposition(), int64_t(device.lead()) * FRAG * 2);
+        for (int16_t v : device.ring()) ASSERT_EQ(v, 0);
+        // Muted: 249 ticks neither read the position nor restart playback.
+        const int positions = log->positions;
+        for (int t = 0; t < 249; ++t) device.tick();
+        EXPECT_EQ(log->positions, positions);
+        EXPECT_EQ(log->writes, writes);
+        EXPECT_EQ(device.restartcountdown(), 1);
+        device.tick(); // the 250th restarts playback and goes on
+        EXPECT_EQ(log->writes, writes + 1);
+        EXPECT_EQ(log->positions, positions + 1);
+        EXPECT_EQ(device.restartcountdown(), 0);
+        // Back to normal: playing on past the silent lead refills.
+        log->position = int64_t(device.lead() + 1) * FRAG * 2;
+        device.tick();
+        EXPECT_EQ(device.writeposition(), int64_t(2 * device.lead() + 1) * FRAG);
+    }
+    device.close();
+}
+
+TEST(DeviceWaveOut, BadPositionsRestartFromTheTop) {
+    auto log = std::make_shared<FakeWaveOut::Log>();
+    winmmdevice device(std::make_unique<FakeWaveOut>(log));
+    ASSERT_EQ(device.open(), 0);
+    log->position = 268435456LL + 2;
+    device.tick();
+    EXPECT_EQ(log->resets, 1);
+    EXPECT_EQ(log->writes, 2);
+    EXPECT_EQ(device.writeposition(), 0);
+    EXPECT_EQ(device.lead(), 6); // not an underrun
+    // Exactly at the limit is still a position.
+    log->position = 0;
+    device.tick();
+    EXPECT_EQ(device.writeposition(), 6 * FRAG);
+    log->positionerror = 1;
+    device.tick();
+    EXPECT_EQ(log->resets, 2);
+    EXPECT_EQ(device.writeposition(), 0);
+    device.close();
+}
+
+TEST(DeviceWaveOut, RefusedDataIsReported) {
+    auto log = std::make_shared<FakeWaveOut::Log>();
+    log->writeerror = 1;
+    winmmdevice device(std::make_unique<FakeWaveOut>(log));
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(device.open(), 0); // the device carries on
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(printed, "waveOutWrite error\n");
+    device.close();
+}
+
+namespace {
+
+// Plays a script of cursor readings, one per pass; the loop ends when it runs out.
+struct FakeDSound : dsoundbackend {
+    struct Log {
+        std::mutex lock;
+        std::vector<int> cursors;
+        size_t next = 0;
+        std::vector<std::pair<int, int>> writes; // offset, bytes
+        std::vector<int> passbytes;               // bytes written in each pass
+        int pending = 0;
+        bool openfails = false;
+        bool stopped = false;
+        bool closed = false;
+    };
+    explicit FakeDSound(std::shared_ptr<Log> log) : log(std::move(log)) {}
+    int open() override { return log->openfails ? -1 : 0; }
+    int clear() override { return 0; }
+    int play() override { return 0; }
+    int cursor(int& bytes) override {
+        std::lock_guard<std::mutex> hold(log->lock);
+        if (log->next >= log->cursors.size()) return -1;
+        if (log->next > 0) log->passbytes.push_back(log->pending);
+        log->pending = 0;
+        bytes = log->cursors[log->next++];
+        return 0;
+    }
+    int write(int offset, const int16_t*, int bytes) override {
+        std::lock_guard<std::mutex> hold(log->lock);
+        log->writes.emplace_back(offset, bytes);
+        log->pending += bytes;
+        return 0;
+    }
+    int wait(int) override {
+        std::lock_guard<std::mutex> hold(log->lock);
+        return log->next < log->cursors.size() ? 1 : 0;
+    }
+    void wake() override {}
+    void stop() override {
+        std::lock_guard<std::mutex> hold(log->lock);
+        log->stopped = true;
+        log->passbytes.push_back(log->pending);
+    }
+    void close() override { log->closed = true; }
+    std::shared_ptr<Log> log;
+};
+
+} // namespace
+
+TEST(DeviceDSound, AtMostTwoChunksAPassAndWrapsCounted) {
+    auto log = std::make_shared<FakeDSound::Log>();
+    // Start; steady; a long stall (the cursor runs far ahead, and wraps twice);
+    // then steady again.
+    log->cursors = {0, 8192, 16384, 12000, 13000, 100, 8292, 16392};
+    dsounddevice device(std::make_unique<FakeDSound>(log));
+    ASSERT_EQ(device.open(), 0);
+    auto stopped = [&] {
+        std::lock_guard<std::mutex> hold(log->lock);
+        return log->stopped;
+    };
+    // The script ends the thread by itself; close() would cut it short.
+    for (int i = 0; i < 5000 && !stopped(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    device.close();
+    std::lock_guard<std::mutex> hold(log->lock);
+    ASSERT_TRUE(log->stopped);
+    EXPECT_TRUE(log->closed);
+    ASSERT_EQ(log->passbytes.size(), log->cursors.size());
+    for (size_t i = 0; i < log->passbytes.size(); ++i) EXPECT_LE(log->passbytes[i], 16384) << i;
+    // Two chunks ahead of a cursor at 0; then one per chunk played; a stall
+    // (three chunks behind, twice) is made up two chunks at a time.
+    const std::vector<int> expected_passes = {16384, 8192, 8192, 16384, 8192, 16384, 16384, 8192};
+    EXPECT_EQ(log->passbytes, expected_passes);
+    EXPECT_EQ(device.wraps(), 2); // 16384 -> 12000 and 13000 -> 100
+    // Writes stay in the buffer and continue where the last one stopped.
+    int64_t expected = 0;
+    for (auto [offset, bytes] : log->writes) {
+        EXPECT_EQ(offset, expected % 32768);
+        EXPECT_LE(offset + bytes, 32768);
+        expected += bytes;
+    }
+    EXPECT_EQ(device.byteswritten(), expected);
+}
+
+TEST(DeviceDSound, OpenFailsWithoutTheOutput) {
+    auto log = std::make_shared<FakeDSound::Log>();
+    log->openfails = true;
+    EXPECT_EQ(MixOpen(std::make_unique<dsounddevice>(std::make_unique<FakeDSound>(log))), -1);
+    EXPECT_EQ(MixCurrentMixer(), nullptr);
+}
+
+TEST(DeviceVirtual, MixesTwentyMillisecondBlocksAndStartsSoundsTwentyLater) {
+    TClockScope time(100000);
+    std::vector<int16_t> recorded;
+    ASSERT_EQ(MixOpen(std::make_unique<virtualdevice>([&](const int16_t* v, int frames) {
+                  recorded.insert(recorded.end(), v, v + 2 * frames);
+              })),
+              0);
+    auto* device = dynamic_cast<virtualdevice*>(MixCurrentDevice());
+    ASSERT_TRUE(device);
+    EXPECT_EQ(device->frames(), 882); // the block that plays from the opening on
+    time.clock->Set(100060);
+    device->advance(time.clock->Millis());
+    EXPECT_EQ(device->frames(), 4 * 882);
+    device->advance(time.clock->Millis());
+    EXPECT_EQ(device->frames(), 4 * 882);
+
+    // Played at 100070 (in the middle of a frame's time), heard from 100090.
+    mixsample* data = MonoSound(std::vector<int16_t>(2000, 1000));
+    time.clock->Set(100070);
+    MixPlaySound(data, 0, 0);
+    for (int t = 100080; t <= 100200; t += 20) {
+        time.clock->Set(t);
+        device->advance(t);
+    }
+    int first = -1;
+    for (size_t i = 0; i < recorded.size(); ++i)
+        if (recorded[i] != 0) {
+            first = static_cast<int>(i / 2);
+            break;
+        }
+    EXPECT_EQ(first, (100090 - 100000) * 441 / 10);
+    MixFreeSound(data);
+    MixClose();
+}
+
+TEST(DeviceVirtual, WavFileIsWhole) {
+    const std::string path = testing::TempDir() + "/virtual_device_test.wav";
+    {
+        wavwriter wav;
+        ASSERT_TRUE(wav.open(path));
+        std::vector<int16_t> block(2 * 882);
+        for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<int16_t>(i * 37 - 30000);
+        wav.append(block.data(), 882);
+        wav.append(block.data(), 882);
+        EXPECT_EQ(wav.frames(), 1764);
+    }
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    ASSERT_TRUE(f);
+    uint8_t h[44];
+    ASSERT_EQ(std::fread(h, 1, 44, f), 44u);
+    std::fseek(f, 0, SEEK_END);
+    const long size = std::ftell(f);
+    std::fclose(f);
+    EXPECT_EQ(0, std::memcmp(h, "RIFF", 4));
+    EXPECT_EQ(0, std::memcmp(h + 8, "WAVEfmt ", 8));
+    auto u32 = [&](int at) { return uint32_t(h[at]) | uint32_t(h[at + 1]) << 8 | uint32_t(h[at + 2]) << 16 | uint32_t(h[at + 3]) << 24; };
+    EXPECT_EQ(u32(24), 44100u);
+    EXPECT_EQ(u32(40), 1764u * 4);
+    EXPECT_EQ(u32(4), 36u + 1764u * 4);
+    EXPECT_EQ(size, 44 + 1764 * 4);
+    std::remove(path.c_str());
+}
+
+// The real SDL devices, on SDL's dummy output (ctest sets SDL_AUDIODRIVER).
+TEST(DeviceSdl, BothModesPlayOnTheDummyOutput) {
+    ASSERT_EQ(RegisterSdlAudioDrivers(), 3);
+    auto names = AudioDriverNames();
+    ASSERT_GE(names.size(), 4u);
+    EXPECT_EQ(names[0], "SoftMix");
+    EXPECT_EQ(names[1], "SoftMix Multimedia");
+    EXPECT_EQ(names[2], "SoftMix DirectSound");
+    EXPECT_EQ(names.back(), "Null");
+    for (const char* name : {"SoftMix DirectSound", "SoftMix Multimedia"}) {
+        ASSERT_EQ(SelectAudioDriver(name), 1) << name;
+        auto sample = TAudioSample::Create(4410, 44100, SampleMono16LE);
+        std::memset(sample->samples, 0x10, static_cast<size_t>(sample->ByteCount()));
+        auto sound = SoundLoad(sample, 0);
+        auto channel = std::dynamic_pointer_cast<TSoftMixChannel>(SoundPlay(sound));
+        ASSERT_TRUE(channel) << name;
+        // The output thread mixes it to its end (100 ms of sound); wait for
+        // that without a deadline that matters: the device keeps playing.
+        for (int i = 0; i < 500 && ChannelIsPlaying(channel); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(ChannelIsPlaying(channel), 0) << name;
+        EXPECT_EQ(channel->Position(), 4410) << name;
+        ShutdownAudioDriver();
+    }
+}
