@@ -70,7 +70,9 @@ TPixmapPtr PadPixmapForTexture(const TPixmapPtr& source, int tw, int th, int& w,
     if (w < tw || h < th) {
         // One extra row and column repeating the frame's edge keeps filtering at the border from
         // pulling in unrelated texels. The rest of the padding is never sampled.
+        // The rest of the padding is cleared to transparent: mipmap levels average it into the edge.
         TPixmapPtr padded = TPixmap::Create(tw, th, PIXEL_RGBA32, 4);
+        padded->ClearPixels(0);
         padded->Paste(*pixmap, 0, 0);
         if (w < tw && w > 0) {
             for (int y = 0; y < h; ++y) ConvertPixels(pixmap->PixelPtr(w - 1, y), pixmap->format,
@@ -234,7 +236,11 @@ TPixmapPtr TImage::Lock(int i, bool /*read*/, bool write) {
         seqs[i] = 0;
         frames[i] = nullptr;
     }
-    if (!pixmaps[i]) pixmaps[i] = TPixmap::Create(width, height, PIXEL_RGBA32, 4);
+    if (!pixmaps[i]) {
+        // Cleared, so that a frame nobody has drawn into is transparent and tests the same every run.
+        pixmaps[i] = TPixmap::Create(width, height, PIXEL_RGBA32, 4);
+        pixmaps[i]->ClearPixels(0);
+    }
     return pixmaps[i];
 }
 

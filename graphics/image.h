@@ -66,7 +66,7 @@ public:
     // The driver frame for the current display, made on first use (null when it cannot be made or
     // the index is out of range).
     TImageFramePtr Frame(int index);
-    // The frame's pixmap (an RGBA pixmap of the image's size is created when there is none). Writing
+    // The frame's pixmap (a transparent RGBA pixmap of the image's size is created when there is none). Writing
     // drops the cached driver frame. Null for an index out of range.
     TPixmapPtr Lock(int index, bool read, bool write);
     void Unlock(int /*index*/) {}

@@ -135,8 +135,20 @@ inline bool SolidAt(const TPixmap& mask, double u, double v) {
 
 }  // namespace
 
+namespace {
+// Corners that are not numbers, or too far off to have rows in an int, never overlap anything.
+bool Placeable(const TQuad& q) {
+    for (int k = 0; k < 4; ++k) {
+        const float x = q.xyuv[k * 4], y = q.xyuv[k * 4 + 1];
+        if (!(std::fabs(x) < 1e8f && std::fabs(y) < 1e8f)) return false;
+    }
+    return true;
+}
+}  // namespace
+
 bool QuadsOverlap(const TQuad& a, const TQuad& b) {
     if (!(a.maxx >= b.minx && a.maxy >= b.miny && a.minx <= b.maxx && a.miny <= b.maxy)) return false;
+    if (!Placeable(a) || !Placeable(b)) return false;
     ScanQuad qa(a), qb(b);
     // A mask that is empty cannot be sampled; it has no solid pixel.
     if ((qa.mask && (qa.mask->width <= 0 || qa.mask->height <= 0)) ||

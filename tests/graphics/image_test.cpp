@@ -100,6 +100,7 @@ TEST_F(ImageTest, AutomaticFlagsAndHandles) {
     ASSERT_TRUE(p);
     EXPECT_EQ(p->width, 64);
     EXPECT_EQ(p->format, PIXEL_RGBA32);
+    EXPECT_EQ(p->ReadPixel(63, 47), 0u);
     EXPECT_EQ(blank->Lock(0, true, false), p);
     EXPECT_FALSE(blank->Lock(1, true, false));
     EXPECT_FALSE(blank->Frame(-1));
@@ -189,6 +190,8 @@ TEST(ImageTexture, SmallFramesArePaddedWithTheirLastRowAndColumn) {
     for (int x = 0; x < 20; ++x) EXPECT_EQ(t->ReadPixel(x, 12), p->ReadPixel(x, 11)) << x;
     EXPECT_EQ(t->ReadPixel(20, 12), p->ReadPixel(19, 11));
     EXPECT_EQ(t->ReadPixel(7, 5), p->ReadPixel(7, 5));
+    EXPECT_EQ(t->ReadPixel(21, 3), 0u);  // beyond the repeated column: transparent
+    EXPECT_EQ(t->ReadPixel(31, 15), 0u);
 
     // Exact sizes need no padding: the pixmap in RGBA.
     auto square = TPixmap::Create(32, 32, PIXEL_RGBA32);

@@ -87,6 +87,16 @@ TEST_F(OverlapTest, OneByteAlphaMasksAreReadInsideTheirBounds) {
     EXPECT_FALSE(ImagesOverlapTransformed(*image, 0, 0, 0, 0, 50, 50, *dot, 100, 99, 0, 0, 1, 1));
 }
 
+TEST_F(OverlapTest, BlankFramesAndUnplaceablePositionsNeverHit) {
+    auto blank = CreateBlankImage(16, 16, 1, 0);  // never drawn into: transparent
+    auto solid = Solid(16, 16);
+    EXPECT_FALSE(ImagesOverlap(*blank, 0, 0, 0, *solid, 0, 0, 0));
+    EXPECT_FALSE(ImagesOverlap(*solid, std::nanf(""), 0, 0, *solid, 0, 0, 0));
+    EXPECT_FALSE(ImagesOverlap(*solid, 0, 0, 0, *solid, 3e9f, 3e9f, 0));
+    EXPECT_FALSE(ImagesOverlapTransformed(*solid, 0, 0, 0, 0, 1e30f, 1e30f, *solid, 0, 0, 0, 0, 1, 1));
+    EXPECT_FALSE(ImagesOverlapTransformed(*solid, 0, 0, 0, 0, 0, 0, *solid, 0, 0, 0, 0, 1, 1));  // no area
+}
+
 TEST_F(OverlapTest, RotationAndScaleAreRestored) {
     SetDrawRotation(33);
     SetDrawScale(2, 3);
