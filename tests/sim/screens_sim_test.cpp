@@ -346,3 +346,35 @@ TEST(SimRun, WavHoldsTheMixInVirtualTime) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SimAttract, JoinRulesForLeavingSimultaneousHitsAndPressesWhileTheMenuIsOpen) {
+    // P1 joins and leaves again; P2's key and joypad hit in the same frame cancel.
+    SimRun r = RunSim("join_rules", "--frames 200",
+                      "60 key-down 32\n61 key-up 32\n80 joypads 2\n100 key-down 13\n100 joy-down 1 2\n"
+                      "101 key-up 13\n101 joy-up 1 2\n170 key-down 32\n171 key-up 32\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Human(r.Frame(60), 1), 1);
+    EXPECT_EQ(Human(r.Frame(100), 2), 0);
+    EXPECT_EQ(Human(r.Frame(101), 2), 0);
+    const JValue& before = r.Frame(169);
+    EXPECT_LT(Num(before, "countdown_end") - Num(before, "seconds"), 5);
+    const JValue& left = r.Frame(170);
+    EXPECT_EQ(Joined(left), 0);
+    EXPECT_EQ(Num(left, "countdown_end") - Num(left, "seconds"), 5);  // back to five at once
+
+    // P3 presses three times while the menu is open: one toggle when it closes.
+    SimRun m = RunSim("menu_presses", "--frames 200",
+                      "60 key-down 32\n120 key-up 32\n130 key-down 49\n131 key-up 49\n133 key-down 49\n"
+                      "134 key-up 49\n136 key-down 49\n137 key-up 49\n150 key-down 32\n151 key-up 32\n"
+                      "155 key-down 32\n156 key-up 32\n160 key-down 32\n161 key-up 32\n");
+    ASSERT_EQ(m.status, 0) << m.err;
+    EXPECT_EQ(Human(m.Frame(159), 3), 0);
+    EXPECT_EQ(Num(m.Frame(160), "option_sel"), 0);
+    EXPECT_EQ(Human(m.Frame(160), 3), 1);
+    EXPECT_EQ(Human(m.Frame(160), 1), 0);  // the tap that closed the menu is no join
+    EXPECT_EQ(Human(m.Frame(200), 3), 1);
+}
+
+}  // namespace
