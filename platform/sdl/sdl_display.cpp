@@ -114,7 +114,7 @@ public:
         // Creating a context makes it current: set up the drawing framebuffer now,
         // then give the current context back to whoever had it.
         SetUpFramebuffer(*record);
-        SDL_GL_SetSwapInterval(RateMatches(*record) ? 1 : 0);
+        if (!options_.hidden) SDL_GL_SetSwapInterval(RateMatches(*record) ? 1 : 0);
         Restore();
         if (!watching_) {
             SDL_AddEventWatch(&TSdlContextBackend::WatchEvents, this);
@@ -152,12 +152,19 @@ public:
     }
 
     void SetSwapInterval(int interval) override {
-        if (current_) SDL_GL_SetSwapInterval(interval);
+        // A hidden window is never shown, so it has no vertical blank to wait for.
+        if (current_ && !options_.hidden) SDL_GL_SetSwapInterval(interval);
     }
 
     void SwapBuffers(TGLContextRecord& base) override {
         auto& r = static_cast<TSdlContextRecord&>(base);
         if (!r.window) return;
+        if (options_.hidden && r.has_fbo) {
+            // Nobody looks at a hidden window: the picture stays in the framebuffer
+            // for read-back, and presenting it would only cost time.
+            glFlush();
+            return;
+        }
         if (r.has_fbo) Present(r);
         SDL_GL_SwapWindow(r.window);
         if (r.has_fbo) r.fbo_api.BindFramebuffer(GL_FRAMEBUFFER, r.fbo);
