@@ -22,7 +22,8 @@ namespace {
 void Dash(int p, int at, bool horizontal) {
     const int j2 = RandomInt(-1, 1);
     const int j1 = RandomInt(-1, 1);
-    const float a = static_cast<float>(p + j1), b = static_cast<float>(p + 16 + j2), c = static_cast<float>(at);
+    const float a = static_cast<float>(p + j1), b = static_cast<float>(p + 16 + j2),
+                c = static_cast<float>(at);
     if (horizontal) {
         DrawLine(a, c, b, c, 0);
     } else {

@@ -14,7 +14,9 @@ TCanvasGraphics* g_current = nullptr;
 TCanvasDriver* g_driver = nullptr;
 TDrawMatrix g_collision_matrix;
 
-int Clamp255(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
+int Clamp255(int v) {
+    return v < 0 ? 0 : (v > 255 ? 255 : v);
+}
 
 void UpdateTransform(TCanvasGraphics& c) {
     // Degrees through radians in double, as every angle of the game.
@@ -40,7 +42,9 @@ TCanvasGraphics::~TCanvasGraphics() {
     if (g_current == this) ClearCurrent();
 }
 
-std::shared_ptr<TGraphicsDriver> TCanvasGraphics::Driver() { return _driver; }
+std::shared_ptr<TGraphicsDriver> TCanvasGraphics::Driver() {
+    return _driver;
+}
 
 void TCanvasGraphics::GetSettings(int& width, int& height, int& depth, int& hertz, int& flags) {
     if (!_graphics) {
@@ -91,7 +95,9 @@ void TCanvasGraphics::ClearCurrent() {
     g_driver = nullptr;
 }
 
-TCanvasGraphics* TCanvasGraphics::Current() { return g_current; }
+TCanvasGraphics* TCanvasGraphics::Current() {
+    return g_current;
+}
 
 std::shared_ptr<TCanvasGraphics> TCanvasGraphics::Create(std::shared_ptr<TGraphics> graphics,
                                                          std::shared_ptr<TCanvasDriver> driver) {
@@ -154,7 +160,9 @@ void TCanvasDriver::ResetContext(TCanvasGraphics& graphics) {
     ApplyReset(w, h);
 }
 
-bool TCanvasDriver::ReadPixelsRGB(int, int, int, int, std::vector<uint8_t>&) { return false; }
+bool TCanvasDriver::ReadPixelsRGB(int, int, int, int, std::vector<uint8_t>&) {
+    return false;
+}
 
 void TCanvasDriver::SetBlend(int mode) {
     if (mode == last_blend_) return;
@@ -176,7 +184,9 @@ void TCanvasDriver::SetColor(int r, int g, int b) {
     ApplyColor(color_);
 }
 
-void TCanvasDriver::SetClsColor(int r, int g, int b) { ApplyClsColor(Clamp255(r), Clamp255(g), Clamp255(b)); }
+void TCanvasDriver::SetClsColor(int r, int g, int b) {
+    ApplyClsColor(Clamp255(r), Clamp255(g), Clamp255(b));
+}
 
 void TCanvasDriver::SetViewport(int x, int y, int w, int h) {
     if (x == 0 && y == 0 && w == context_w_ && h == context_h_) {
@@ -186,11 +196,17 @@ void TCanvasDriver::SetViewport(int x, int y, int w, int h) {
     }
 }
 
-void TCanvasDriver::SetTransform(float ix, float iy, float jx, float jy) { matrix_ = {ix, iy, jx, jy}; }
+void TCanvasDriver::SetTransform(float ix, float iy, float jx, float jy) {
+    matrix_ = {ix, iy, jx, jy};
+}
 
-void TCanvasDriver::SetLineWidth(float width) { ApplyLineWidth(width); }
+void TCanvasDriver::SetLineWidth(float width) {
+    ApplyLineWidth(width);
+}
 
-void TCanvasDriver::Cls() { ClearBuffer(); }
+void TCanvasDriver::Cls() {
+    ClearBuffer();
+}
 
 void TCanvasDriver::Plot(float x, float y) {
     DisableTextures();
@@ -203,7 +219,8 @@ void TCanvasDriver::DrawLine(float x0, float y0, float x1, float y1, float tx, f
     float v[4];
     Transform(x0, y0, tx, ty, v[0], v[1]);
     Transform(x1, y1, tx, ty, v[2], v[3]);
-    for (float& f : v) f += 0.5f;
+    for (float& f : v)
+        f += 0.5f;
     EmitPrimitive(TPrimitive::LINES, v, 2);
 }
 
@@ -235,18 +252,21 @@ void TCanvasDriver::DrawOval(float x0, float y0, float x1, float y1, float tx, f
         const double th = static_cast<double>(i) * 360.0 / n * std::numbers::pi / 180.0;
         const float px = cx + static_cast<float>(std::cos(th)) * xr;
         const float py = cy - static_cast<float>(std::sin(th)) * yr;
-        Transform(px, py, tx, ty, scratch_[static_cast<size_t>(i) * 2], scratch_[static_cast<size_t>(i) * 2 + 1]);
+        Transform(px, py, tx, ty, scratch_[static_cast<size_t>(i) * 2],
+                  scratch_[static_cast<size_t>(i) * 2 + 1]);
     }
     EmitPrimitive(TPrimitive::POLYGON, scratch_.data(), n);
 }
 
-void TCanvasDriver::DrawPoly(const std::vector<float>& xy, float handle_x, float handle_y, float tx, float ty) {
+void TCanvasDriver::DrawPoly(const std::vector<float>& xy, float handle_x, float handle_y, float tx,
+                             float ty) {
     if (xy.size() < 6 || (xy.size() & 1)) return;
     DisableTextures();
     const size_t n = xy.size() / 2;
     scratch_.resize(xy.size());
     for (size_t i = 0; i < n; ++i) {
-        Transform(xy[i * 2] + handle_x, xy[i * 2 + 1] + handle_y, tx, ty, scratch_[i * 2], scratch_[i * 2 + 1]);
+        Transform(xy[i * 2] + handle_x, xy[i * 2 + 1] + handle_y, tx, ty, scratch_[i * 2],
+                  scratch_[i * 2 + 1]);
     }
     EmitPrimitive(TPrimitive::POLYGON, scratch_.data(), static_cast<int>(n));
 }
@@ -273,22 +293,30 @@ void TCanvasDriver::DisableTextures() {
 
 // ---------------------------------------------------------------- module operations
 
-TCanvasDriver* CurrentCanvasDriver() { return g_driver; }
-const TDrawMatrix& CollisionMatrix() { return g_collision_matrix; }
+TCanvasDriver* CurrentCanvasDriver() {
+    return g_driver;
+}
+const TDrawMatrix& CollisionMatrix() {
+    return g_collision_matrix;
+}
 
 void SetBlend(int mode) {
     if (!g_current) return;
     g_current->blend_mode = mode;
     if (g_driver) g_driver->SetBlend(mode);
 }
-int GetBlend() { return g_current ? g_current->blend_mode : 0; }
+int GetBlend() {
+    return g_current ? g_current->blend_mode : 0;
+}
 
 void SetAlpha(float alpha) {
     if (!g_current) return;
     g_current->color_alpha = alpha;
     if (g_driver) g_driver->SetAlpha(alpha);
 }
-float GetAlpha() { return g_current ? g_current->color_alpha : 0.0f; }
+float GetAlpha() {
+    return g_current ? g_current->color_alpha : 0.0f;
+}
 
 void SetColor(int r, int g, int b) {
     if (!g_current) return;
@@ -336,14 +364,18 @@ void SetLineWidth(float width) {
     g_current->line_width = width;
     if (g_driver) g_driver->SetLineWidth(width);
 }
-float GetLineWidth() { return g_current ? g_current->line_width : 0.0f; }
+float GetLineWidth() {
+    return g_current ? g_current->line_width : 0.0f;
+}
 
 void SetDrawRotation(float degrees) {
     if (!g_current) return;
     g_current->tform_rot = degrees;
     UpdateTransform(*g_current);
 }
-float GetDrawRotation() { return g_current ? g_current->tform_rot : 0.0f; }
+float GetDrawRotation() {
+    return g_current ? g_current->tform_rot : 0.0f;
+}
 
 void SetDrawScale(float sx, float sy) {
     if (!g_current) return;
@@ -396,13 +428,15 @@ void Plot(float x, float y) {
 void DrawRect(float x, float y, float w, float h) {
     if (!g_current || !g_driver) return;
     const auto& c = *g_current;
-    g_driver->DrawRect(c.handle_x, c.handle_y, c.handle_x + w, c.handle_y + h, x + c.origin_x, y + c.origin_y);
+    g_driver->DrawRect(c.handle_x, c.handle_y, c.handle_x + w, c.handle_y + h, x + c.origin_x,
+                       y + c.origin_y);
 }
 
 void DrawOval(float x, float y, float w, float h) {
     if (!g_current || !g_driver) return;
     const auto& c = *g_current;
-    g_driver->DrawOval(c.handle_x, c.handle_y, c.handle_x + w, c.handle_y + h, x + c.origin_x, y + c.origin_y);
+    g_driver->DrawOval(c.handle_x, c.handle_y, c.handle_x + w, c.handle_y + h, x + c.origin_x,
+                       y + c.origin_y);
 }
 
 void DrawLine(float x1, float y1, float x2, float y2, int draw_last_pixel) {

@@ -30,7 +30,7 @@ struct TDrawMatrix {
 
 // A 2D context: a display context plus the render state drawn with.
 class TCanvasGraphics : public TGraphics {
-public:
+  public:
     TCanvasGraphics(std::shared_ptr<TGraphics> graphics, std::shared_ptr<TCanvasDriver> driver);
     ~TCanvasGraphics() override;
 
@@ -56,7 +56,7 @@ public:
     float tform_ix = 1, tform_iy = 0, tform_jx = 0, tform_jy = 1;
     int viewport_x = 0, viewport_y = 0, viewport_w = 0, viewport_h = 0;
     float origin_x = 0, origin_y = 0;
-    float handle_x = 0, handle_y = 0;  // stored negated
+    float handle_x = 0, handle_y = 0; // stored negated
     std::shared_ptr<TImageFont> image_font;
     int blend_mode = BLEND_MASK;
     std::shared_ptr<TGraphics> _graphics;
@@ -72,7 +72,7 @@ enum class TPrimitive { POINTS, LINES, QUADS, POLYGON };
 // values, transforms vertices and skips redundant state changes; subclasses turn the
 // remaining calls into output (OpenGL, or a log in tests).
 class TCanvasDriver : public TGraphicsDriver {
-public:
+  public:
     explicit TCanvasDriver(std::shared_ptr<TGraphicsDriver> display);
 
     void SetDisplayDriver(std::shared_ptr<TGraphicsDriver> display) { display_ = std::move(display); }
@@ -81,7 +81,8 @@ public:
     // Display driver forwarding; contexts come back wrapped as TCanvasGraphics.
     std::vector<TGraphicsMode> GraphicsModes() override;
     std::shared_ptr<TGraphics> AttachGraphics(void* window_handle, int flags) override;
-    std::shared_ptr<TGraphics> CreateGraphics(int width, int height, int depth, int hertz, int flags) override;
+    std::shared_ptr<TGraphics> CreateGraphics(int width, int height, int depth, int hertz,
+                                              int flags) override;
     void SetGraphics(const std::shared_ptr<TGraphics>& graphics) override;
     void Flip(int sync) override;
 
@@ -131,7 +132,7 @@ public:
     // Segment count of an oval with these radii: |xr| + |yr|, at least 12, a multiple of 4.
     static int OvalSegments(float xr, float yr);
 
-protected:
+  protected:
     // Output of state and geometry. Scissor y counts from the bottom row.
     virtual void ApplyBlend(int mode) = 0;
     virtual void ApplyColor(const uint8_t rgba[4]) = 0;

@@ -17,16 +17,21 @@ std::shared_ptr<TGLCanvasDriver> TGLCanvasDriver::Instance() {
     return instance;
 }
 
-std::shared_ptr<TGLCanvasDriver> GLCanvasDriver() { return TGLCanvasDriver::Instance(); }
+std::shared_ptr<TGLCanvasDriver> GLCanvasDriver() {
+    return TGLCanvasDriver::Instance();
+}
 
 std::shared_ptr<TCanvasDriver> Canvas2DDriver() {
     if (g_installed) return g_installed;
     return TGLCanvasDriver::Instance();
 }
 
-void InstallCanvas2DDriver(std::shared_ptr<TCanvasDriver> driver) { g_installed = std::move(driver); }
+void InstallCanvas2DDriver(std::shared_ptr<TCanvasDriver> driver) {
+    g_installed = std::move(driver);
+}
 
-TGLCanvasDriver::TGLCanvasDriver(std::shared_ptr<TGraphicsDriver> display) : TCanvasDriver(std::move(display)) {}
+TGLCanvasDriver::TGLCanvasDriver(std::shared_ptr<TGraphicsDriver> display)
+    : TCanvasDriver(std::move(display)) {}
 
 std::shared_ptr<TImageFrame> TGLCanvasDriver::CreateFrameFromPixmap(const std::shared_ptr<TPixmap>& pixmap,
                                                                     int flags) {
@@ -71,13 +76,15 @@ bool TGLCanvasDriver::ReadPixelsRGB(int x, int y, int w, int h, std::vector<uint
     rgb.resize(rows.size());
     const size_t stride = static_cast<size_t>(w) * 3;
     for (int r = 0; r < h; ++r) {
-        std::memcpy(rgb.data() + static_cast<size_t>(r) * stride, rows.data() + static_cast<size_t>(h - 1 - r) * stride,
-                    stride);
+        std::memcpy(rgb.data() + static_cast<size_t>(r) * stride,
+                    rows.data() + static_cast<size_t>(h - 1 - r) * stride, stride);
     }
     return glGetError() == GL_NO_ERROR;
 }
 
-void TGLCanvasDriver::ResetGLContext(TCanvasGraphics& graphics) { TCanvasDriver::ResetContext(graphics); }
+void TGLCanvasDriver::ResetGLContext(TCanvasGraphics& graphics) {
+    TCanvasDriver::ResetContext(graphics);
+}
 
 void TGLCanvasDriver::ApplyReset(int width, int height) {
     glDisable(GL_TEXTURE_2D);
@@ -129,8 +136,8 @@ void TGLCanvasDriver::ApplyColor(const uint8_t rgba[4]) {
 
 void TGLCanvasDriver::ApplyClsColor(int r, int g, int b) {
     ++state_calls_;
-    glClearColor(static_cast<float>(r) / 255.0f, static_cast<float>(g) / 255.0f, static_cast<float>(b) / 255.0f,
-                 1.0f);
+    glClearColor(static_cast<float>(r) / 255.0f, static_cast<float>(g) / 255.0f,
+                 static_cast<float>(b) / 255.0f, 1.0f);
 }
 
 void TGLCanvasDriver::ApplyScissor(bool enable, int x, int y, int w, int h) {
@@ -162,17 +169,28 @@ void TGLCanvasDriver::ApplyBindTexture(unsigned name) {
     glBindTexture(GL_TEXTURE_2D, name);
 }
 
-void TGLCanvasDriver::ClearBuffer() { glClear(GL_COLOR_BUFFER_BIT); }
+void TGLCanvasDriver::ClearBuffer() {
+    glClear(GL_COLOR_BUFFER_BIT);
+}
 
 void TGLCanvasDriver::EmitPrimitive(TPrimitive kind, const float* xy, int vertex_count) {
     GLenum mode = GL_POINTS;
     switch (kind) {
-    case TPrimitive::POINTS: mode = GL_POINTS; break;
-    case TPrimitive::LINES: mode = GL_LINES; break;
-    case TPrimitive::QUADS: mode = GL_QUADS; break;
-    case TPrimitive::POLYGON: mode = GL_POLYGON; break;
+    case TPrimitive::POINTS:
+        mode = GL_POINTS;
+        break;
+    case TPrimitive::LINES:
+        mode = GL_LINES;
+        break;
+    case TPrimitive::QUADS:
+        mode = GL_QUADS;
+        break;
+    case TPrimitive::POLYGON:
+        mode = GL_POLYGON;
+        break;
     }
     glBegin(mode);
-    for (int i = 0; i < vertex_count; ++i) glVertex2f(xy[i * 2], xy[i * 2 + 1]);
+    for (int i = 0; i < vertex_count; ++i)
+        glVertex2f(xy[i * 2], xy[i * 2 + 1]);
     glEnd();
 }

@@ -5,7 +5,7 @@
 // The OpenGL 2D driver: state and primitives in immediate mode, in a pixel
 // projection with y growing downward.
 class TGLCanvasDriver : public TCanvasDriver {
-public:
+  public:
     // The one shared instance over the OpenGL display driver, made on first use.
     static std::shared_ptr<TGLCanvasDriver> Instance();
     explicit TGLCanvasDriver(std::shared_ptr<TGraphicsDriver> display);
@@ -22,7 +22,7 @@ public:
     // GL state calls issued so far (blend, colour, scissor, texturing, binding).
     long StateCalls() const { return state_calls_; }
 
-protected:
+  protected:
     void ApplyBlend(int mode) override;
     void ApplyColor(const uint8_t rgba[4]) override;
     void ApplyClsColor(int r, int g, int b) override;
@@ -34,7 +34,7 @@ protected:
     void ClearBuffer() override;
     void EmitPrimitive(TPrimitive kind, const float* xy, int vertex_count) override;
 
-private:
+  private:
     long state_calls_ = 0;
 };
 

@@ -45,17 +45,26 @@ void SetGLContextBackend(std::shared_ptr<TGLContextBackend> backend) {
     auto& l = L();
     if (l.backend == backend) return;
     // Contexts belong to the backend that made them.
-    while (!l.contexts.empty()) DestroyRecord(l.contexts.front());
+    while (!l.contexts.empty())
+        DestroyRecord(l.contexts.front());
     l.current = nullptr;
     l.swap_interval = -1;
     l.backend = std::move(backend);
 }
 
-std::shared_ptr<TGLContextBackend> GetGLContextBackend() { return L().backend; }
+std::shared_ptr<TGLContextBackend> GetGLContextBackend() {
+    return L().backend;
+}
 
-TGLContextRecord* GLCurrentContext() { return L().current; }
-int GLContextCount() { return static_cast<int>(L().contexts.size()); }
-int GLRememberedSwapInterval() { return L().swap_interval; }
+TGLContextRecord* GLCurrentContext() {
+    return L().current;
+}
+int GLContextCount() {
+    return static_cast<int>(L().contexts.size());
+}
+int GLRememberedSwapInterval() {
+    return L().swap_interval;
+}
 
 std::shared_ptr<TGLGraphicsDriver> TGLGraphicsDriver::Instance() {
     static std::shared_ptr<TGLGraphicsDriver> instance = std::make_shared<TGLGraphicsDriver>();
@@ -108,9 +117,13 @@ void TGLGraphicsDriver::Flip(int sync) {
     l.backend->SwapBuffers(*l.current);
 }
 
-TGLGraphics::~TGLGraphics() { Close(); }
+TGLGraphics::~TGLGraphics() {
+    Close();
+}
 
-std::shared_ptr<TGraphicsDriver> TGLGraphics::Driver() { return TGLGraphicsDriver::Instance(); }
+std::shared_ptr<TGraphicsDriver> TGLGraphics::Driver() {
+    return TGLGraphicsDriver::Instance();
+}
 
 void TGLGraphics::GetSettings(int& width, int& height, int& depth, int& hertz, int& flags) {
     if (!_context) {

@@ -13,16 +13,16 @@ struct TGLContextRecord {
     enum Kind { HIDDEN_SHARED = 0, ATTACHED = 1, WINDOWED = 2, FULL_SCREEN = 3 };
     virtual ~TGLContextRecord() = default;
     int kind = FULL_SCREEN;
-    int width = 0;  // drawable size the game sees
+    int width = 0; // drawable size the game sees
     int height = 0;
-    int depth = 0;  // requested depth (0 for windowed)
-    int hertz = 0;  // requested rate (0 = any)
+    int depth = 0; // requested depth (0 for windowed)
+    int hertz = 0; // requested rate (0 = any)
     int flags = 0;
 };
 
 // The native window/context layer.
 class TGLContextBackend {
-public:
+  public:
     virtual ~TGLContextBackend() = default;
     virtual std::vector<TGraphicsMode> DisplayModes() = 0;
     // A window with a GL context of the given drawable size, shown. Null on failure;
@@ -53,19 +53,20 @@ std::shared_ptr<TGLContextBackend> GetGLContextBackend();
 class TGLGraphics;
 
 class TGLGraphicsDriver : public TGraphicsDriver {
-public:
+  public:
     // The one shared instance, made on first use.
     static std::shared_ptr<TGLGraphicsDriver> Instance();
 
     std::vector<TGraphicsMode> GraphicsModes() override;
     std::shared_ptr<TGraphics> AttachGraphics(void* window_handle, int flags) override;
-    std::shared_ptr<TGraphics> CreateGraphics(int width, int height, int depth, int hertz, int flags) override;
+    std::shared_ptr<TGraphics> CreateGraphics(int width, int height, int depth, int hertz,
+                                              int flags) override;
     void SetGraphics(const std::shared_ptr<TGraphics>& graphics) override;
     void Flip(int sync) override;
 };
 
 class TGLGraphics : public TGraphics {
-public:
+  public:
     explicit TGLGraphics(std::shared_ptr<TGLContextRecord> context) : _context(std::move(context)) {}
     ~TGLGraphics() override;
     std::shared_ptr<TGraphicsDriver> Driver() override;

@@ -62,7 +62,9 @@ void SwitchDriver(const std::shared_ptr<TGraphicsDriver>& driver) {
     s.driver = driver;
 }
 
-void CloseOpenedGraphicsAtExit() { CloseOpenedGraphics(); }
+void CloseOpenedGraphicsAtExit() {
+    CloseOpenedGraphics();
+}
 
 } // namespace
 
@@ -74,8 +76,12 @@ void SelectGraphicsDriver(std::shared_ptr<TGraphicsDriver> driver, int default_f
     ZeroSettings();
 }
 
-std::shared_ptr<TGraphicsDriver> GetGraphicsDriver() { return S().driver; }
-int GraphicsDriverDefaultFlags() { return S().default_flags; }
+std::shared_ptr<TGraphicsDriver> GetGraphicsDriver() {
+    return S().driver;
+}
+int GraphicsDriverDefaultFlags() {
+    return S().default_flags;
+}
 
 const std::vector<TGraphicsMode>& GraphicsModes() {
     auto& s = S();
@@ -83,7 +89,9 @@ const std::vector<TGraphicsMode>& GraphicsModes() {
     return s.modes;
 }
 
-int CountGraphicsModes() { return static_cast<int>(GraphicsModes().size()); }
+int CountGraphicsModes() {
+    return static_cast<int>(GraphicsModes().size());
+}
 
 bool GetGraphicsMode(int index, int& width, int& height, int& depth, int& hertz) {
     const auto& modes = GraphicsModes();
@@ -146,7 +154,9 @@ void SetGraphics(const std::shared_ptr<TGraphics>& graphics) {
     s.current = graphics;
 }
 
-std::shared_ptr<TGraphics> CurrentGraphics() { return S().current; }
+std::shared_ptr<TGraphics> CurrentGraphics() {
+    return S().current;
+}
 
 void CloseGraphicsContext(const std::shared_ptr<TGraphics>& graphics) {
     if (!graphics) return;
@@ -157,11 +167,21 @@ void CloseGraphicsContext(const std::shared_ptr<TGraphics>& graphics) {
     keep->Close();
 }
 
-int DisplayWidth() { return S().width; }
-int DisplayHeight() { return S().height; }
-int DisplayDepth() { return S().depth; }
-int DisplayHertz() { return S().hertz; }
-int DisplayFlags() { return S().flags; }
+int DisplayWidth() {
+    return S().width;
+}
+int DisplayHeight() {
+    return S().height;
+}
+int DisplayDepth() {
+    return S().depth;
+}
+int DisplayHertz() {
+    return S().hertz;
+}
+int DisplayFlags() {
+    return S().flags;
+}
 
 std::shared_ptr<TGraphics> OpenGraphics(int width, int height, int depth, int hertz, int flags) {
     auto& s = S();
@@ -219,13 +239,16 @@ std::shared_ptr<TGraphics> OpenGraphics(int width, int height, int depth, int he
     return g;
 }
 
-std::shared_ptr<TGraphics> OpenedGraphics() { return S().opened; }
+std::shared_ptr<TGraphics> OpenedGraphics() {
+    return S().opened;
+}
 
 void Flip(int sync) {
     auto& s = S();
     if (!s.flip_hooks.empty()) {
         const auto hooks = s.flip_hooks; // a hook may add or remove hooks
-        for (const auto& [id, hook] : hooks) hook();
+        for (const auto& [id, hook] : hooks)
+            hook();
     }
     if (!s.driver) return;
     if (sync != -1) {
@@ -262,8 +285,12 @@ void CloseOpenedGraphics() {
     CloseGraphicsContext(g);
 }
 
-int GraphicsGeneration() { return S().generation; }
-bool SoftSyncActive() { return S().soft_sync; }
+int GraphicsGeneration() {
+    return S().generation;
+}
+bool SoftSyncActive() {
+    return S().soft_sync;
+}
 
 int AddFlipHook(std::function<void()> hook) {
     auto& s = S();
@@ -272,4 +299,6 @@ int AddFlipHook(std::function<void()> hook) {
     return id;
 }
 
-void RemoveFlipHook(int id) { S().flip_hooks.erase(id); }
+void RemoveFlipHook(int id) {
+    S().flip_hooks.erase(id);
+}

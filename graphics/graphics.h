@@ -28,7 +28,7 @@ class TGraphicsDriver;
 
 // A graphics context: one display (window + rendering context).
 class TGraphics : public std::enable_shared_from_this<TGraphics> {
-public:
+  public:
     virtual ~TGraphics() = default;
     virtual std::shared_ptr<TGraphicsDriver> Driver() = 0;
     virtual void GetSettings(int& width, int& height, int& depth, int& hertz, int& flags) = 0;
@@ -37,7 +37,7 @@ public:
 
 // Makes, switches and presents graphics contexts.
 class TGraphicsDriver : public std::enable_shared_from_this<TGraphicsDriver> {
-public:
+  public:
     virtual ~TGraphicsDriver() = default;
     virtual std::vector<TGraphicsMode> GraphicsModes() = 0;
     // Wraps a window the program did not create; null when that is not possible.

@@ -9,7 +9,8 @@
 std::string TCanvasRecord::ToString() const {
     std::ostringstream out;
     out << op;
-    for (float f : v) out << ' ' << f;
+    for (float f : v)
+        out << ' ' << f;
     return out.str();
 }
 
@@ -18,7 +19,7 @@ std::string TCanvasRecord::ToString() const {
 namespace {
 
 class TRecordingGraphics : public TGraphics {
-public:
+  public:
     TRecordingGraphics(std::shared_ptr<TRecordingDisplayDriver> driver, int w, int h, int d, int hz, int f)
         : driver_(std::move(driver)), width_(w), height_(h), depth_(d), hertz_(hz), flags_(f) {}
     std::shared_ptr<TGraphicsDriver> Driver() override { return driver_; }
@@ -35,7 +36,7 @@ public:
         ++driver_->closed;
     }
 
-private:
+  private:
     std::shared_ptr<TRecordingDisplayDriver> driver_;
     int width_, height_, depth_, hertz_, flags_;
     bool closed_ = false;
@@ -43,7 +44,7 @@ private:
 
 // An image frame that draws by writing down its textured quad.
 class TRecordingImageFrame : public TImageFrame {
-public:
+  public:
     TRecordingImageFrame(TRecordingCanvasDriver& driver, unsigned name, int w, int h)
         : driver_(driver), name_(name), width_(w), height_(h) {}
     void Draw(float x0, float y0, float x1, float y1, float tx, float ty) override {
@@ -58,7 +59,7 @@ public:
         driver_.Record("image", std::move(v));
     }
 
-private:
+  private:
     TRecordingCanvasDriver& driver_;
     unsigned name_;
     int width_, height_;
@@ -68,18 +69,23 @@ unsigned g_next_frame_name = 1;
 
 } // namespace
 
-std::shared_ptr<TGraphics> TRecordingDisplayDriver::AttachGraphics(void*, int) { return nullptr; }
+std::shared_ptr<TGraphics> TRecordingDisplayDriver::AttachGraphics(void*, int) {
+    return nullptr;
+}
 
-std::shared_ptr<TGraphics> TRecordingDisplayDriver::CreateGraphics(int width, int height, int depth, int hertz,
-                                                                   int flags) {
+std::shared_ptr<TGraphics> TRecordingDisplayDriver::CreateGraphics(int width, int height, int depth,
+                                                                   int hertz, int flags) {
     if (throw_on_create) throw TRuntimeError("GLGraphicsDriver failed to set display mode");
     if (fail_create) return nullptr;
     ++created;
     return std::make_shared<TRecordingGraphics>(
-        std::static_pointer_cast<TRecordingDisplayDriver>(shared_from_this()), width, height, depth, hertz, flags);
+        std::static_pointer_cast<TRecordingDisplayDriver>(shared_from_this()), width, height, depth, hertz,
+        flags);
 }
 
-void TRecordingDisplayDriver::SetGraphics(const std::shared_ptr<TGraphics>& graphics) { current = graphics; }
+void TRecordingDisplayDriver::SetGraphics(const std::shared_ptr<TGraphics>& graphics) {
+    current = graphics;
+}
 
 void TRecordingDisplayDriver::Flip(int sync) {
     flips.push_back(sync);
@@ -111,16 +117,16 @@ std::vector<TCanvasRecord> TRecordingCanvasDriver::Entries(const std::string& op
 size_t TRecordingCanvasDriver::StateChanges() const {
     size_t n = 0;
     for (const auto& r : log) {
-        if (r.op == "blend" || r.op == "color" || r.op == "clscolor" || r.op == "scissor" || r.op == "linewidth" ||
-            r.op == "texturing" || r.op == "bind" || r.op == "reset") {
+        if (r.op == "blend" || r.op == "color" || r.op == "clscolor" || r.op == "scissor" ||
+            r.op == "linewidth" || r.op == "texturing" || r.op == "bind" || r.op == "reset") {
             ++n;
         }
     }
     return n;
 }
 
-std::shared_ptr<TImageFrame> TRecordingCanvasDriver::CreateFrameFromPixmap(const std::shared_ptr<TPixmap>& pixmap,
-                                                                           int flags) {
+std::shared_ptr<TImageFrame>
+TRecordingCanvasDriver::CreateFrameFromPixmap(const std::shared_ptr<TPixmap>& pixmap, int flags) {
     if (!pixmap) return nullptr;
     const unsigned name = g_next_frame_name++;
     Record("frame", {static_cast<float>(name), static_cast<float>(pixmap->width),
@@ -142,7 +148,8 @@ std::shared_ptr<TPixmap> TRecordingCanvasDriver::GrabPixmap(int x, int y, int w,
     if (w <= 0 || h <= 0) return nullptr;
     const int saved = LastBlend();
     SetBlend(BLEND_SOLID);
-    Record("grab", {static_cast<float>(x), static_cast<float>(y), static_cast<float>(w), static_cast<float>(h)});
+    Record("grab",
+           {static_cast<float>(x), static_cast<float>(y), static_cast<float>(w), static_cast<float>(h)});
     // No pixels are kept: the grab reads as black.
     auto pixmap = CreatePixmap(w, h, PIXEL_RGBA32, 4);
     pixmap->ClearPixels(0xFF000000u);
@@ -155,7 +162,9 @@ void TRecordingCanvasDriver::Flip(int sync) {
     TCanvasDriver::Flip(sync);
 }
 
-void TRecordingCanvasDriver::ApplyBlend(int mode) { Record("blend", {static_cast<float>(mode)}); }
+void TRecordingCanvasDriver::ApplyBlend(int mode) {
+    Record("blend", {static_cast<float>(mode)});
+}
 void TRecordingCanvasDriver::ApplyColor(const uint8_t rgba[4]) {
     Record("color", {static_cast<float>(rgba[0]), static_cast<float>(rgba[1]), static_cast<float>(rgba[2]),
                      static_cast<float>(rgba[3])});
@@ -165,27 +174,44 @@ void TRecordingCanvasDriver::ApplyClsColor(int r, int g, int b) {
 }
 void TRecordingCanvasDriver::ApplyScissor(bool enable, int x, int y, int w, int h) {
     if (enable) {
-        Record("scissor", {1, static_cast<float>(x), static_cast<float>(y), static_cast<float>(w), static_cast<float>(h)});
+        Record("scissor", {1, static_cast<float>(x), static_cast<float>(y), static_cast<float>(w),
+                           static_cast<float>(h)});
     } else {
         Record("scissor", {0});
     }
 }
-void TRecordingCanvasDriver::ApplyLineWidth(float width) { Record("linewidth", {width}); }
-void TRecordingCanvasDriver::ApplyTexturing(bool enable) { Record("texturing", {enable ? 1.0f : 0.0f}); }
-void TRecordingCanvasDriver::ApplyBindTexture(unsigned name) { Record("bind", {static_cast<float>(name)}); }
+void TRecordingCanvasDriver::ApplyLineWidth(float width) {
+    Record("linewidth", {width});
+}
+void TRecordingCanvasDriver::ApplyTexturing(bool enable) {
+    Record("texturing", {enable ? 1.0f : 0.0f});
+}
+void TRecordingCanvasDriver::ApplyBindTexture(unsigned name) {
+    Record("bind", {static_cast<float>(name)});
+}
 void TRecordingCanvasDriver::ApplyReset(int width, int height) {
     Record("reset", {static_cast<float>(width), static_cast<float>(height)});
 }
-void TRecordingCanvasDriver::ClearBuffer() { Record("cls", {}); }
+void TRecordingCanvasDriver::ClearBuffer() {
+    Record("cls", {});
+}
 
 void TRecordingCanvasDriver::EmitPrimitive(TPrimitive kind, const float* xy, int vertex_count) {
     if (!logging) return;
     const char* op = "points";
     switch (kind) {
-    case TPrimitive::POINTS: op = "points"; break;
-    case TPrimitive::LINES: op = "lines"; break;
-    case TPrimitive::QUADS: op = "quads"; break;
-    case TPrimitive::POLYGON: op = "polygon"; break;
+    case TPrimitive::POINTS:
+        op = "points";
+        break;
+    case TPrimitive::LINES:
+        op = "lines";
+        break;
+    case TPrimitive::QUADS:
+        op = "quads";
+        break;
+    case TPrimitive::POLYGON:
+        op = "polygon";
+        break;
     }
     Record(op, std::vector<float>(xy, xy + static_cast<size_t>(vertex_count) * 2));
 }

@@ -22,24 +22,25 @@ struct TCanvasRecord {
 // A display driver with no window: contexts are plain records of the requested
 // size, and each Flip only calls `on_flip`. Tests make creation fail or throw.
 class TRecordingDisplayDriver : public TGraphicsDriver {
-public:
+  public:
     std::vector<TGraphicsMode> GraphicsModes() override { return modes; }
     std::shared_ptr<TGraphics> AttachGraphics(void* window_handle, int flags) override;
-    std::shared_ptr<TGraphics> CreateGraphics(int width, int height, int depth, int hertz, int flags) override;
+    std::shared_ptr<TGraphics> CreateGraphics(int width, int height, int depth, int hertz,
+                                              int flags) override;
     void SetGraphics(const std::shared_ptr<TGraphics>& graphics) override;
     void Flip(int sync) override;
 
     std::vector<TGraphicsMode> modes{{1024, 768, 32, 60}, {1024, 768, 32, 50}, {800, 600, 16, 60}};
-    std::function<void(int sync)> on_flip;  // called on every Flip
-    bool fail_create = false;               // CreateGraphics returns null
-    bool throw_on_create = false;           // CreateGraphics raises TRuntimeError
-    std::vector<int> flips;                 // sync argument of every Flip
+    std::function<void(int sync)> on_flip; // called on every Flip
+    bool fail_create = false;              // CreateGraphics returns null
+    bool throw_on_create = false;          // CreateGraphics raises TRuntimeError
+    std::vector<int> flips;                // sync argument of every Flip
     int created = 0, closed = 0;
-    std::weak_ptr<TGraphics> current;       // last SetGraphics
+    std::weak_ptr<TGraphics> current; // last SetGraphics
 };
 
 class TRecordingCanvasDriver : public TCanvasDriver {
-public:
+  public:
     // A null display makes a TRecordingDisplayDriver of its own.
     explicit TRecordingCanvasDriver(std::shared_ptr<TGraphicsDriver> display = nullptr, bool logging = true);
 
@@ -64,7 +65,7 @@ public:
     bool logging;
     std::vector<TCanvasRecord> log;
 
-protected:
+  protected:
     void ApplyBlend(int mode) override;
     void ApplyColor(const uint8_t rgba[4]) override;
     void ApplyClsColor(int r, int g, int b) override;

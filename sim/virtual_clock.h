@@ -7,7 +7,7 @@
 // (the virtual display adds one 50 Hz frame, 20 ms) and by DelayMillis(n > 0), which
 // adds n at once. Deterministic, so runs in virtual time repeat exactly.
 class TVirtualClock : public TClockSource {
-public:
+  public:
     explicit TVirtualClock(int start_ms = 100000) : now_(start_ms) {}
     int Millis() override { return now_; }
     void Delay(int ms) override {
@@ -16,7 +16,7 @@ public:
     void Advance(int ms) { now_ = static_cast<int>(static_cast<unsigned>(now_) + static_cast<unsigned>(ms)); }
     void Set(int ms) { now_ = ms; }
 
-private:
+  private:
     int now_;
 };
 

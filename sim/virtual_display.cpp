@@ -13,7 +13,7 @@ namespace {
 
 // A display with no window: it only remembers what it was asked for.
 class TVirtualGraphics : public TGraphics {
-public:
+  public:
     TVirtualGraphics(std::shared_ptr<TGraphicsDriver> driver, int w, int h, int d, int hz, int f)
         : driver_(std::move(driver)), w_(w), h_(h), d_(d), hz_(hz), f_(f) {}
     std::shared_ptr<TGraphicsDriver> Driver() override { return driver_; }
@@ -26,7 +26,7 @@ public:
     }
     void Close() override {}
 
-private:
+  private:
     std::shared_ptr<TGraphicsDriver> driver_;
     int w_, h_, d_, hz_, f_;
 };
@@ -37,9 +37,13 @@ TVirtualDisplayDriver::TVirtualDisplayDriver(std::shared_ptr<TVirtualClock> cloc
                                              std::shared_ptr<TGraphicsDriver> inner)
     : clock_(std::move(clock)), inner_(std::move(inner)) {}
 
-std::vector<TGraphicsMode> TVirtualDisplayDriver::GraphicsModes() { return {{1024, 768, 32, 50}}; }
+std::vector<TGraphicsMode> TVirtualDisplayDriver::GraphicsModes() {
+    return {{1024, 768, 32, 50}};
+}
 
-std::shared_ptr<TGraphics> TVirtualDisplayDriver::AttachGraphics(void*, int) { return nullptr; }
+std::shared_ptr<TGraphics> TVirtualDisplayDriver::AttachGraphics(void*, int) {
+    return nullptr;
+}
 
 std::shared_ptr<TGraphics> TVirtualDisplayDriver::CreateGraphics(int width, int height, int depth, int hertz,
                                                                  int flags) {
@@ -66,7 +70,8 @@ bool TVirtualDisplay::ReadFrameRGB(std::vector<uint8_t>& rgb, int width, int hei
     return canvas->ReadPixelsRGB(0, 0, width, height, rgb);
 }
 
-std::shared_ptr<TVirtualDisplay> UseVirtualDisplay(TVirtualRenderer renderer, std::shared_ptr<TVirtualClock> clock) {
+std::shared_ptr<TVirtualDisplay> UseVirtualDisplay(TVirtualRenderer renderer,
+                                                   std::shared_ptr<TVirtualClock> clock) {
     auto vd = std::make_shared<TVirtualDisplay>();
     vd->renderer = renderer;
     vd->clock = clock;
@@ -106,8 +111,9 @@ bool WriteRgbPng(const std::string& path, int width, int height, const std::vect
         return false;
     }
     png_init_io(png, file);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     for (int y = 0; y < height; ++y) {
         png_write_row(png, rgb.data() + static_cast<size_t>(y) * width * 3);

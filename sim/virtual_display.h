@@ -26,11 +26,12 @@ enum class TVirtualRenderer { NUL, GL };
 // Display driver decorator: contexts and presentation come from `inner` (the OpenGL
 // display driver) or, without one, are plain records; a non-zero sync costs 20 ms.
 class TVirtualDisplayDriver : public TGraphicsDriver {
-public:
+  public:
     TVirtualDisplayDriver(std::shared_ptr<TVirtualClock> clock, std::shared_ptr<TGraphicsDriver> inner);
     std::vector<TGraphicsMode> GraphicsModes() override;
     std::shared_ptr<TGraphics> AttachGraphics(void* window_handle, int flags) override;
-    std::shared_ptr<TGraphics> CreateGraphics(int width, int height, int depth, int hertz, int flags) override;
+    std::shared_ptr<TGraphics> CreateGraphics(int width, int height, int depth, int hertz,
+                                              int flags) override;
     void SetGraphics(const std::shared_ptr<TGraphics>& graphics) override;
     void Flip(int sync) override;
 
@@ -38,17 +39,17 @@ public:
     long flips = 0;        // every Flip
     long synced_flips = 0; // those that advanced the clock
 
-private:
+  private:
     std::shared_ptr<TVirtualClock> clock_;
     std::shared_ptr<TGraphicsDriver> inner_;
 };
 
 class TVirtualDisplay {
-public:
+  public:
     TVirtualRenderer renderer;
     std::shared_ptr<TVirtualClock> clock;
     std::shared_ptr<TVirtualDisplayDriver> display;
-    std::shared_ptr<TCanvasDriver> canvas;  // installed as Canvas2DDriver()
+    std::shared_ptr<TCanvasDriver> canvas; // installed as Canvas2DDriver()
 
     // The frame as drawn so far (before Flip), top row first, RGB. False for NUL.
     bool ReadFrameRGB(std::vector<uint8_t>& rgb, int width = 1024, int height = 768) const;
@@ -56,7 +57,8 @@ public:
 
 // Sets up and installs the virtual display (and, for GL, SDL's offscreen video
 // driver). Null when GL was asked for and cannot be initialised.
-std::shared_ptr<TVirtualDisplay> UseVirtualDisplay(TVirtualRenderer renderer, std::shared_ptr<TVirtualClock> clock);
+std::shared_ptr<TVirtualDisplay> UseVirtualDisplay(TVirtualRenderer renderer,
+                                                   std::shared_ptr<TVirtualClock> clock);
 
 // Writes an RGB image (top row first) as a PNG; false on failure.
 bool WriteRgbPng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb);

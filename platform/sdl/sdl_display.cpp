@@ -32,11 +32,12 @@ struct TFboApi {
         RenderbufferStorage = reinterpret_cast<PFNGLRENDERBUFFERSTORAGEPROC>(get("glRenderbufferStorage"));
         FramebufferRenderbuffer =
             reinterpret_cast<PFNGLFRAMEBUFFERRENDERBUFFERPROC>(get("glFramebufferRenderbuffer"));
-        CheckFramebufferStatus = reinterpret_cast<PFNGLCHECKFRAMEBUFFERSTATUSPROC>(get("glCheckFramebufferStatus"));
+        CheckFramebufferStatus =
+            reinterpret_cast<PFNGLCHECKFRAMEBUFFERSTATUSPROC>(get("glCheckFramebufferStatus"));
         BlitFramebuffer = reinterpret_cast<PFNGLBLITFRAMEBUFFERPROC>(get("glBlitFramebuffer"));
-        return GenFramebuffers && DeleteFramebuffers && BindFramebuffer && GenRenderbuffers && DeleteRenderbuffers &&
-               BindRenderbuffer && RenderbufferStorage && FramebufferRenderbuffer && CheckFramebufferStatus &&
-               BlitFramebuffer;
+        return GenFramebuffers && DeleteFramebuffers && BindFramebuffer && GenRenderbuffers &&
+               DeleteRenderbuffers && BindRenderbuffer && RenderbufferStorage && FramebufferRenderbuffer &&
+               CheckFramebufferStatus && BlitFramebuffer;
     }
 };
 
@@ -51,7 +52,7 @@ struct TSdlContextRecord : TGLContextRecord {
 };
 
 class TSdlContextBackend final : public TGLContextBackend {
-public:
+  public:
     explicit TSdlContextBackend(const TSdlDisplayOptions& options) : options_(options) {}
     ~TSdlContextBackend() override {
         if (watching_) SDL_DelEventWatch(&TSdlContextBackend::WatchEvents, this);
@@ -70,7 +71,8 @@ public:
         return modes;
     }
 
-    std::shared_ptr<TGLContextRecord> CreateWindow(int width, int height, int depth, int hertz, int flags) override {
+    std::shared_ptr<TGLContextRecord> CreateWindow(int width, int height, int depth, int hertz,
+                                                   int flags) override {
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
         // A full-screen window that loses the focus gets out of the way, as the
         // desktop expects of a game that does not change the monitor's mode.
@@ -90,8 +92,8 @@ public:
         Uint32 wflags = SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI;
         wflags |= options_.hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
         if (full) wflags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-        SDL_Window* window = SDL_CreateWindow("Corvex Application", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                              width, height, wflags);
+        SDL_Window* window = SDL_CreateWindow("Corvex Application", SDL_WINDOWPOS_CENTERED,
+                                              SDL_WINDOWPOS_CENTERED, width, height, wflags);
         if (!window) {
             SDL_QuitSubSystem(SDL_INIT_VIDEO);
             return nullptr;
@@ -170,7 +172,7 @@ public:
         if (r.has_fbo) r.fbo_api.BindFramebuffer(GL_FRAMEBUFFER, r.fbo);
     }
 
-private:
+  private:
     void Restore() {
         if (current_) {
             SDL_GL_MakeCurrent(current_->window, current_->context);
@@ -196,13 +198,15 @@ private:
         f.BindFramebuffer(GL_FRAMEBUFFER, r.fbo);
         f.GenRenderbuffers(1, &r.color_rb);
         f.BindRenderbuffer(GL_RENDERBUFFER, r.color_rb);
-        f.RenderbufferStorage(GL_RENDERBUFFER, (r.flags & GFX_ALPHA_BUFFER) ? GL_RGBA8 : GL_RGB8, r.width, r.height);
+        f.RenderbufferStorage(GL_RENDERBUFFER, (r.flags & GFX_ALPHA_BUFFER) ? GL_RGBA8 : GL_RGB8, r.width,
+                              r.height);
         f.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, r.color_rb);
         if (r.flags & (GFX_DEPTH_BUFFER | GFX_STENCIL_BUFFER)) {
             f.GenRenderbuffers(1, &r.depth_rb);
             f.BindRenderbuffer(GL_RENDERBUFFER, r.depth_rb);
             f.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, r.width, r.height);
-            f.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, r.depth_rb);
+            f.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                                      r.depth_rb);
         }
         f.BindRenderbuffer(GL_RENDERBUFFER, 0);
         if (f.CheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
@@ -278,4 +282,6 @@ std::shared_ptr<TGLContextBackend> MakeSdlContextBackend(const TSdlDisplayOption
     return std::make_shared<TSdlContextBackend>(options);
 }
 
-void UseSdlGraphicsDriver() { SetGLContextBackend(MakeSdlContextBackend()); }
+void UseSdlGraphicsDriver() {
+    SetGLContextBackend(MakeSdlContextBackend());
+}

@@ -15,8 +15,8 @@
 //   if (!OpenGraphics(1024, 768, 32, 50, 0)) { /* one line on stderr, exit 1 */ }
 
 struct TSdlDisplayOptions {
-    bool hidden = false;      // never show the window (offscreen rendering, captures)
-    bool fullscreen = true;   // full-screen-desktop for depth != 0 (else a window of the drawable size)
+    bool hidden = false;    // never show the window (offscreen rendering, captures)
+    bool fullscreen = true; // full-screen-desktop for depth != 0 (else a window of the drawable size)
 };
 
 // Installs the SDL window layer as the GL context backend.

@@ -19,7 +19,7 @@
 namespace {
 
 class CanvasGolden : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
         TSdlDisplayOptions options;
@@ -56,7 +56,8 @@ protected:
     }
     void ExpectGolden(const std::string& name, int w, int h) {
         const auto rgb = Read(w, h);
-        const auto r = CompareGolden(SourceDir() + "/tests/golden/data/" + name + ".png", w, h, rgb, 2, w * h / 200);
+        const auto r =
+            CompareGolden(SourceDir() + "/tests/golden/data/" + name + ".png", w, h, rgb, 2, w * h / 200);
         EXPECT_TRUE(r.ok) << r.message;
     }
     static int Pixel(const std::vector<uint8_t>& rgb, int w, int x, int y, int c) {
@@ -98,7 +99,8 @@ TEST_F(CanvasGolden, LinesWithAndWithoutTheLastPixelAndWidths) {
     EXPECT_EQ(Pixel(rgb, 256, 10, 60, 0), 0);
     EXPECT_EQ(Pixel(rgb, 256, 20, 60, 0), 255);
     int thick = 0; // rows covered by the 6-pixel line at x = 50
-    for (int y = 90; y < 110; ++y) thick += Pixel(rgb, 256, 50, y, 2) > 0;
+    for (int y = 90; y < 110; ++y)
+        thick += Pixel(rgb, 256, 50, y, 2) > 0;
     EXPECT_EQ(thick, 6);
 }
 
@@ -121,8 +123,8 @@ TEST_F(CanvasGolden, RectanglesAndOvalsUnderEachBlendMode) {
     ExpectGolden("blend_modes", 256, 256);
 
     const auto rgb = Read(256, 256);
-    EXPECT_EQ(Pixel(rgb, 256, 20, 10, 0), 255);        // mask, alpha 0.6: drawn as is
-    EXPECT_EQ(Pixel(rgb, 256, 20, 10 + 96, 0), 204);   // alpha: 0.6 * 255 + 0.4 * 128
+    EXPECT_EQ(Pixel(rgb, 256, 20, 10, 0), 255);      // mask, alpha 0.6: drawn as is
+    EXPECT_EQ(Pixel(rgb, 256, 20, 10 + 96, 0), 204); // alpha: 0.6 * 255 + 0.4 * 128
 }
 
 TEST_F(CanvasGolden, RotationScaleAndHandle) {
@@ -184,14 +186,16 @@ TEST_F(CanvasGolden, ViewportClipsDrawingAndClearing) {
 TEST_F(CanvasGolden, PixmapsRoundTripAndRepeatedStateCostsNothing) {
     auto pixmap = CreatePixmap(7, 5, PIXEL_RGB24);
     for (int y = 0; y < 5; ++y) {
-        for (int x = 0; x < 7; ++x) pixmap->WritePixel(x, y, 0xFF000000u | (x * 30) << 16 | (y * 50) << 8 | 77);
+        for (int x = 0; x < 7; ++x)
+            pixmap->WritePixel(x, y, 0xFF000000u | (x * 30) << 16 | (y * 50) << 8 | 77);
     }
     SetBlend(BLEND_LIGHT);
     DrawPixmap(pixmap, 11, 13);
     auto back = GrabPixmap(11, 13, 7, 5);
     ASSERT_TRUE(back);
     for (int y = 0; y < 5; ++y) {
-        for (int x = 0; x < 7; ++x) EXPECT_EQ(back->ReadPixel(x, y), pixmap->ReadPixel(x, y)) << x << "," << y;
+        for (int x = 0; x < 7; ++x)
+            EXPECT_EQ(back->ReadPixel(x, y), pixmap->ReadPixel(x, y)) << x << "," << y;
     }
     EXPECT_EQ(CurrentCanvasDriver()->LastBlend(), BLEND_LIGHT);
 
@@ -228,7 +232,7 @@ TEST_F(CanvasGolden, GameDisplayOpensAndPacesFrames) {
 namespace {
 
 class VirtualDisplay : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override {
         CloseOpenedGraphics();
         SelectGraphicsDriver(nullptr, 0);

@@ -15,7 +15,7 @@
 namespace {
 
 class CanvasTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         canvas = std::make_shared<TRecordingCanvasDriver>();
         SelectGraphicsDriver(canvas, GFX_DOUBLE_BUFFER);
@@ -58,9 +58,9 @@ protected:
 TEST_F(CanvasTest, OvalSegmentCounts) {
     DrawOval(0, 0, 100, 60);
     DrawOval(0, 0, 10, 10);
-    DrawOval(0, 0, 15, 15);   // radii 7.5 + 7.5 = 15 -> 12
-    DrawOval(0, 0, -30, 20);  // negative width counts by size: 15 + 10 = 25 -> 24
-    DrawOval(0, 0, 27, 27);   // 27 -> 24
+    DrawOval(0, 0, 15, 15);  // radii 7.5 + 7.5 = 15 -> 12
+    DrawOval(0, 0, -30, 20); // negative width counts by size: 15 + 10 = 25 -> 24
+    DrawOval(0, 0, 27, 27);  // 27 -> 24
     const auto ovals = canvas->Entries("polygon");
     ASSERT_EQ(ovals.size(), 5u);
     EXPECT_EQ(ovals[0].v.size() / 2, 80u);
@@ -208,8 +208,10 @@ TEST_F(CanvasTest, MakingCurrentPushesEveryFieldInOrderAndClearsOnce) {
     canvas->ClearLog();
     SetGraphics(context);
     std::vector<std::string> ops;
-    for (const auto& e : canvas->log) ops.push_back(e.op);
-    EXPECT_EQ(ops, (std::vector<std::string>{"reset", "blend", "color", "color", "clscolor", "linewidth", "scissor"}));
+    for (const auto& e : canvas->log)
+        ops.push_back(e.op);
+    EXPECT_EQ(ops, (std::vector<std::string>{"reset", "blend", "color", "color", "clscolor", "linewidth",
+                                             "scissor"}));
     EXPECT_EQ(canvas->Entries("color")[1].v, (std::vector<float>{1, 2, 3, 127}));
 
     // A fresh context clears both buffers the first time it becomes current, only then.
@@ -278,7 +280,8 @@ TEST_F(CanvasTest, PixelTransfersUseSolidBlendAndRestoreIt) {
     ASSERT_TRUE(grabbed);
     EXPECT_EQ(grabbed->width * 100 + grabbed->height, 506);
     std::vector<float> blends;
-    for (const auto& e : canvas->Entries("blend")) blends.push_back(e.v[0]);
+    for (const auto& e : canvas->Entries("blend"))
+        blends.push_back(e.v[0]);
     EXPECT_EQ(blends, (std::vector<float>{BLEND_SOLID, BLEND_LIGHT, BLEND_SOLID, BLEND_LIGHT}));
     EXPECT_EQ(Only("pixmap"), (std::vector<float>{3, 4, 8, 4}));
 }

@@ -10,7 +10,7 @@
 namespace {
 
 class TFakeBackend : public TGLContextBackend {
-public:
+  public:
     std::vector<TGraphicsMode> DisplayModes() override {
         return {{640, 480, 8, 60}, {1024, 768, 32, 60}, {1024, 768, 16, 75}};
     }
@@ -37,7 +37,7 @@ public:
 };
 
 class GLDisplayLayer : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         backend = std::make_shared<TFakeBackend>();
         SetGLContextBackend(backend);

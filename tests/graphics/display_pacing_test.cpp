@@ -14,7 +14,7 @@ namespace {
 
 // A clock that moves only when the test, a flip or a delay moves it.
 class TManualClock : public TClockSource {
-public:
+  public:
     int now = 5000;
     std::vector<int> delays;
     int Millis() override { return now; }
@@ -25,7 +25,7 @@ public:
 };
 
 class DisplayTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         clock = std::make_shared<TManualClock>();
         SetClockSource(clock);

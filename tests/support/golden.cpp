@@ -52,8 +52,8 @@ bool WritePngRgb(const std::string& path, int width, int height, const std::vect
     return png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), 0, nullptr) != 0;
 }
 
-TGoldenResult CompareGolden(const std::string& expected_png, int width, int height, const std::vector<uint8_t>& rgb,
-                            int tolerance, int max_bad_pixels) {
+TGoldenResult CompareGolden(const std::string& expected_png, int width, int height,
+                            const std::vector<uint8_t>& rgb, int tolerance, int max_bad_pixels) {
     TGoldenResult result;
     const size_t size = static_cast<size_t>(width) * height * 3;
     if (width <= 0 || height <= 0 || rgb.size() != size) {
@@ -74,19 +74,22 @@ TGoldenResult CompareGolden(const std::string& expected_png, int width, int heig
     std::vector<uint8_t> expected;
     if (!ReadPngRgb(expected_png, ew, eh, expected)) {
         WritePngRgb(actual_path, width, height, rgb);
-        result.message = "cannot read " + expected_png + " (ZAP_UPDATE_GOLDEN=1 writes it); actual: " + actual_path;
+        result.message =
+            "cannot read " + expected_png + " (ZAP_UPDATE_GOLDEN=1 writes it); actual: " + actual_path;
         return result;
     }
     if (ew != width || eh != height) {
         WritePngRgb(actual_path, width, height, rgb);
-        result.message = "size " + std::to_string(width) + "x" + std::to_string(height) + " differs from expected " +
-                         std::to_string(ew) + "x" + std::to_string(eh) + "; actual: " + actual_path;
+        result.message = "size " + std::to_string(width) + "x" + std::to_string(height) +
+                         " differs from expected " + std::to_string(ew) + "x" + std::to_string(eh) +
+                         "; actual: " + actual_path;
         return result;
     }
     std::vector<uint8_t> diff(size);
     for (size_t p = 0; p < size; p += 3) {
         int worst = 0;
-        for (size_t c = 0; c < 3; ++c) worst = std::max(worst, std::abs(int(rgb[p + c]) - int(expected[p + c])));
+        for (size_t c = 0; c < 3; ++c)
+            worst = std::max(worst, std::abs(int(rgb[p + c]) - int(expected[p + c])));
         result.max_diff = std::max(result.max_diff, worst);
         if (worst > tolerance) {
             ++result.bad_pixels;
@@ -108,8 +111,9 @@ TGoldenResult CompareGolden(const std::string& expected_png, int width, int heig
     }
     WritePngRgb(actual_path, width, height, rgb);
     WritePngRgb(diff_path, width, height, diff);
-    result.message = std::to_string(result.bad_pixels) + " pixels differ by more than " + std::to_string(tolerance) +
-                     " (largest difference " + std::to_string(result.max_diff) + ", " +
-                     std::to_string(max_bad_pixels) + " allowed); actual: " + actual_path + ", diff: " + diff_path;
+    result.message = std::to_string(result.bad_pixels) + " pixels differ by more than " +
+                     std::to_string(tolerance) + " (largest difference " + std::to_string(result.max_diff) +
+                     ", " + std::to_string(max_bad_pixels) + " allowed); actual: " + actual_path +
+                     ", diff: " + diff_path;
     return result;
 }

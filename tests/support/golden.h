@@ -19,13 +19,13 @@
 
 struct TGoldenResult {
     bool ok = false;
-    int bad_pixels = 0;   // pixels outside the tolerance
-    int max_diff = 0;     // largest channel difference seen
-    std::string message;  // what went wrong and where the actual/diff images are
+    int bad_pixels = 0;  // pixels outside the tolerance
+    int max_diff = 0;    // largest channel difference seen
+    std::string message; // what went wrong and where the actual/diff images are
 };
 
-TGoldenResult CompareGolden(const std::string& expected_png, int width, int height, const std::vector<uint8_t>& rgb,
-                            int tolerance = 2, int max_bad_pixels = 0);
+TGoldenResult CompareGolden(const std::string& expected_png, int width, int height,
+                            const std::vector<uint8_t>& rgb, int tolerance = 2, int max_bad_pixels = 0);
 
 // PNG input/output of 8-bit RGB pictures (alpha, grey and palettes are converted on reading).
 bool ReadPngRgb(const std::string& path, int& width, int& height, std::vector<uint8_t>& rgb);
