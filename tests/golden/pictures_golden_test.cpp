@@ -230,6 +230,31 @@ TEST_F(PicturesGolden, TexturesArePowerOfTwoWithARepeatedEdge) {
     EXPECT_FALSE(glIsTexture(name));
 }
 
+TEST_F(PicturesGolden, TextureSizesHalveUntilTheDriverAcceptsThem) {
+    int tw = 0, th = 0;
+    GLTextureSize(1, 1, tw, th);
+    EXPECT_EQ(tw, 1);
+    EXPECT_EQ(th, 1);
+    GLTextureSize(33, 128, tw, th);
+    EXPECT_EQ(tw, 64);
+    EXPECT_EQ(th, 128);
+    GLint max = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max);
+    ASSERT_GT(max, 0);
+    // Far beyond the limit: both sides are halved together until the proxy accepts.
+    GLTextureSize(max * 4, 8, tw, th);
+    EXPECT_LE(tw, max);
+    EXPECT_EQ(tw & (tw - 1), 0);
+    EXPECT_EQ(th, std::max(1, 8 >> (__builtin_ctz(static_cast<unsigned>(max * 4)) - __builtin_ctz(static_cast<unsigned>(tw)))));
+    // A frame wider than any texture is resampled to fit.
+    auto wide = TPixmap::Create(max + 5, 2, PIXEL_RGBA32);
+    wide->ClearPixels(0xFF336699);
+    auto frame = TGLImageFrame::CreateFromPixmap(wide, 0);
+    ASSERT_TRUE(frame);
+    EXPECT_FLOAT_EQ(frame->u1, 1.0f);
+    EXPECT_FLOAT_EQ(frame->v1, 1.0f);
+}
+
 TEST_F(PicturesGolden, ImagesAreRebuiltForANewDisplay) {
     auto image = LoadImageSingle(TPixmap::Create(8, 8, PIXEL_RGBA32), 0);
     auto first = image->Frame(0);
