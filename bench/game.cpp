@@ -63,7 +63,8 @@ void Attract(benchmark::State& state, TVirtualRenderer renderer) {
         EndFrame();
         if (countdown_end < seconds) EnterAttractScreen();
     }
-    state.counters["frames/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["frames/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void Round(benchmark::State& state, TVirtualRenderer renderer) {
@@ -83,16 +84,25 @@ void Round(benchmark::State& state, TVirtualRenderer renderer) {
             tick_time = clock_->Millis();
         }
     }
-    state.counters["frames/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["frames/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["bubbles"] = static_cast<double>(bubbles.Count());
 }
 
-void BM_SimAttractNull(benchmark::State& s) { Attract(s, TVirtualRenderer::NUL); }
-void BM_SimRoundNull(benchmark::State& s) { Round(s, TVirtualRenderer::NUL); }
-void BM_GameAttractFrameGL(benchmark::State& s) { Attract(s, TVirtualRenderer::GL); }
-void BM_GameRoundFrameGL(benchmark::State& s) { Round(s, TVirtualRenderer::GL); }
+void BM_SimAttractNull(benchmark::State& s) {
+    Attract(s, TVirtualRenderer::NUL);
+}
+void BM_SimRoundNull(benchmark::State& s) {
+    Round(s, TVirtualRenderer::NUL);
+}
+void BM_GameAttractFrameGL(benchmark::State& s) {
+    Attract(s, TVirtualRenderer::GL);
+}
+void BM_GameRoundFrameGL(benchmark::State& s) {
+    Round(s, TVirtualRenderer::GL);
+}
 
-}  // namespace
+} // namespace
 
 BENCHMARK(BM_SimAttractNull)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SimRoundNull)->Unit(benchmark::kMicrosecond);

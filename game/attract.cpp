@@ -29,17 +29,21 @@ constexpr int SWITCH_BUTTONS[4] = {1, 2, 3, 0};
 
 int JoypadSwitchHits(int port) {
     int hits = 0;
-    for (int b : SWITCH_BUTTONS) hits += TakeJoyButtonHits(b, port);
+    for (int b : SWITCH_BUTTONS)
+        hits += TakeJoyButtonHits(b, port);
     return hits;
 }
 
 bool JoypadSwitchDown(int port) {
     int down = 0;
-    for (int b : SWITCH_BUTTONS) down += IsJoyButtonDown(b, port);
+    for (int b : SWITCH_BUTTONS)
+        down += IsJoyButtonDown(b, port);
     return down != 0;
 }
 
-bool AnybodyJoined() { return humans[1] + humans[2] + humans[3] + humans[4] > 0; }
+bool AnybodyJoined() {
+    return humans[1] + humans[2] + humans[3] + humans[4] > 0;
+}
 
 // A black cover over the whole screen, then back to the resting state.
 void Blackout(float alpha) {
@@ -125,7 +129,8 @@ void OptionsInput() {
         // Exactly 50: a switch still held after the menu closes counts on without reopening it.
         if (hold_count == HOLD_FRAMES) {
             option_sel = 1;
-            for (int n = 1; n <= 4; ++n) humans[n] = 0;
+            for (int n = 1; n <= 4; ++n)
+                humans[n] = 0;
             ClearKeyState();
             ClearJoypads();
         }
@@ -188,7 +193,7 @@ void JoinPanel(int n) {
     DrawString("P" + std::to_string(n), static_cast<float>(180 * n - 75), 625);
     if (!AnybodyJoined()) {
         DrawString("Play?", static_cast<float>(180 * n - 90), 648);
-        countdown_end = seconds + 5;  // held at five until somebody joins
+        countdown_end = seconds + 5; // held at five until somebody joins
     } else {
         if (humans[n] == 1)
             DrawString("READY!", static_cast<float>(180 * n - 95), 648);
@@ -199,7 +204,7 @@ void JoinPanel(int n) {
     }
 }
 
-}  // namespace
+} // namespace
 
 void EnterAttractScreen() {
     game_screen = TScreen::ATTRACT;
@@ -209,7 +214,8 @@ void EnterAttractScreen() {
     hold_count = 0;
     seconds = 1;
     tick_time = ClockMillis();
-    for (int& h : humans) h = 0;
+    for (int& h : humans)
+        h = 0;
     countdown_end = seconds + 5;
     fade = 1.0f;
     RestoreFigure(FIGURE_A);
@@ -242,7 +248,8 @@ bool AttractFrame() {
     DrawRect(0, 0, 768, 768);
     SetBlend(BLEND_LIGHT);
 
-    for (int n = 1; n <= 4; ++n) JoinPanel(n);
+    for (int n = 1; n <= 4; ++n)
+        JoinPanel(n);
 
     SetColor(255, 255, 255);
     if (bubbles.Count() < 5) {

@@ -25,7 +25,13 @@ const std::vector<TGlyph>& Glyphs() {
         {'N', {{0, 4, 0, 0}, {0, 0, 4, 4}, {4, 4, 4, 0}}},
         {'I', {{1, 0, 3, 0}, {2, 0, 2, 4}, {1, 4, 3, 4}}},
         {'B',
-         {{0, 0, 0, 4}, {0, 0, 3, 0}, {3, 0, 4, 1}, {4, 1, 3, 2}, {3, 2, 0, 2}, {3, 2, 4, 3}, {4, 3, 3, 4},
+         {{0, 0, 0, 4},
+          {0, 0, 3, 0},
+          {3, 0, 4, 1},
+          {4, 1, 3, 2},
+          {3, 2, 0, 2},
+          {3, 2, 4, 3},
+          {4, 3, 3, 4},
           {3, 4, 0, 4}}},
         {'L', {{0, 0, 0, 4}, {0, 4, 4, 4}}},
         {'K', {{0, 0, 0, 4}, {0, 2, 4, 0}, {0, 2, 4, 4}}},
@@ -57,32 +63,22 @@ std::vector<TFigureRecord> Spell(const char* word, int left, int top, int pitch,
 }
 
 const char* const kResultMessages[20] = {
-    "Way to go, $! Awesome playing!",
-    "Fantastic, $. You are a natural.",
-    "$ has totally owned this game!",
-    "There is just no stopping $ today!",
-    "Gold! It's a good day to be $.",
-    "Always the bridesmaid, eh $?",
-    "Almost, $. Maybe next time!",
-    "Sooo close to a win, keep trying $!",
-    "$: 'Today 2nd, tomorrow the world!'",
-    "It's a result, $. Silver medal!",
-    "At least you are not bottom, $.",
-    "Oh well, $. You got a few points.",
-    "Try to hit more bubbles, $.",
-    "Sorry $, but it could be worse!",
-    "You still get a bronze medal, $.",
-    "Were you asleep at the wheel, $?",
-    "Hey $, what happened out there?",
-    "Wooden spoon, $. Too bad!",
-    "Never mind $, it's only a game...",
-    "Popping just isn't $'s thing.",
+    "Way to go, $! Awesome playing!",      "Fantastic, $. You are a natural.",
+    "$ has totally owned this game!",      "There is just no stopping $ today!",
+    "Gold! It's a good day to be $.",      "Always the bridesmaid, eh $?",
+    "Almost, $. Maybe next time!",         "Sooo close to a win, keep trying $!",
+    "$: 'Today 2nd, tomorrow the world!'", "It's a result, $. Silver medal!",
+    "At least you are not bottom, $.",     "Oh well, $. You got a few points.",
+    "Try to hit more bubbles, $.",         "Sorry $, but it could be worse!",
+    "You still get a bronze medal, $.",    "Were you asleep at the wheel, $?",
+    "Hey $, what happened out there?",     "Wooden spoon, $. Too bad!",
+    "Never mind $, it's only a game...",   "Popping just isn't $'s thing.",
 };
 
 int figure_cursor_table = FIGURE_A;
 std::size_t figure_cursor_pos = 0;
 
-}  // namespace
+} // namespace
 
 const char* const CREDIT_LINE = "Rebuilt from scratch for Linux. Thanks for playing!";
 
@@ -112,7 +108,8 @@ std::string ResultMessageRecord(int i) {
 }
 
 void FillMessage() {
-    for (std::string& m : message) m.clear();
+    for (std::string& m : message)
+        m.clear();
     message[1] = "*** ZAPTOMANIA ***";
     message[2] = "Coded for BLINKFEST (shame it wasn't chosen)";
     message[4] = "-= HOW TO PLAY THE GAME =-";

@@ -11,15 +11,20 @@ namespace {
 long frame_count = 0;
 TFrameHook before_flip;
 TFrameHook after_flip;
-}  // namespace
+} // namespace
 
 const char* ScreenName(TScreen screen) {
     switch (screen) {
-        case TScreen::ATTRACT: return "attract";
-        case TScreen::COUNTDOWN: return "countdown";
-        case TScreen::ROUND: return "round";
-        case TScreen::RESULTS: return "results";
-        case TScreen::NONE: break;
+    case TScreen::ATTRACT:
+        return "attract";
+    case TScreen::COUNTDOWN:
+        return "countdown";
+    case TScreen::ROUND:
+        return "round";
+    case TScreen::RESULTS:
+        return "results";
+    case TScreen::NONE:
+        break;
     }
     return "none";
 }
@@ -32,7 +37,13 @@ void EndFrame() {
     Cls();
 }
 
-long GameFrameCount() { return frame_count; }
+long GameFrameCount() {
+    return frame_count;
+}
 
-void SetBeforeFlipHook(TFrameHook hook) { before_flip = std::move(hook); }
-void SetAfterFlipHook(TFrameHook hook) { after_flip = std::move(hook); }
+void SetBeforeFlipHook(TFrameHook hook) {
+    before_flip = std::move(hook);
+}
+void SetAfterFlipHook(TFrameHook hook) {
+    after_flip = std::move(hook);
+}

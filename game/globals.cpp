@@ -32,7 +32,8 @@ std::array<std::string, 40> message;
 std::array<int, 32> melody{};
 int melody_pos = 0;
 
-const std::array<TRgb, 5> col_bright{{{0, 0, 0}, {32, 128, 32}, {180, 180, 32}, {32, 32, 255}, {255, 32, 32}}};
+const std::array<TRgb, 5> col_bright{
+    {{0, 0, 0}, {32, 128, 32}, {180, 180, 32}, {32, 32, 255}, {255, 32, 32}}};
 const std::array<TRgb, 5> col_dark{{{0, 0, 0}, {8, 128, 8}, {128, 128, 8}, {8, 8, 128}, {128, 8, 8}}};
 const std::array<TRgb, 5> col_base{{{0, 0, 0}, {64, 255, 64}, {255, 255, 64}, {64, 64, 255}, {255, 64, 64}}};
 
@@ -60,5 +61,6 @@ void FillTables() {
         for (int variant = 0; variant <= 4; ++variant)
             result_msg[place][variant] = ResultMessageRecord((place - 1) * 5 + variant);
     humans = {0, 0, 0, 0, 0};
-    melody = {0, 2, 4, 5, 7, 4, 7, 7, 6, 3, 6, 6, 5, 2, 5, 5, 0, 2, 4, 5, 7, 4, 7, 12, 7, 4, 0, 4, 7, 7, 7, 7};
+    melody = {0, 2, 4, 5, 7, 4, 7, 7,  6, 3, 6, 6, 5, 2, 5, 5,
+              0, 2, 4, 5, 7, 4, 7, 12, 7, 4, 0, 4, 7, 7, 7, 7};
 }

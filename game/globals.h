@@ -17,9 +17,9 @@ class TImageFont;
 class TSound;
 
 // Playfield objects.
-extern std::array<std::shared_ptr<TPlayer>, 5> players;  // rebuilt at every round set-up
-extern TList<TBubble> bubbles;                           // live bubbles, in creation order
-extern TList<TParticle> particles;                       // live effects: text lines, rings, afterglows
+extern std::array<std::shared_ptr<TPlayer>, 5> players; // rebuilt at every round set-up
+extern TList<TBubble> bubbles;                          // live bubbles, in creation order
+extern TList<TParticle> particles;                      // live effects: text lines, rings, afterglows
 
 // Loaded once at start-up and kept for the whole run.
 extern std::shared_ptr<TImageFont> fnt_small;
@@ -31,7 +31,7 @@ extern std::shared_ptr<TImage> img_base_static;
 extern std::shared_ptr<TImage> img_bubble;
 extern std::shared_ptr<TImage> img_ring;
 extern std::shared_ptr<TImage> img_spark1;
-extern std::shared_ptr<TImage> img_spark2;  // loaded with the others, never drawn
+extern std::shared_ptr<TImage> img_spark2; // loaded with the others, never drawn
 extern std::shared_ptr<TImage> img_ring_dark;
 extern std::shared_ptr<TImage> img_ring_light;
 extern std::shared_ptr<TSound> snd_fiddle;
@@ -40,37 +40,37 @@ extern std::shared_ptr<TSound> snd_click;
 extern std::shared_ptr<TSound> snd_blip;
 
 // Constant tables (filled at start-up by FillTables).
-extern std::array<int, 5> base_rotation;      // 0, 0, 180, 90, 270
-extern std::array<int, 4> bubble_radius;      // by bubble size 1..3: 64, 32, 16
-extern std::array<float, 4> bubble_scale;     // by bubble size 1..3: 1.0, 0.6, 0.3
-extern std::array<std::string, 5> col_name;   // "null", "Green", "Yellow", "Blue", "Red"
-extern std::string result_msg[5][5];          // [place 1..4][variant 0..4]
-extern std::array<std::string, 40> message;   // the attract screen's scrolling lines
-extern std::array<int, 32> melody;            // semitone offsets of the shot tune
-extern int melody_pos;                        // next note of melody, 0..31
+extern std::array<int, 5> base_rotation;    // 0, 0, 180, 90, 270
+extern std::array<int, 4> bubble_radius;    // by bubble size 1..3: 64, 32, 16
+extern std::array<float, 4> bubble_scale;   // by bubble size 1..3: 1.0, 0.6, 0.3
+extern std::array<std::string, 5> col_name; // "null", "Green", "Yellow", "Blue", "Red"
+extern std::string result_msg[5][5];        // [place 1..4][variant 0..4]
+extern std::array<std::string, 40> message; // the attract screen's scrolling lines
+extern std::array<int, 32> melody;          // semitone offsets of the shot tune
+extern int melody_pos;                      // next note of melody, 0..31
 
 // Per-player colours, RGB 0..255, slot 0 unused.
 struct TRgb {
     int r, g, b;
 };
-extern const std::array<TRgb, 5> col_bright;  // labels and results lines
-extern const std::array<TRgb, 5> col_dark;    // score box fill
-extern const std::array<TRgb, 5> col_base;    // the bases' own colour
+extern const std::array<TRgb, 5> col_bright; // labels and results lines
+extern const std::array<TRgb, 5> col_dark;   // score box fill
+extern const std::array<TRgb, 5> col_base;   // the bases' own colour
 
 // Screen and option state.
-extern std::array<int, 5> humans;  // 1 for each player who has joined the next round
-extern int attract_mode;           // 1 while the attract screen runs
-extern int cpu_active;             // option: computer players fill the empty seats
-extern int catchup_active;         // option: last place fires twice as fast
-extern int round_length;           // option: 60, 120 or 180 seconds
-extern int seconds;                // attract: seconds since it began (from 1); round: seconds left
-extern int tick_time;              // clock reading of the last whole-second tick
-extern int countdown_end;          // value of seconds at which the join countdown shows zero
-extern int option_sel;             // options cursor: 0 closed, 1..3 the option under it
-extern int hold_count;             // frames the player 1 switch has been held in the attract screen
-extern int option_time;            // clock reading of the last options tap or step
-extern int logo_count;             // which line drawing the attract screen is tracing, 0..9
-extern float fade;                 // level of the fade to black that ends the join countdown
+extern std::array<int, 5> humans; // 1 for each player who has joined the next round
+extern int attract_mode;          // 1 while the attract screen runs
+extern int cpu_active;            // option: computer players fill the empty seats
+extern int catchup_active;        // option: last place fires twice as fast
+extern int round_length;          // option: 60, 120 or 180 seconds
+extern int seconds;               // attract: seconds since it began (from 1); round: seconds left
+extern int tick_time;             // clock reading of the last whole-second tick
+extern int countdown_end;         // value of seconds at which the join countdown shows zero
+extern int option_sel;            // options cursor: 0 closed, 1..3 the option under it
+extern int hold_count;            // frames the player 1 switch has been held in the attract screen
+extern int option_time;           // clock reading of the last options tap or step
+extern int logo_count;            // which line drawing the attract screen is tracing, 0..9
+extern float fade;                // level of the fade to black that ends the join countdown
 
 // Fills the constant tables above (start-up): rotations, bubble sizes,
 // colour names, the results messages, the melody and humans all 0.

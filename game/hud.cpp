@@ -27,13 +27,14 @@ void Dash(int p, int fixed, bool horizontal) {
         DrawLine(f, a, f, b, 0);
 }
 
-void SetRgb(const TRgb& c) { SetColor(c.r, c.g, c.b); }
+void SetRgb(const TRgb& c) {
+    SetColor(c.r, c.g, c.b);
+}
 
 // Sorts the four score rows (place 1..4 -> player number) in descending order
 // of key[player]: whole bubble-sort sweeps of (1,2), (2,3), (3,4) until one
 // makes no swap; only a strictly greater lower row swaps, so ties keep order.
-template <class Key>
-void SortRows(std::array<int, 5>& rows, Key key) {
+template <class Key> void SortRows(std::array<int, 5>& rows, Key key) {
     bool swapped = true;
     while (swapped) {
         swapped = false;
@@ -56,7 +57,7 @@ std::array<int, 5> RowsByPlace() {
     return rows;
 }
 
-}  // namespace
+} // namespace
 
 void DrawBackground() {
     SetLineWidth(2);
@@ -159,7 +160,8 @@ void DrawHud() {
 void SortScoreRows() {
     std::array<int, 5> rows = RowsByPlace();
     SortRows(rows, [](int n) { return players[n]->human; });
-    for (int i = 1; i <= 4; ++i) players[rows[i]]->score_index = i;
+    for (int i = 1; i <= 4; ++i)
+        players[rows[i]]->score_index = i;
     for (int n = 1; n <= 4; ++n)
         if (cpu_active == 0 && players[n]->human == 0) players[n]->charge = -1;
 }

@@ -15,9 +15,8 @@
 // While a walk is running, removed entries are only marked and stay linked, so
 // the walk's position is never invalidated; the marked entries are dropped
 // when the outermost walk ends.
-template <class T>
-class TList {
-public:
+template <class T> class TList {
+  public:
     using Ptr = std::shared_ptr<T>;
 
     TList() = default;
@@ -46,7 +45,8 @@ public:
         if (_walks == 0) {
             _entries.clear();
         } else {
-            for (Entry& e : _entries) e.dead = true;
+            for (Entry& e : _entries)
+                e.dead = true;
         }
         _count = 0;
     }
@@ -61,8 +61,7 @@ public:
 
     // Calls fn(const Ptr&) for every live element, first to last, under the
     // rules above. fn may Append, Remove and Clear, and may start a nested walk.
-    template <class Fn>
-    void ForEach(Fn&& fn) {
+    template <class Fn> void ForEach(Fn&& fn) {
         WalkGuard guard(*this);
         for (auto it = _entries.begin(); it != _entries.end(); ++it) {
             if (it->dead) continue;
@@ -87,7 +86,7 @@ public:
         return nullptr;
     }
 
-private:
+  private:
     struct Entry {
         Ptr value;
         bool dead;

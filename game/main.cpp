@@ -5,9 +5,35 @@
 #include "assets/embedded_assets.h"
 #include "game/startup.h"
 #include "platform/error.h"
+#ifdef _WIN32
+#include "audio/win32/win32_audio.h"
+#include "platform/win32/win32_clock.h"
+#include "platform/win32/win32_display.h"
+#include "platform/win32/win32_system.h"
+#else
 #include "platform/sdl/sdl_audio.h"
 #include "platform/sdl/sdl_display.h"
 #include "platform/sdl/sdl_events.h"
+#endif
+
+namespace {
+
+// The system's own clock, window, messages, joypads and sound on Windows;
+// elsewhere SDL stands in for them.
+void UsePlatformBackends() {
+#ifdef _WIN32
+    UseWin32Clock();
+    UseWin32GraphicsDriver();
+    UseWin32Input();
+    RegisterWin32AudioDrivers();
+#else
+    UseSdlGraphicsDriver();
+    UseSdlInput();
+    RegisterSdlAudioDrivers();
+#endif
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     if (argc > 1) {
@@ -16,10 +42,7 @@ int main(int argc, char** argv) {
     }
     try {
         RegisterEmbeddedAssets();
-        // The SDL window, events and joypads stand in for the system's own.
-        UseSdlGraphicsDriver();
-        UseSdlInput();
-        RegisterSdlAudioDrivers();
+        UsePlatformBackends();
         StartUp();
         RunScreenCycle();
     } catch (const TRuntimeError& e) {

@@ -15,13 +15,14 @@
 namespace {
 constexpr int KEY_ESCAPE = 27;
 constexpr int RESULTS_FRAMES = 300;
-}  // namespace
+} // namespace
 
 int ResultsFrame(int j) {
     if (TakeKeyHits(KEY_ESCAPE) != 0) j = RESULTS_FRAMES;
     SetAlpha(1);
     DrawBackground();
-    for (int n = 1; n <= 4; ++n) players[n]->Draw();
+    for (int n = 1; n <= 4; ++n)
+        players[n]->Draw();
     bubbles.ForEach([](const std::shared_ptr<TBubble>& b) { b->Draw(); });
     particles.ForEach([](const std::shared_ptr<TParticle>& p) { p->Draw(); });
     DrawHud();

@@ -19,7 +19,7 @@
 namespace {
 constexpr int KEY_ESCAPE = 27;
 constexpr int COUNTDOWN_FRAMES = 150;
-}  // namespace
+} // namespace
 
 void AddCentreBubble(int lo, int hi) {
     const int y = RandomInt(lo, hi);
@@ -31,7 +31,8 @@ void SetUpRound() {
     CreatePlayers();
     bubbles.Clear();
     particles.Clear();
-    for (int i = 0; i < 5; ++i) AddCentreBubble(350, 418);
+    for (int i = 0; i < 5; ++i)
+        AddCentreBubble(350, 418);
     seconds = round_length;
     attract_mode = 0;
     SortScoreRows();
@@ -42,7 +43,8 @@ void RunStartCountdown() {
     game_screen = TScreen::COUNTDOWN;
     for (int j = 1; j <= COUNTDOWN_FRAMES; ++j) {
         DrawBackground();
-        for (int n = 1; n <= 4; ++n) players[n]->Draw();
+        for (int n = 1; n <= 4; ++n)
+            players[n]->Draw();
         DrawHud();
         SetColor(255, 0, 0);
         SelectImageFont(fnt_digital);

@@ -27,8 +27,7 @@ int startup_seed = 0;
 // Every file is compiled into the program, but a damaged one would otherwise
 // only show up later as a crash in the middle of a frame: stop here instead,
 // naming the file.
-template <class T>
-T Need(T loaded, const char* file) {
+template <class T> T Need(T loaded, const char* file) {
     if (!loaded) throw TRuntimeError(std::string("cannot load embedded file ") + file);
     return loaded;
 }
@@ -52,9 +51,11 @@ std::shared_ptr<TSound> Sound(const char* file) {
     return SoundLoad(sample, 0);
 }
 
-}  // namespace
+} // namespace
 
-int StartupSeed() { return startup_seed; }
+int StartupSeed() {
+    return startup_seed;
+}
 
 void StartUp() {
     SelectGraphicsDriver(Canvas2DDriver(), GFX_DOUBLE_BUFFER);
@@ -98,7 +99,8 @@ void StartUp() {
     snd_blip = Sound("snd_blip.ogg");
 
     CreatePlayers();
-    for (int i = 0; i < 5; ++i) AddCentreBubble(350, 418);
+    for (int i = 0; i < 5; ++i)
+        AddCentreBubble(350, 418);
 
     SetLineWidth(2);
     SetBlend(BLEND_LIGHT);
@@ -110,7 +112,7 @@ void RunScreenCycle() {
         if (!RunAttractScreen()) return;
         SetUpRound();
         RunStartCountdown();
-        if (!RunRound()) continue;  // abandoned with ESC
+        if (!RunRound()) continue; // abandoned with ESC
         RunResults();
     }
 }

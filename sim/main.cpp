@@ -58,7 +58,8 @@ std::set<long> ParseCaptureList(const std::string& text) {
     std::size_t start = 0;
     while (start <= text.size()) {
         const std::size_t comma = text.find(',', start);
-        const std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        const std::string item =
+            text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         frames.insert(ParseNumber("--capture", item, 1, 1000000000L));
         if (comma == std::string::npos) break;
         start = comma + 1;
@@ -124,7 +125,7 @@ TSimOptions ParseArgs(int argc, char** argv) {
 std::string FigureJson(int figure) {
     std::string out = "[";
     for (const TFigureRecord& r : FigureTable(figure)) {
-        if (r.x1 < 1) break;  // the closing sentinel is not part of the figure
+        if (r.x1 < 1) break; // the closing sentinel is not part of the figure
         if (out.size() > 1) out += ',';
         out += "[" + std::to_string(r.col) + "," + std::to_string(r.x1) + "," + std::to_string(r.y1) + "," +
                std::to_string(r.x2) + "," + std::to_string(r.y2) + "]";
@@ -133,8 +134,8 @@ std::string FigureJson(int figure) {
 }
 
 int DumpTables() {
-    std::string out = "{\"figure_a\":" + FigureJson(FIGURE_A) + ",\"figure_b\":" + FigureJson(FIGURE_B) +
-                      ",\"credit\":";
+    std::string out =
+        "{\"figure_a\":" + FigureJson(FIGURE_A) + ",\"figure_b\":" + FigureJson(FIGURE_B) + ",\"credit\":";
     JsonString(out, CREDIT_LINE);
     out += "}\n";
     std::fputs(out.c_str(), stdout);
@@ -151,7 +152,8 @@ int Run(const TSimOptions& o) {
         }
     }
     TTraceWriter trace;
-    if (!o.trace.empty() && !trace.Open(o.trace)) throw TUsageError{"cannot write trace file '" + o.trace + "'"};
+    if (!o.trace.empty() && !trace.Open(o.trace))
+        throw TUsageError{"cannot write trace file '" + o.trace + "'"};
 
     auto clock = InstallVirtualClock(o.clock_start);
     auto display = UseVirtualDisplay(o.gl ? TVirtualRenderer::GL : TVirtualRenderer::NUL, clock);
@@ -165,10 +167,11 @@ int Run(const TSimOptions& o) {
     RegisterEmbeddedAssets();
     // The mixer's drivers, with a device that mixes in step with the virtual clock.
     RegisterVirtualAudioDriver();
-    if (!o.wav.empty() && !VirtualAudioRecord(o.wav)) throw TUsageError{"cannot write WAV file '" + o.wav + "'"};
+    if (!o.wav.empty() && !VirtualAudioRecord(o.wav))
+        throw TUsageError{"cannot write WAV file '" + o.wav + "'"};
     SoundLogEnable(true);
     StartUp();
-    SoundLogDrain();  // nothing plays during start-up; frame 1's record starts clean
+    SoundLogDrain(); // nothing plays during start-up; frame 1's record starts clean
     if (trace.IsOpen()) trace.WriteLine(TraceHeader(StartupSeed(), StartupSeed()));
 
     std::vector<uint8_t> rgb;
@@ -198,7 +201,7 @@ int Run(const TSimOptions& o) {
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     try {

@@ -116,25 +116,35 @@ void Particle(std::string& out, const TParticle& p) {
     Close(out, '}');
 }
 
-}  // namespace
+} // namespace
 
 void JsonString(std::string& out, const std::string& text) {
     out += '"';
     for (unsigned char c : text) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (c < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                    out += buf;
-                } else {
-                    out += static_cast<char>(c);
-                }
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (c < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                out += buf;
+            } else {
+                out += static_cast<char>(c);
+            }
         }
     }
     out += '"';
@@ -231,7 +241,9 @@ std::string TraceFrame(long k) {
     return out;
 }
 
-TTraceWriter::~TTraceWriter() { Close(); }
+TTraceWriter::~TTraceWriter() {
+    Close();
+}
 
 bool TTraceWriter::Open(const std::string& path) {
     Close();

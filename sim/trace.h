@@ -19,7 +19,7 @@ std::string TraceHeader(int seed, int clock);
 std::string TraceFrame(long k);
 
 class TTraceWriter {
-public:
+  public:
     TTraceWriter() = default;
     ~TTraceWriter();
     TTraceWriter(const TTraceWriter&) = delete;
@@ -31,6 +31,6 @@ public:
     void WriteLine(const std::string& line);
     void Close();
 
-private:
+  private:
     std::FILE* file_ = nullptr;
 };

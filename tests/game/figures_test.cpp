@@ -48,7 +48,7 @@ TEST(Figures, ReadCursorWalksOneFigureAndStopsAtTheSentinel) {
         EXPECT_EQ(r.x1, b[i].x1);
         EXPECT_EQ(r.y2, b[i].y2);
     }
-    EXPECT_LT(ReadFigureRecord().x1, 1);  // past the end it keeps giving the sentinel
+    EXPECT_LT(ReadFigureRecord().x1, 1); // past the end it keeps giving the sentinel
     RestoreFigure(FIGURE_A);
     EXPECT_EQ(ReadFigureRecord().x1, FigureTable(FIGURE_A)[0].x1);
 }
@@ -60,14 +60,16 @@ TEST(Figures, TablesAreFilledAsTheGameReadsThem) {
     EXPECT_EQ(result_msg[2][3], "$: 'Today 2nd, tomorrow the world!'");
     EXPECT_EQ(result_msg[4][4], "Popping just isn't $'s thing.");
     for (int place = 1; place <= 4; ++place)
-        for (int v = 0; v <= 4; ++v) EXPECT_NE(result_msg[place][v].find('$'), std::string::npos);
+        for (int v = 0; v <= 4; ++v)
+            EXPECT_NE(result_msg[place][v].find('$'), std::string::npos);
     EXPECT_EQ(message[8], "will flip your current movement direction. ");
     EXPECT_EQ(message[35], CREDIT_LINE);
     EXPECT_FALSE(message[35].empty());
-    for (int empty : {0, 3, 5, 15, 24, 26, 31, 32, 33, 34, 36, 38, 39}) EXPECT_EQ(message[empty], "");
+    for (int empty : {0, 3, 5, 15, 24, 26, 31, 32, 33, 34, 36, 38, 39})
+        EXPECT_EQ(message[empty], "");
     EXPECT_EQ(melody[23], 12);
     EXPECT_EQ(base_rotation[3], 90);
     EXPECT_EQ(col_name[4], "Red");
 }
 
-}  // namespace
+} // namespace

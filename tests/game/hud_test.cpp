@@ -23,7 +23,7 @@
 namespace {
 
 class Hud : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         if (started_) return;
         clock_ = InstallVirtualClock(100000);
@@ -41,7 +41,9 @@ protected:
         attract_mode = 0;
         CreatePlayers();
     }
-    TRecordingCanvasDriver* Recorder() { return dynamic_cast<TRecordingCanvasDriver*>(display_->canvas.get()); }
+    TRecordingCanvasDriver* Recorder() {
+        return dynamic_cast<TRecordingCanvasDriver*>(display_->canvas.get());
+    }
 
     static inline bool started_ = false;
     static inline std::shared_ptr<TVirtualClock> clock_;
@@ -51,7 +53,8 @@ protected:
 
 std::vector<int> Places() {
     std::vector<int> out;
-    for (int n = 1; n <= 4; ++n) out.push_back(players[n]->score_index);
+    for (int n = 1; n <= 4; ++n)
+        out.push_back(players[n]->score_index);
     return out;
 }
 
@@ -61,7 +64,8 @@ TEST_F(Hud, SortScoreRowsPutsHumansFirstInPlayerOrder) {
     SortScoreRows();
     // Players 2 and 4 are human: places 1 and 2; then the computer's 1 and 3.
     EXPECT_EQ(Places(), (std::vector<int>{3, 1, 4, 2}));
-    for (int n = 1; n <= 4; ++n) EXPECT_NE(players[n]->charge, -1);
+    for (int n = 1; n <= 4; ++n)
+        EXPECT_NE(players[n]->charge, -1);
 
     cpu_active = 0;
     CreatePlayers();
@@ -120,7 +124,7 @@ TEST_F(Hud, DrawHudLeavesTheRestingStateBehind) {
     EXPECT_FLOAT_EQ(GetAlpha(), 0.25f);
 
     attract_mode = 0;
-    seconds = 5;  // the big fading copy in the playfield scales the text by 2
+    seconds = 5; // the big fading copy in the playfield scales the text by 2
     DrawHud();
     EXPECT_FLOAT_EQ(GetAlpha(), 1.0f);
     float sx = 0, sy = 0;
@@ -140,14 +144,14 @@ TEST_F(Hud, DrawBoxDrawsLeftRightTopBottomWithTheirLastPixels) {
     std::vector<TCanvasRecord> lines = rec->Entries("lines");
     ASSERT_EQ(lines.size(), 4u);
     auto is = [](const TCanvasRecord& e, float x1, float y1, float x2, float y2) {
-        return e.v.size() >= 4 && std::abs(e.v[0] - x1) < 1 && std::abs(e.v[1] - y1) < 1 && std::abs(e.v[2] - x2) < 1 &&
-               std::abs(e.v[3] - y2) < 1;
+        return e.v.size() >= 4 && std::abs(e.v[0] - x1) < 1 && std::abs(e.v[1] - y1) < 1 &&
+               std::abs(e.v[2] - x2) < 1 && std::abs(e.v[3] - y2) < 1;
     };
     EXPECT_TRUE(is(lines[0], 10, 20, 10, 220)) << lines[0].ToString();
     EXPECT_TRUE(is(lines[1], 110, 20, 110, 220)) << lines[1].ToString();
     EXPECT_TRUE(is(lines[2], 10, 20, 110, 20)) << lines[2].ToString();
     EXPECT_TRUE(is(lines[3], 10, 220, 110, 220)) << lines[3].ToString();
-    EXPECT_EQ(rec->Entries("points").size(), 4u);  // each edge's last pixel
+    EXPECT_EQ(rec->Entries("points").size(), 4u); // each edge's last pixel
     SetLineWidth(2);
 }
 
@@ -157,10 +161,12 @@ TEST_F(Hud, ResultsGlideOnlyTheShownPlayersBoxes) {
     CreatePlayers();
     SortScoreRows();
     seconds = -1;
-    for (int j = 1; j <= 10; ++j) ResultsFrame(j);
-    EXPECT_EQ(players[1]->score_y, -32 + 40);  // place 1: gliding 4 pixels a frame towards 52
-    for (int n = 2; n <= 4; ++n) EXPECT_EQ(players[n]->score_y, -32) << n;
+    for (int j = 1; j <= 10; ++j)
+        ResultsFrame(j);
+    EXPECT_EQ(players[1]->score_y, -32 + 40); // place 1: gliding 4 pixels a frame towards 52
+    for (int n = 2; n <= 4; ++n)
+        EXPECT_EQ(players[n]->score_y, -32) << n;
     SetAlpha(1);
 }
 
-}  // namespace
+} // namespace

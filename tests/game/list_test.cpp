@@ -15,18 +15,22 @@ using List = TList<Item>;
 
 std::vector<int> Ids(const List& l) {
     std::vector<int> out;
-    for (const auto& p : l.Items()) out.push_back(p->id);
+    for (const auto& p : l.Items())
+        out.push_back(p->id);
     return out;
 }
 
-std::shared_ptr<Item> Make(int id) { return std::make_shared<Item>(Item{id}); }
+std::shared_ptr<Item> Make(int id) {
+    return std::make_shared<Item>(Item{id});
+}
 
 TEST(GameList, AppendCountClearAndOrder) {
     List l;
     EXPECT_EQ(l.Count(), 0);
     EXPECT_EQ(l.First(), nullptr);
-    for (int i = 1; i <= 4; ++i) l.Append(Make(i));
-    l.Append(nullptr);  // null elements are not kept
+    for (int i = 1; i <= 4; ++i)
+        l.Append(Make(i));
+    l.Append(nullptr); // null elements are not kept
     EXPECT_EQ(l.Count(), 4);
     EXPECT_EQ(Ids(l), (std::vector<int>{1, 2, 3, 4}));
     EXPECT_EQ(l.First()->id, 1);
@@ -42,7 +46,7 @@ TEST(GameList, RemoveFindsTheElementByIdentity) {
     l.Append(b);
     l.Append(c);
     EXPECT_TRUE(l.Remove(b.get()));
-    EXPECT_FALSE(l.Remove(b.get()));  // already gone
+    EXPECT_FALSE(l.Remove(b.get())); // already gone
     EXPECT_TRUE(l.Contains(a.get()));
     EXPECT_FALSE(l.Contains(b.get()));
     EXPECT_EQ(l.Count(), 2);
@@ -52,11 +56,12 @@ TEST(GameList, RemoveFindsTheElementByIdentity) {
 
 TEST(GameList, ElementRemovingItselfDuringWalkContinuesWithSuccessor) {
     List l;
-    for (int i = 1; i <= 5; ++i) l.Append(Make(i));
+    for (int i = 1; i <= 5; ++i)
+        l.Append(Make(i));
     std::vector<int> seen;
     l.ForEach([&](const std::shared_ptr<Item>& p) {
         seen.push_back(p->id);
-        if (p->id % 2 == 1) l.Remove(p.get());  // like an effect that expires in its own update
+        if (p->id % 2 == 1) l.Remove(p.get()); // like an effect that expires in its own update
         // The element stays usable after leaving the list (its Draw still follows).
         EXPECT_GE(p->id, 1);
     });
@@ -72,7 +77,7 @@ TEST(GameList, RemovingTheLastElementHeldOnlyByTheListIsSafe) {
     l.ForEach([&](const std::shared_ptr<Item>& p) {
         l.Remove(p.get());
         ++calls;
-        EXPECT_EQ(p->id, 7);  // still alive: the walk holds a reference
+        EXPECT_EQ(p->id, 7); // still alive: the walk holds a reference
     });
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(l.Count(), 0);
@@ -89,7 +94,7 @@ TEST(GameList, ElementsRemovedAheadOfTheWalkAreSkipped) {
     l.ForEach([&](const std::shared_ptr<Item>& p) {
         seen.push_back(p->id);
         if (p->id == 1) {
-            l.Remove(items[2].get());  // a laser pops a later bubble
+            l.Remove(items[2].get()); // a laser pops a later bubble
             l.Remove(p.get());
         }
     });
@@ -103,7 +108,7 @@ TEST(GameList, ElementsAppendedDuringAWalkAreReached) {
     std::vector<int> seen;
     l.ForEach([&](const std::shared_ptr<Item>& p) {
         seen.push_back(p->id);
-        if (p->id < 3) l.Append(Make(p->id + 1));  // a popped bubble splits into new ones
+        if (p->id < 3) l.Append(Make(p->id + 1)); // a popped bubble splits into new ones
     });
     EXPECT_EQ(seen, (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(l.Count(), 3);
@@ -126,7 +131,8 @@ TEST(GameList, AppendAfterTheLastElementRemovedItselfIsReached) {
 
 TEST(GameList, ClearDuringAWalkStopsIt) {
     List l;
-    for (int i = 1; i <= 3; ++i) l.Append(Make(i));
+    for (int i = 1; i <= 3; ++i)
+        l.Append(Make(i));
     std::vector<int> seen;
     l.ForEach([&](const std::shared_ptr<Item>& p) {
         seen.push_back(p->id);
@@ -140,7 +146,8 @@ TEST(GameList, ClearDuringAWalkStopsIt) {
 
 TEST(GameList, NestedWalksAndAnExceptionLeaveTheListConsistent) {
     List l;
-    for (int i = 1; i <= 3; ++i) l.Append(Make(i));
+    for (int i = 1; i <= 3; ++i)
+        l.Append(Make(i));
     int inner = 0;
     l.ForEach([&](const std::shared_ptr<Item>& p) {
         l.ForEach([&](const std::shared_ptr<Item>&) { ++inner; });
@@ -159,4 +166,4 @@ TEST(GameList, NestedWalksAndAnExceptionLeaveTheListConsistent) {
     EXPECT_EQ(l.Count(), 1);
 }
 
-}  // namespace
+} // namespace

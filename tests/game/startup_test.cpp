@@ -18,7 +18,8 @@ TEST(Startup, DamagedEmbeddedFileStopsStartUpNamingTheFile) {
     // The first registration of a name stands, so a damaged picture registered
     // before the real files takes the real one's place.
     if (EmbedData("gfx_bubble.png") != nullptr) GTEST_SKIP() << "the real files are already registered";
-    static const unsigned char damaged[] = {0x89, 'P', 'N', 'G', 0x0d, 0x0a, 0x1a, 0x0a, 0, 0, 0, 13, 'I', 'H'};
+    static const unsigned char damaged[] = {0x89, 'P', 'N', 'G', 0x0d, 0x0a, 0x1a,
+                                            0x0a, 0,   0,   0,   13,   'I',  'H'};
     EmbedRegister("gfx_bubble.png", damaged, sizeof damaged);
     RegisterEmbeddedAssets();
 
@@ -37,4 +38,4 @@ TEST(Startup, DamagedEmbeddedFileStopsStartUpNamingTheFile) {
     }
 }
 
-}  // namespace
+} // namespace

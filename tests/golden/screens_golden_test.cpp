@@ -35,7 +35,7 @@
 namespace {
 
 class ScreensGolden : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         clock_ = InstallVirtualClock(100000);
         display_ = UseVirtualDisplay(TVirtualRenderer::GL, clock_);
@@ -84,7 +84,8 @@ protected:
         ASSERT_TRUE(display_->ReadFrameRGB(rgb));
         // Mesa's rasteriser is deterministic; the small allowance covers rounding
         // differences between Mesa versions along line and glyph edges.
-        auto res = CompareGolden(SourceDir() + "/tests/golden/data/screens_" + name + ".png", 1024, 768, rgb, 8, 400);
+        auto res = CompareGolden(SourceDir() + "/tests/golden/data/screens_" + name + ".png", 1024, 768, rgb,
+                                 8, 400);
         EXPECT_TRUE(res.ok) << res.message;
     }
 
@@ -97,11 +98,10 @@ std::shared_ptr<TVirtualClock> ScreensGolden::clock_;
 std::shared_ptr<TVirtualDisplay> ScreensGolden::display_;
 std::unique_ptr<TScriptedInput> ScreensGolden::input_;
 
-
 TEST_F(ScreensGolden, AttractWithJoinedPlayers) {
     EnterAttractScreen();
     for (int k = 1; k < 200; ++k) {
-        if (k == 90) humans[1] = humans[2] = 1;   // two players have joined
+        if (k == 90) humans[1] = humans[2] = 1; // two players have joined
         ASSERT_TRUE(AttractFrame());
         EndFrame();
     }
@@ -166,9 +166,10 @@ TEST_F(ScreensGolden, ResultsPanel) {
 
 TEST(ScreensGoldenSim, CaptureWritesTheFrameBeforeItsFlipAndTheScreenFadesIn) {
     const std::string dir = SimTempDir("golden_capture");
-    for (const char* f : {"/frame-3.png", "/frame-60.png"}) std::filesystem::remove(dir + f);
-    SimRun r = RunSim("golden_capture", "--renderer gl --frames 60 --capture 3,60 --capture-dir '" + dir + "'", "",
-                      false);
+    for (const char* f : {"/frame-3.png", "/frame-60.png"})
+        std::filesystem::remove(dir + f);
+    SimRun r = RunSim("golden_capture",
+                      "--renderer gl --frames 60 --capture 3,60 --capture-dir '" + dir + "'", "", false);
     ASSERT_EQ(r.status, 0) << r.err;
     auto brightest = [&](const char* file) {
         int w = 0, h = 0;
@@ -177,7 +178,8 @@ TEST(ScreensGoldenSim, CaptureWritesTheFrameBeforeItsFlipAndTheScreenFadesIn) {
         EXPECT_EQ(w, 1024);
         EXPECT_EQ(h, 768);
         int most = 0;
-        for (uint8_t v : rgb) most = std::max<int>(most, v);
+        for (uint8_t v : rgb)
+            most = std::max<int>(most, v);
         return most;
     };
     // In the first second the whole screen is covered in black; in the second
@@ -188,4 +190,4 @@ TEST(ScreensGoldenSim, CaptureWritesTheFrameBeforeItsFlipAndTheScreenFadesIn) {
     EXPECT_LT(half, 200);
 }
 
-}  // namespace
+} // namespace

@@ -32,7 +32,7 @@ struct JValue {
 };
 
 class JParser {
-public:
+  public:
     explicit JParser(const std::string& text) : s_(text) {}
     JValue Parse() {
         JValue v = Value();
@@ -41,12 +41,13 @@ public:
         return v;
     }
 
-private:
+  private:
     [[noreturn]] void Fail(const char* what) {
         throw std::runtime_error(std::string("json: ") + what + " at " + std::to_string(p_));
     }
     void Ws() {
-        while (p_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[p_]))) ++p_;
+        while (p_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[p_])))
+            ++p_;
     }
     char Peek() {
         Ws();
@@ -66,16 +67,23 @@ private:
                 if (p_ >= s_.size()) Fail("bad escape");
                 char e = s_[p_++];
                 switch (e) {
-                    case 'n': out += '\n'; break;
-                    case 't': out += '\t'; break;
-                    case 'r': out += '\r'; break;
-                    case 'u': {
-                        if (p_ + 4 > s_.size()) Fail("bad escape");
-                        out += static_cast<char>(std::strtol(s_.substr(p_, 4).c_str(), nullptr, 16));
-                        p_ += 4;
-                        break;
-                    }
-                    default: out += e;
+                case 'n':
+                    out += '\n';
+                    break;
+                case 't':
+                    out += '\t';
+                    break;
+                case 'r':
+                    out += '\r';
+                    break;
+                case 'u': {
+                    if (p_ + 4 > s_.size()) Fail("bad escape");
+                    out += static_cast<char>(std::strtol(s_.substr(p_, 4).c_str(), nullptr, 16));
+                    p_ += 4;
+                    break;
+                }
+                default:
+                    out += e;
                 }
             } else {
                 out += c;
@@ -156,4 +164,6 @@ private:
     std::size_t p_ = 0;
 };
 
-inline JValue ParseJson(const std::string& text) { return JParser(text).Parse(); }
+inline JValue ParseJson(const std::string& text) {
+    return JParser(text).Parse();
+}

@@ -11,10 +11,18 @@
 
 namespace {
 
-std::string Screen(const JValue& f) { return f["screen"].str; }
-int Num(const JValue& f, const char* key) { return f[key].Int(); }
-int Human(const JValue& f, int n) { return f["humans"][static_cast<std::size_t>(n - 1)].Int(); }
-int Joined(const JValue& f) { return Human(f, 1) + Human(f, 2) + Human(f, 3) + Human(f, 4); }
+std::string Screen(const JValue& f) {
+    return f["screen"].str;
+}
+int Num(const JValue& f, const char* key) {
+    return f[key].Int();
+}
+int Human(const JValue& f, int n) {
+    return f["humans"][static_cast<std::size_t>(n - 1)].Int();
+}
+int Joined(const JValue& f) {
+    return Human(f, 1) + Human(f, 2) + Human(f, 3) + Human(f, 4);
+}
 bool Played(const JValue& f, const std::string& snd) {
     for (const JValue& s : f["sounds"].arr)
         if (s["snd"].str == snd) return true;
@@ -39,7 +47,7 @@ TEST(SimAttract, IdleScreenNeverStartsTheCountdown) {
         EXPECT_EQ(Num(f, "countdown_end"), Num(f, "seconds") + 5);
         EXPECT_EQ(Joined(f), 0);
         EXPECT_FLOAT_EQ(static_cast<float>(f["fade"].num), 1.0f);
-        EXPECT_GE(f["bubbles"].Size(), 5u);  // topped up to five at once
+        EXPECT_GE(f["bubbles"].Size(), 5u); // topped up to five at once
         EXPECT_GE(Num(f, "seconds"), last_seconds);
         last_seconds = Num(f, "seconds");
     }
@@ -50,7 +58,8 @@ TEST(SimAttract, IdleScreenNeverStartsTheCountdown) {
     for (const JValue& f : r.frames)
         if (Num(f, "logo_count") != logos.back()) logos.push_back(Num(f, "logo_count"));
     ASSERT_GE(logos.size(), 11u);
-    for (std::size_t i = 1; i < logos.size(); ++i) EXPECT_EQ(logos[i], (logos[i - 1] + 1) % 10);
+    for (std::size_t i = 1; i < logos.size(); ++i)
+        EXPECT_EQ(logos[i], (logos[i - 1] + 1) % 10);
     // One message line per tick: the first carries slot 1.
     const long tick = r.Find([](const JValue& f) { return Num(f, "seconds") == 2; });
     ASSERT_GT(tick, 0);
@@ -65,14 +74,16 @@ TEST(SimAttract, PressesInTheFirstSecondAreSwallowed) {
                       "5 key-down 32\n7 key-up 32\n20 key-down 13\n21 key-up 13\n40 joypads 1\n"
                       "41 joy-down 0 1\n43 joy-up 0 1\n");
     ASSERT_EQ(r.status, 0) << r.err;
-    for (const JValue& f : r.frames) ASSERT_EQ(Joined(f), 0) << "frame " << Num(f, "f");
+    for (const JValue& f : r.frames)
+        ASSERT_EQ(Joined(f), 0) << "frame " << Num(f, "f");
 }
 
 TEST(SimAttract, TapJoinsCountdownRunsAndTheRoundStartsWithTheJoinedPlayers) {
     // P1 taps, P3 taps twice (joins and leaves), P2 joins by joypad.
-    SimRun r = RunSim("join", "--frames 900",
-                      "60 key-down 32\n62 key-up 32\n70 key-down 49\n71 key-up 49\n80 key-down 49\n81 key-up 49\n"
-                      "85 joypads 2\n90 joy-down 1 2\n92 joy-up 1 2\n");
+    SimRun r =
+        RunSim("join", "--frames 900",
+               "60 key-down 32\n62 key-up 32\n70 key-down 49\n71 key-up 49\n80 key-down 49\n81 key-up 49\n"
+               "85 joypads 2\n90 joy-down 1 2\n92 joy-up 1 2\n");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Human(r.Frame(59), 1), 0);
     EXPECT_EQ(Human(r.Frame(60), 1), 1);
@@ -90,7 +101,8 @@ TEST(SimAttract, TapJoinsCountdownRunsAndTheRoundStartsWithTheJoinedPlayers) {
     }
     EXPECT_EQ(shown, (std::vector<int>{5, 4, 3, 2, 1, 0}));
     // The 50-frame fade to black runs while zero shows, then one more tick ends the screen.
-    const long zero = r.Find([](const JValue& f) { return Num(f, "countdown_end") == Num(f, "seconds"); }, 60);
+    const long zero =
+        r.Find([](const JValue& f) { return Num(f, "countdown_end") == Num(f, "seconds"); }, 60);
     EXPECT_NEAR(r.Frame(zero)["fade"].num, 0.98, 1e-6);
     EXPECT_NEAR(r.Frame(zero + 49)["fade"].num, 0.0, 1e-6);
     EXPECT_EQ(countdown - zero, 52);
@@ -127,14 +139,14 @@ TEST(SimOptions, HoldingP1OpensTheMenuAndRoundLengthStepsWithAClick) {
     EXPECT_EQ(Num(r.Frame(108), "option_sel"), 0);
     EXPECT_EQ(Num(r.Frame(109), "hold_count"), 50);
     EXPECT_EQ(Num(r.Frame(109), "option_sel"), 1);
-    EXPECT_EQ(Joined(r.Frame(109)), 0);  // opening the menu drops everybody
+    EXPECT_EQ(Joined(r.Frame(109)), 0); // opening the menu drops everybody
     std::vector<std::pair<long, int>> steps;
     for (long k = 110; k <= 500; ++k) {
         if (Num(r.Frame(k), "round_length") != Num(r.Frame(k - 1), "round_length")) {
             steps.push_back({k, Num(r.Frame(k), "round_length")});
             EXPECT_TRUE(Played(r.Frame(k), "click"));
         }
-        EXPECT_EQ(Num(r.Frame(k), "option_sel"), 1);  // a still-held key is no new tap
+        EXPECT_EQ(Num(r.Frame(k), "option_sel"), 1); // a still-held key is no new tap
         EXPECT_EQ(Joined(r.Frame(k)), 0);
     }
     ASSERT_EQ(steps.size(), 5u);
@@ -144,7 +156,8 @@ TEST(SimOptions, HoldingP1OpensTheMenuAndRoundLengthStepsWithAClick) {
     EXPECT_EQ(steps[3].second, 60);
     // 1.5 s must be strictly exceeded: every 76 frames, counted from the frame the menu opened.
     EXPECT_EQ(steps[0].first, 109 + 76);
-    for (std::size_t i = 1; i < steps.size(); ++i) EXPECT_EQ(steps[i].first - steps[i - 1].first, 76);
+    for (std::size_t i = 1; i < steps.size(); ++i)
+        EXPECT_EQ(steps[i].first - steps[i - 1].first, 76);
 }
 
 TEST(SimOptions, TapsAcceptOptionsAndCloseTheMenu) {
@@ -186,9 +199,8 @@ TEST(SimRound, EscDuringTheStartCountdownEndsTheRoundAfterItsFirstFrame) {
     ASSERT_EQ(base.status, 0) << base.err;
     const long countdown = FirstOf(base, "countdown");
     ASSERT_GT(countdown, 0);
-    const std::string script =
-        std::string(kOneMinuteRound) + std::to_string(countdown + 20) + " key-down 27\n" +
-        std::to_string(countdown + 21) + " key-up 27\n";
+    const std::string script = std::string(kOneMinuteRound) + std::to_string(countdown + 20) +
+                               " key-down 27\n" + std::to_string(countdown + 21) + " key-up 27\n";
     SimRun r = RunSim("esc_countdown", "--frames 700", script);
     ASSERT_EQ(r.status, 0) << r.err;
     const long round = FirstOf(r, "round");
@@ -218,9 +230,10 @@ TEST(SimRound, OneMinuteRoundTicksEvery51FramesAndEscAtZeroLeadsToResults) {
             }
         }
     }
-    ASSERT_EQ(ticks.size(), 61u);  // 60 down to 0, and one more to -1
+    ASSERT_EQ(ticks.size(), 61u); // 60 down to 0, and one more to -1
     EXPECT_EQ(ticks[0] - round, 51);
-    for (std::size_t i = 1; i < ticks.size(); ++i) EXPECT_EQ(ticks[i] - ticks[i - 1], 51);
+    for (std::size_t i = 1; i < ticks.size(); ++i)
+        EXPECT_EQ(ticks[i] - ticks[i - 1], 51);
     const long results = ticks.back() + 1;
     EXPECT_EQ(Screen(r.Frame(results)), "results");
     EXPECT_EQ(Num(r.Frame(results), "seconds"), -1);
@@ -230,7 +243,8 @@ TEST(SimRound, OneMinuteRoundTicksEvery51FramesAndEscAtZeroLeadsToResults) {
             EXPECT_NEAR(s["rate"].num, 0.8, 1e-6);
         }
     // Results: 300 frames, then the attract screen again.
-    for (long j = 0; j < 300; ++j) ASSERT_EQ(Screen(r.Frame(results + j)), "results");
+    for (long j = 0; j < 300; ++j)
+        ASSERT_EQ(Screen(r.Frame(results + j)), "results");
     EXPECT_EQ(Screen(r.Frame(results + 300)), "attract");
     // Every shown player gets a results line naming them by colour.
     const char* names[] = {"Green", "Yellow", "Blue", "Red"};
@@ -278,15 +292,16 @@ TEST(SimRun, RunsRepeatExactlyAndEscInTheAttractScreenEndsTheGame) {
     SimRun b = RunSim("repeat_b", "--frames 400 --clock-start 5000", "100 key-down 13\n101 key-up 13\n");
     ASSERT_EQ(a.status, 0);
     ASSERT_EQ(a.frames.size(), b.frames.size());
-    EXPECT_EQ(ReadFile(SimTempDir("repeat_a") + "/trace.jsonl"), ReadFile(SimTempDir("repeat_b") + "/trace.jsonl"));
+    EXPECT_EQ(ReadFile(SimTempDir("repeat_a") + "/trace.jsonl"),
+              ReadFile(SimTempDir("repeat_b") + "/trace.jsonl"));
     EXPECT_EQ(a.header["clock"].Int(), a.Frame(1)["clock"].Int() - 20);
 
     SimRun esc = RunSim("esc_attract", "--frames 400", "30 key-down 27\n");
     EXPECT_EQ(esc.status, 0);
-    EXPECT_EQ(esc.frames.size(), 29u);  // read at the start of frame 30, which is never flipped
+    EXPECT_EQ(esc.frames.size(), 29u); // read at the start of frame 30, which is never flipped
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
@@ -328,9 +343,11 @@ TEST(SimRun, WavHoldsTheMixInVirtualTime) {
     ASSERT_GT(data.size(), 44u);
     EXPECT_EQ(data.substr(0, 4), "RIFF");
     EXPECT_EQ(data.substr(8, 4), "WAVE");
-    auto u16 = [&](std::size_t at) { return static_cast<unsigned char>(data[at]) | static_cast<unsigned char>(data[at + 1]) << 8; };
-    EXPECT_EQ(u16(22), 2);  // stereo
-    EXPECT_EQ(u16(20), 1);  // PCM
+    auto u16 = [&](std::size_t at) {
+        return static_cast<unsigned char>(data[at]) | static_cast<unsigned char>(data[at + 1]) << 8;
+    };
+    EXPECT_EQ(u16(22), 2); // stereo
+    EXPECT_EQ(u16(20), 1); // PCM
     const std::size_t frames = (data.size() - 44) / 4;
     // 882 frames for every 20 ms of virtual time since the device opened: about 700 game frames' worth.
     EXPECT_NEAR(static_cast<double>(frames), 700.0 * 882, 10.0 * 882);
@@ -345,7 +362,7 @@ TEST(SimRun, WavHoldsTheMixInVirtualTime) {
     EXPECT_EQ(bad.status, 2);
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
@@ -362,7 +379,7 @@ TEST(SimAttract, JoinRulesForLeavingSimultaneousHitsAndPressesWhileTheMenuIsOpen
     EXPECT_LT(Num(before, "countdown_end") - Num(before, "seconds"), 5);
     const JValue& left = r.Frame(170);
     EXPECT_EQ(Joined(left), 0);
-    EXPECT_EQ(Num(left, "countdown_end") - Num(left, "seconds"), 5);  // back to five at once
+    EXPECT_EQ(Num(left, "countdown_end") - Num(left, "seconds"), 5); // back to five at once
 
     // P3 presses three times while the menu is open: one toggle when it closes.
     SimRun m = RunSim("menu_presses", "--frames 200",
@@ -373,8 +390,8 @@ TEST(SimAttract, JoinRulesForLeavingSimultaneousHitsAndPressesWhileTheMenuIsOpen
     EXPECT_EQ(Human(m.Frame(159), 3), 0);
     EXPECT_EQ(Num(m.Frame(160), "option_sel"), 0);
     EXPECT_EQ(Human(m.Frame(160), 3), 1);
-    EXPECT_EQ(Human(m.Frame(160), 1), 0);  // the tap that closed the menu is no join
+    EXPECT_EQ(Human(m.Frame(160), 1), 0); // the tap that closed the menu is no join
     EXPECT_EQ(Human(m.Frame(200), 3), 1);
 }
 
-}  // namespace
+} // namespace

@@ -29,7 +29,8 @@ TEST(SimCommandLine, BadOptionsAndInputFailWithStatus2) {
     ExpectUsageError("missing_value", "--frames", "", "--frames");
     ExpectUsageError("bad_script", "--frames 5", "3 key-down 300\n", "300");
     ExpectUsageError("unordered_script", "--frames 5", "3 key-down 32\n2 key-up 32\n", "line 2");
-    ExpectUsageError("missing_script", "--frames 5 --input /nonexistent/script.txt", "", "/nonexistent/script.txt");
+    ExpectUsageError("missing_script", "--frames 5 --input /nonexistent/script.txt", "",
+                     "/nonexistent/script.txt");
     ExpectUsageError("trace_dir", "--frames 5 --trace /nonexistent/dir/t.jsonl", "", "/nonexistent/dir");
 }
 
@@ -43,13 +44,17 @@ TEST(SimCommandLine, DumpTablesGivesTheFiguresAndTheCredit) {
     for (const JValue& s : t["figure_a"].arr) {
         ASSERT_EQ(s.Size(), 5u);
         EXPECT_TRUE(s[0].Int() == 2 || s[0].Int() == 4);
-        for (int i : {1, 3}) EXPECT_TRUE(s[i].Int() >= 40 && s[i].Int() <= 730);
-        for (int i : {2, 4}) EXPECT_TRUE(s[i].Int() >= 50 && s[i].Int() <= 150);
+        for (int i : {1, 3})
+            EXPECT_TRUE(s[i].Int() >= 40 && s[i].Int() <= 730);
+        for (int i : {2, 4})
+            EXPECT_TRUE(s[i].Int() >= 50 && s[i].Int() <= 150);
     }
     for (const JValue& s : t["figure_b"].arr) {
         EXPECT_TRUE(s[0].Int() == 1 || s[0].Int() == 3);
-        for (int i : {1, 3}) EXPECT_TRUE(s[i].Int() >= 85 && s[i].Int() <= 685);
-        for (int i : {2, 4}) EXPECT_TRUE(s[i].Int() >= 50 && s[i].Int() <= 175);
+        for (int i : {1, 3})
+            EXPECT_TRUE(s[i].Int() >= 85 && s[i].Int() <= 685);
+        for (int i : {2, 4})
+            EXPECT_TRUE(s[i].Int() >= 50 && s[i].Int() <= 175);
     }
 }
 
@@ -58,9 +63,10 @@ TEST(SimCommandLine, TraceHasEveryFieldAndTheAttractScreenTracesTheFigures) {
     ASSERT_EQ(r.status, 0) << r.err;
     ASSERT_EQ(r.frames.size(), 60u);
     const JValue& f = r.Frame(60);
-    for (const char* key : {"f", "screen", "clock", "rng", "attract_mode", "seconds", "countdown_end", "option_sel",
-                            "hold_count", "logo_count", "fade", "round_length", "cpu_active", "catchup_active",
-                            "melody_pos", "humans", "players", "bubbles", "particles", "sounds"})
+    for (const char* key :
+         {"f",          "screen",     "clock",      "rng",     "attract_mode", "seconds",    "countdown_end",
+          "option_sel", "hold_count", "logo_count", "fade",    "round_length", "cpu_active", "catchup_active",
+          "melody_pos", "humans",     "players",    "bubbles", "particles",    "sounds"})
         EXPECT_TRUE(f.Has(key)) << key;
     EXPECT_EQ(f["f"].Int(), 60);
     ASSERT_EQ(f["players"].Size(), 4u);
@@ -80,4 +86,4 @@ TEST(SimCommandLine, TraceHasEveryFieldAndTheAttractScreenTracesTheFigures) {
     EXPECT_FLOAT_EQ(static_cast<float>(first["x2"].num), static_cast<float>(t["figure_a"][0][3].num));
 }
 
-}  // namespace
+} // namespace

@@ -18,12 +18,11 @@ struct SimRun {
     std::string out;
     std::string err;
     JValue header;
-    std::vector<JValue> frames;  // frames[i] is game frame i + 1
+    std::vector<JValue> frames; // frames[i] is game frame i + 1
 
     const JValue& Frame(long k) const { return frames.at(static_cast<std::size_t>(k - 1)); }
     // First frame (1-based) at or after `from` whose record satisfies pred; 0 if none.
-    template <class Pred>
-    long Find(Pred pred, long from = 1) const {
+    template <class Pred> long Find(Pred pred, long from = 1) const {
         for (long k = from; k <= static_cast<long>(frames.size()); ++k)
             if (pred(Frame(k))) return k;
         return 0;
