@@ -105,4 +105,4 @@ void StartPixmapPNG();
 // The largest picture the PNG loader accepts, in each dimension and in total pixels: larger declared
 // sizes are refused before any pixel memory is taken.
 constexpr int PNG_MAX_DIMENSION = 16384;
-constexpr int64_t PNG_MAX_PIXELS = 64LL * 1024 * 1024;
+constexpr int64_t PNG_MAX_PIXELS = 16LL * 1024 * 1024;  // 64 MB as RGBA
