@@ -48,7 +48,8 @@ void ZeroSettings() {
 
 void BumpGeneration() {
     auto& s = S();
-    ++s.generation;
+    // Unsigned so that the wrap is defined; 0 is kept for "no texture".
+    s.generation = static_cast<int>(static_cast<unsigned>(s.generation) + 1u);
     if (s.generation == 0) s.generation = 1;
 }
 
@@ -64,6 +65,14 @@ void SwitchDriver(const std::shared_ptr<TGraphicsDriver>& driver) {
 
 void CloseOpenedGraphicsAtExit() {
     CloseOpenedGraphics();
+}
+
+// Clock readings wrap after 2^32 ms: differences and sums are taken modulo 2^32.
+int ClockDiff(int later, int earlier) {
+    return static_cast<int>(static_cast<unsigned>(later) - static_cast<unsigned>(earlier));
+}
+int ClockAdd(int time, int ms) {
+    return static_cast<int>(static_cast<unsigned>(time) + static_cast<unsigned>(ms));
 }
 
 } // namespace
@@ -209,10 +218,12 @@ std::shared_ptr<TGraphics> OpenGraphics(int width, int height, int depth, int he
         const int target = 1000 / hertz;
         const int start = ClockMillis();
         int hits = 0;
-        while (ClockMillis() - start < 1000) {
+        // The flip count bound only matters for a clock that does not move while
+        // flipping (a display that never waits): the second would never pass.
+        for (int flips = 0; flips < 100000 && ClockDiff(ClockMillis(), start) < 1000; ++flips) {
             const int t0 = ClockMillis();
             if (s.driver) s.driver->Flip(1);
-            const int diff = (ClockMillis() - t0) - target;
+            const int diff = ClockDiff(ClockMillis(), t0) - target;
             if (diff >= -1 && diff <= 1) {
                 if (++hits == 3) {
                     s.soft_sync = false;
@@ -261,17 +272,18 @@ void Flip(int sync) {
     }
     // Whole milliseconds per frame; the remainder is carried so that rates that do
     // not divide 1000 keep their average exactly.
-    s.due += s.frame_ms;
+    s.due = ClockAdd(s.due, s.frame_ms);
     s.accumulator += s.remainder;
     if (s.accumulator >= s.pace_hertz) {
         s.accumulator -= s.pace_hertz;
-        s.due += 1;
+        s.due = ClockAdd(s.due, 1);
     }
-    const int wait = s.due - ClockMillis();
+    const int now = ClockMillis();
+    const int wait = ClockDiff(s.due, now);
     if (wait > 0) {
         DelayMillis(wait);
     } else {
-        s.due -= wait; // an overrun is not made up later
+        s.due = now; // an overrun is not made up later
     }
     s.driver->Flip(0);
 }

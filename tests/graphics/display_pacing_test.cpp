@@ -20,8 +20,10 @@ class TManualClock : public TClockSource {
     int Millis() override { return now; }
     void Delay(int ms) override {
         delays.push_back(ms);
-        now += ms;
+        Advance(ms);
     }
+    // Readings wrap at 2^32 like the real clock's.
+    void Advance(int ms) { now = static_cast<int>(static_cast<unsigned>(now) + static_cast<unsigned>(ms)); }
 };
 
 class DisplayTest : public ::testing::Test {
@@ -44,7 +46,7 @@ class DisplayTest : public ::testing::Test {
         auto index = std::make_shared<size_t>(0);
         display->on_flip = [this, seq, index](int sync) {
             if (sync == 0 || seq->empty()) return;
-            clock->now += (*seq)[std::min(*index, seq->size() - 1)];
+            clock->Advance((*seq)[std::min(*index, seq->size() - 1)]);
             ++*index;
         };
     }
@@ -53,9 +55,10 @@ class DisplayTest : public ::testing::Test {
         std::vector<int> intervals;
         int last = clock->now;
         for (int i = 0; i < n; ++i) {
-            clock->now += work_ms;
+            clock->Advance(work_ms);
             Flip(-1);
-            intervals.push_back(clock->now - last);
+            intervals.push_back(
+                static_cast<int>(static_cast<unsigned>(clock->now) - static_cast<unsigned>(last)));
             last = clock->now;
         }
         return intervals;
@@ -96,6 +99,15 @@ TEST_F(DisplayTest, SixtyHertzPacingCarriesTheRemainder) {
     }
     // Presented without waiting for the vertical blank.
     EXPECT_EQ(display->flips.back(), 0);
+}
+
+TEST_F(DisplayTest, PacingCarriesOnAcrossTheClockWrap) {
+    clock->now = 2147483647 - 50; // the signed reading turns negative 50 ms in
+    VsyncTakes({16});
+    ASSERT_TRUE(OpenGraphics(1024, 768, 32, 50, 0)); // measures across the wrap
+    EXPECT_TRUE(SoftSyncActive());
+    const auto intervals = RunFrames(10, 3);
+    EXPECT_EQ(intervals, std::vector<int>(10, 20));
 }
 
 TEST_F(DisplayTest, OverrunningFrameIsNotMadeUpLater) {
