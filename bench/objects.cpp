@@ -68,13 +68,16 @@ void SetUpBusyRound() {
     bubbles.Clear();
     particles.Clear();
     CreatePlayers();
-    for (int i = 0; i < BUBBLES; ++i) AddBubble(1 + i % 3);
+    for (int i = 0; i < BUBBLES; ++i)
+        AddBubble(1 + i % 3);
 }
 
 // Volleys pop and split bubbles; keep the count near 40 as a long round would.
 void KeepBubbleCount() {
-    while (bubbles.Count() < BUBBLES) AddBubble(1 + RandomInt(0, 2));
-    while (bubbles.Count() > BUBBLES + 4) bubbles.Remove(bubbles.First());
+    while (bubbles.Count() < BUBBLES)
+        AddBubble(1 + RandomInt(0, 2));
+    while (bubbles.Count() > BUBBLES + 4)
+        bubbles.Remove(bubbles.First());
 }
 
 void ObjectsFrame() {
@@ -154,9 +157,11 @@ void BM_ObjectsFrameShortCircuitShare(benchmark::State& state) {
         KeepBubbleCount();
     }
     // Take off what an update without a test costs, leaving the tests themselves.
-    const double plain_avg =
-        updates_plain ? std::chrono::duration<double>(test_updates_plain).count() / static_cast<double>(updates_plain) : 0.0;
-    const double tests_s = std::chrono::duration<double>(in_tests).count() - plain_avg * static_cast<double>(updates_with_test);
+    const double plain_avg = updates_plain ? std::chrono::duration<double>(test_updates_plain).count() /
+                                                 static_cast<double>(updates_plain)
+                                           : 0.0;
+    const double tests_s =
+        std::chrono::duration<double>(in_tests).count() - plain_avg * static_cast<double>(updates_with_test);
     const double total_s = std::chrono::duration<double>(total).count();
     const double frames = static_cast<double>(state.iterations());
     state.counters["sc_share_%"] = total_s > 0.0 ? 100.0 * tests_s / total_s : 0.0;
@@ -165,7 +170,7 @@ void BM_ObjectsFrameShortCircuitShare(benchmark::State& state) {
     state.counters["us/test"] = tests ? 1e6 * tests_s / static_cast<double>(tests) : 0.0;
 }
 
-}  // namespace
+} // namespace
 
 BENCHMARK(BM_ObjectsFrame)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ObjectsFrameShortCircuitShare)->Unit(benchmark::kMicrosecond);

@@ -14,7 +14,8 @@
 namespace {
 
 // Tint by owner: the owner's colour, so the board shows whose bubbles pay double.
-constexpr std::array<TRgb, 5> own_col{{{255, 255, 255}, {8, 255, 8}, {255, 255, 8}, {64, 64, 255}, {255, 64, 64}}};
+constexpr std::array<TRgb, 5> own_col{
+    {{255, 255, 255}, {8, 255, 8}, {255, 255, 8}, {64, 64, 255}, {255, 64, 64}}};
 
 long long short_circuit_tests = 0;
 
@@ -45,12 +46,18 @@ void MoveAxis(float& pos, float& speed, float r) {
     }
 }
 
-double SinDeg(double d) { return std::sin(d * std::numbers::pi / 180.0); }
-double CosDeg(double d) { return std::cos(d * std::numbers::pi / 180.0); }
+double SinDeg(double d) {
+    return std::sin(d * std::numbers::pi / 180.0);
+}
+double CosDeg(double d) {
+    return std::cos(d * std::numbers::pi / 180.0);
+}
 
-}  // namespace
+} // namespace
 
-long long ShortCircuitTests() { return short_circuit_tests; }
+long long ShortCircuitTests() {
+    return short_circuit_tests;
+}
 
 std::shared_ptr<TBubble> CreateBubble(float x, float y, int size, int owned, float dx, float dy) {
     auto b = std::make_shared<TBubble>();

@@ -6,14 +6,14 @@
 // short-circuit a base until it has. Bubbles live in `bubbles`, in creation
 // order; the game walks the list every frame calling Update then Draw.
 class TBubble {
-public:
-    float x = 0.0f, y = 0.0f;    // centre
-    float dx = 0.0f, dy = 0.0f;  // movement per frame
-    int size = 0;                // 1 (largest) to 3 (smallest)
-    int fadein = 0;              // falls by 2 per frame to 0
-    int owned = 0;               // player whose colour the bubble wears, 0 for none
-    int owntime = 0;             // frames of ownership left
-    int wobble = 0;              // breathing phase in degrees
+  public:
+    float x = 0.0f, y = 0.0f;   // centre
+    float dx = 0.0f, dy = 0.0f; // movement per frame
+    int size = 0;               // 1 (largest) to 3 (smallest)
+    int fadein = 0;             // falls by 2 per frame to 0
+    int owned = 0;              // player whose colour the bubble wears, 0 for none
+    int owntime = 0;            // frames of ownership left
+    int wobble = 0;             // breathing phase in degrees
 
     void Update();
     void Draw();

@@ -13,19 +13,22 @@ namespace {
 
 // Ring colour by the popped bubble's owner: the owners' bubble tints, except
 // that blue is deeper here.
-constexpr std::array<TRgb, 5> ring_col{{{255, 255, 255}, {8, 255, 8}, {255, 255, 8}, {8, 8, 255}, {255, 64, 64}}};
+constexpr std::array<TRgb, 5> ring_col{
+    {{255, 255, 255}, {8, 255, 8}, {255, 255, 8}, {8, 8, 255}, {255, 64, 64}}};
 // Afterglow colour by index (0 is white, for the attract screen's drawings).
 constexpr std::array<TRgb, 5> glow_col{
     {{255, 255, 255}, {8, 255, 8}, {255, 255, 8}, {64, 64, 255}, {255, 64, 64}}};
 
-void SetRgb(const TRgb& c) { SetColor(c.r, c.g, c.b); }
+void SetRgb(const TRgb& c) {
+    SetColor(c.r, c.g, c.b);
+}
 
 // Pictures are loaded at start-up; a missing one is simply not drawn.
 void DrawFrame(const std::shared_ptr<TImage>& image, float x, float y, int frame) {
     if (image) DrawImageFrame(*image, x, y, frame);
 }
 
-}  // namespace
+} // namespace
 
 // ---- TTextLine ----
 
@@ -117,9 +120,13 @@ std::shared_ptr<TLaserAfterglow> SpawnLaserAfterglow(int i) {
     const TPlayer& p = *players[static_cast<std::size_t>(i)];
     // The same ends as the beam, from the base's end to the far end.
     switch (i) {
-    case 1: return CreateLaserAfterglow(i, p.x, 738, p.x, 192);
-    case 2: return CreateLaserAfterglow(i, p.x, 30, p.x, 576);
-    case 3: return CreateLaserAfterglow(i, 30, p.y, 576, p.y);
-    default: return CreateLaserAfterglow(i, 738, p.y, 192, p.y);
+    case 1:
+        return CreateLaserAfterglow(i, p.x, 738, p.x, 192);
+    case 2:
+        return CreateLaserAfterglow(i, p.x, 30, p.x, 576);
+    case 3:
+        return CreateLaserAfterglow(i, 30, p.y, 576, p.y);
+    default:
+        return CreateLaserAfterglow(i, 738, p.y, 192, p.y);
     }
 }

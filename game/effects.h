@@ -8,7 +8,7 @@
 // walks `particles` and calls Update then Draw on every effect; an effect that
 // leaves the list in its Update is still drawn once in that frame.
 class TParticle {
-public:
+  public:
     // Rings and afterglows keep their centre/first end and opacity here too,
     // so every effect has one x, y and alpha.
     float x = 0.0f;
@@ -26,7 +26,7 @@ public:
 // A line of the scrolling message: floats up the middle of the playfield,
 // fading in at the bottom and out at the top.
 class TTextLine : public TParticle {
-public:
+  public:
     std::string text;
 
     void Draw() override;
@@ -37,12 +37,12 @@ public:
 // Spreads where a bubble popped, in the colour of the bubble's owner, with
 // the points written over it in the shooter's colour.
 class TRing : public TParticle {
-public:
-    int index = 0;        // owner of the popped bubble (0..4): the ring's colour
-    float scale = 0.0f;   // current drawing scale of the ring picture
-    float scale2 = 0.0f;  // size of the popped bubble: divides the growth rate
-    std::string s_text;   // the points scored
-    int s_col = 0;        // the shooter (1..4): the text's colour
+  public:
+    int index = 0;       // owner of the popped bubble (0..4): the ring's colour
+    float scale = 0.0f;  // current drawing scale of the ring picture
+    float scale2 = 0.0f; // size of the popped bubble: divides the growth rate
+    std::string s_text;  // the points scored
+    int s_col = 0;       // the shooter (1..4): the text's colour
 
     TRing() { alpha = 0.5f; }
     void Draw() override;
@@ -53,10 +53,10 @@ public:
 // A fading line with a spark at its second end: the trace of a laser beam, and
 // the strokes of the attract screen's line drawings.
 class TLaserAfterglow : public TParticle {
-public:
+  public:
     float x2 = 0.0f;
     float y2 = 0.0f;
-    int index = 0;  // colour: 0 white, 1..4 a player
+    int index = 0; // colour: 0 white, 1..4 a player
 
     TLaserAfterglow() { alpha = 1.0f; }
     void Draw() override;

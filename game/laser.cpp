@@ -27,7 +27,8 @@ TCircleHits LineCircleHits(TPointF p1, TPointF p2, TPointF c, float r) {
     const float m2d = m2 * d;
     const float cx2 = 2.0f * c.x;
     const float qb = m2d - cx2;
-    const double qc = static_cast<double>(c.x) * c.x + static_cast<double>(d) * d - static_cast<double>(r) * r;
+    const double qc =
+        static_cast<double>(c.x) * c.x + static_cast<double>(d) * d - static_cast<double>(r) * r;
     const double disc = static_cast<double>(qb) * qb - 4.0 * static_cast<double>(qa) * qc;
 
     TCircleHits hits;
@@ -79,12 +80,18 @@ void BeamEnds(int index, int x, int y, TPointF& far_end, TPointF& near_end) {
 
 namespace {
 
-double SinDeg(double d) { return std::sin(d * std::numbers::pi / 180.0); }
-double CosDeg(double d) { return std::cos(d * std::numbers::pi / 180.0); }
+double SinDeg(double d) {
+    return std::sin(d * std::numbers::pi / 180.0);
+}
+double CosDeg(double d) {
+    return std::cos(d * std::numbers::pi / 180.0);
+}
 
-TPointF Swapped(TPointF p) { return TPointF{p.y, p.x}; }
+TPointF Swapped(TPointF p) {
+    return TPointF{p.y, p.x};
+}
 
-}  // namespace
+} // namespace
 
 bool SweepLaser(TPlayer& p) {
     if (p.index < 1 || p.index > 4) return false;
@@ -155,7 +162,8 @@ bool SweepLaser(TPlayer& p) {
             const double s = std::sqrt(static_cast<double>(b.dx) * b.dx + static_cast<double>(b.dy) * b.dy);
             const float ox = static_cast<float>(hx) - b.x;
             const float oy = static_cast<float>(hy) - b.y;
-            const double deg = std::atan2(static_cast<double>(ox), static_cast<double>(oy)) * 180.0 / std::numbers::pi;
+            const double deg =
+                std::atan2(static_cast<double>(ox), static_cast<double>(oy)) * 180.0 / std::numbers::pi;
             const int a = static_cast<int>(std::fmod(deg, 360.0));
             const float fhx = static_cast<float>(hx), fhy = static_cast<float>(hy);
             CreateBubble(fhx, fhy, b.size + 1, p.index, static_cast<float>(s * SinDeg(a + 140)),

@@ -22,11 +22,11 @@ struct TBaseSetup {
     int x, y, dx, dy, keyswitch, charge;
 };
 constexpr TBaseSetup base_setup[5] = {
-    {0, 0, 0, 0, 0, 0},
-    {384, 752, 4, 0, 32, 10},    // bottom, space
-    {384, 16, -4, 0, 13, 60},    // top, enter
-    {16, 384, 0, 4, 49, 85},     // left, digit 1
-    {752, 384, 0, -4, 109, 35},  // right, numeric-keypad minus
+    {0, 0, 0, 0, 0, 0},         // slot 0 is never used
+    {384, 752, 4, 0, 32, 10},   // bottom, space
+    {384, 16, -4, 0, 13, 60},   // top, enter
+    {16, 384, 0, 4, 49, 85},    // left, digit 1
+    {752, 384, 0, -4, 109, 35}, // right, numeric-keypad minus
 };
 
 // The track ends: a base is kept 64 pixels clear of the playfield's corners.
@@ -50,7 +50,7 @@ void MoveAxis(int& pos, int& speed) {
     }
 }
 
-}  // namespace
+} // namespace
 
 void CreatePlayers() {
     for (int n = 1; n <= 4; ++n) {

@@ -8,20 +8,20 @@
 // playfield when the charge reaches exactly 100. Seats without a human are
 // driven by the computer, or stand idle when computer players are off.
 class TPlayer {
-public:
-    int index = 0;             // player number 1..4, the slot in `players`
-    int keyswitch = 0;         // key code of the player's switch
-    int human = 0;             // 1 for a human, 0 for the computer
-    int rotation = 0;          // drawing rotation in degrees
-    std::array<int, 3> col{};  // drawing colour
-    int x = 0, y = 0;          // centre of the base
-    int dx = 0, dy = 0;        // movement per frame (one of them is +-4)
-    int score = 0;             // points this round
-    int score_y = 0;           // score box position, gliding towards score_index * 52
-    int score_index = 0;       // current place 1..4
-    int charge = 0;            // fires at exactly 100; negative when short-circuited; -1 idle
-    std::string result;        // results message
-    int catchup = 0;           // 1 while the charge rises two steps a frame
+  public:
+    int index = 0;            // player number 1..4, the slot in `players`
+    int keyswitch = 0;        // key code of the player's switch
+    int human = 0;            // 1 for a human, 0 for the computer
+    int rotation = 0;         // drawing rotation in degrees
+    std::array<int, 3> col{}; // drawing colour
+    int x = 0, y = 0;         // centre of the base
+    int dx = 0, dy = 0;       // movement per frame (one of them is +-4)
+    int score = 0;            // points this round
+    int score_y = 0;          // score box position, gliding towards score_index * 52
+    int score_index = 0;      // current place 1..4
+    int charge = 0;           // fires at exactly 100; negative when short-circuited; -1 idle
+    std::string result;       // results message
+    int catchup = 0;          // 1 while the charge rises two steps a frame
 
     void Draw();
     void Update();

@@ -24,13 +24,15 @@ std::vector<float> ColourAtFirstDraw() {
     return {};
 }
 
-std::vector<float> Rgba(float r, float g, float b, float a) { return {r, g, b, a}; }
+std::vector<float> Rgba(float r, float g, float b, float a) {
+    return {r, g, b, a};
+}
 
-}  // namespace
+} // namespace
 
 TEST_F(Effects, AfterglowShinesSixFramesThenFadesGrey) {
     auto glow = CreateLaserAfterglow(1, 100, 700, 100, 200);
-    SetColor(0, 0, 0);  // so that the first colour is recorded
+    SetColor(0, 0, 0); // so that the first colour is recorded
     // Alpha bytes of the bright phase: 0.925, 0.85, ..., 0.55 of 255.
     const float bright[] = {235, 216, 197, 178, 159, 140};
     int frames = 0;
@@ -91,7 +93,8 @@ TEST_F(Effects, SpawnLaserAfterglowFollowsEachBeam) {
     struct Want {
         float x, y, x2, y2;
     };
-    const Want want[5] = {{}, {100, 738, 100, 192}, {200, 30, 200, 576}, {30, 300, 576, 300}, {738, 400, 192, 400}};
+    const Want want[5] = {
+        {}, {100, 738, 100, 192}, {200, 30, 200, 576}, {30, 300, 576, 300}, {738, 400, 192, 400}};
     for (int i = 1; i <= 4; ++i) {
         auto g = SpawnLaserAfterglow(i);
         ASSERT_TRUE(g);
@@ -114,7 +117,8 @@ TEST_F(Effects, TextLineFloatsUpAndIsDrawnOnceMoreAfterLeaving) {
     auto after = std::make_shared<TTextLine>();
     after->y = 600.0f;
     particles.Append(after);
-    for (int i = 1; i <= 750; ++i) EffectsFrame();
+    for (int i = 1; i <= 750; ++i)
+        EffectsFrame();
     EXPECT_EQ(line->y, 190.0f);
     EXPECT_TRUE(particles.Contains(line.get()));
     objects_test::Recorder().ClearLog();
@@ -167,7 +171,8 @@ TEST_F(Effects, RingGrowsFadesAndShowsPointsOutsideTheDemonstration) {
     ASSERT_GE(colours.size(), 2u);
     EXPECT_EQ(ColourAtFirstDraw(), Rgba(8, 8, 255, 126));
     bool yellow = false;
-    for (const auto& c : colours) yellow = yellow || c.v == Rgba(255, 255, 64, 126);
+    for (const auto& c : colours)
+        yellow = yellow || c.v == Rgba(255, 255, 64, 126);
     EXPECT_TRUE(yellow);
     // Ring picture 128 x 128 at scale 0.3 + 0.02 / 3.
     const auto images = Log("image");
@@ -204,7 +209,7 @@ TEST_F(Effects, SeveralLeavingInOneWalkAreAllDrawnAndTheRestUpdated) {
     for (int i = 0; i < 4; ++i) {
         auto r = std::make_shared<TRing>();
         r->scale2 = 1.0f;
-        r->alpha = (i % 2 == 0) ? 0.004f : 0.3f;  // the 1st and 3rd leave now
+        r->alpha = (i % 2 == 0) ? 0.004f : 0.3f; // the 1st and 3rd leave now
         attract_mode = 1;
         particles.Append(r);
         rings.push_back(r);

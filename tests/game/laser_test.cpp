@@ -21,7 +21,7 @@ std::vector<std::shared_ptr<TRing>> Rings() {
     return out;
 }
 
-}  // namespace
+} // namespace
 
 TEST(LaserGeometry, LineThroughCircleGivesBothCrossingsLargerFirstCoordinateFirst) {
     // The line v = 0.5 u + 1 through a circle of radius 10 round (2, 3).
@@ -115,7 +115,7 @@ TEST_F(LaserSweep, HitPointIsTheEntrySeenFromEachBase) {
     struct Case {
         int player;
         float bx, by;
-        float ex, ey;  // expected entry point
+        float ex, ey; // expected entry point
     };
     P(1).x = 400;
     P(2).x = 400;
@@ -204,7 +204,7 @@ TEST_F(LaserSweep, SeveralBubblesOnOneBeamAllPopInOrder) {
     auto a = PutBubble(384.0f, 300.0f, 3);
     auto b = PutBubble(390.0f, 450.0f, 2);
     auto c = PutBubble(380.0f, 600.0f, 3);
-    auto off = PutBubble(500.0f, 450.0f, 3);  // 116 pixels beside the beam
+    auto off = PutBubble(500.0f, 450.0f, 3); // 116 pixels beside the beam
     EXPECT_TRUE(SweepLaser(P(1)));
     EXPECT_EQ(P(1).score, 30 + 20 + 30);
     const auto rings = Rings();
@@ -213,7 +213,7 @@ TEST_F(LaserSweep, SeveralBubblesOnOneBeamAllPopInOrder) {
     EXPECT_EQ(rings[1]->y, 450.0f);
     EXPECT_EQ(rings[2]->y, 600.0f);
     EXPECT_TRUE(bubbles.Contains(off.get()));
-    EXPECT_EQ(bubbles.Count(), 1 + 2);  // the survivor and the size-2 bubble's pieces
+    EXPECT_EQ(bubbles.Count(), 1 + 2); // the survivor and the size-2 bubble's pieces
 }
 
 TEST_F(LaserSweep, InAttractModeSplitsButScoresNothing) {

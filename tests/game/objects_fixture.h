@@ -50,7 +50,7 @@ inline void LoadPictures() {
 
 // The game's globals as at the start of a round with four computer players.
 class ObjectsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         Recorder();
         LoadPictures();
@@ -106,4 +106,4 @@ protected:
     static std::vector<TCanvasRecord> Log(const std::string& op) { return Recorder().Entries(op); }
 };
 
-}  // namespace objects_test
+} // namespace objects_test

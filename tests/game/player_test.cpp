@@ -16,7 +16,7 @@ namespace {
 
 // Joypads whose buttons the test holds and releases.
 class FakePads : public TJoypadBackend {
-public:
+  public:
     int count = 0;
     unsigned buttons[4] = {0, 0, 0, 0};
     int reads = 0;
@@ -41,7 +41,7 @@ void PressKey(int key) {
 }
 
 class Player : public ObjectsTest {
-protected:
+  protected:
     void SetUp() override {
         ObjectsTest::SetUp();
         StartInputTracking();
@@ -64,7 +64,7 @@ protected:
     std::shared_ptr<FakePads> pads;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(Player, CreatePlayersSetsTheFourBases) {
     humans = {0, 0, 1, 0, 1};
@@ -180,10 +180,10 @@ TEST_F(Player, JoypadIsAskedOnlyWhenTheKeyHasNoPress) {
 
 TEST_F(Player, ComputerBaseReversesAtRandomOneFrameIn500) {
     TPlayer& p = P(1);
-    p.charge = -1000;  // no volley in this test
+    p.charge = -1000; // no volley in this test
     int flips = 0;
     for (int i = 0; i < 20000; ++i) {
-        p.x = 384;  // keep clear of the track ends
+        p.x = 384; // keep clear of the track ends
         const int before = p.dx;
         const int state = GetRandomSeed();
         p.Update();
@@ -281,7 +281,8 @@ TEST_F(Player, BasesFireAtTheirOwnMomentsAndTwoFiringTogetherSweepInOrder) {
     P(1).x = 500;
     P(4).y = 500;
     auto b = PutBubble(500.0f, 500.0f, 2, 0.0f, 0.0f);
-    for (int n = 1; n <= 4; ++n) P(n).Update();
+    for (int n = 1; n <= 4; ++n)
+        P(n).Update();
     EXPECT_EQ(P(1).score, 20);
     EXPECT_EQ(P(4).score, 0);
     EXPECT_FALSE(bubbles.Contains(b.get()));
@@ -307,7 +308,7 @@ TEST_F(Player, CatchUpGoesToFourthPlaceFromItsOwnNextVolley) {
     EXPECT_EQ(p.catchup, 1);
     EXPECT_EQ(p.charge, 4);
     // Two steps a frame: 48 frames to the next volley, passing exactly 100.
-    p.score_index = 1;  // meanwhile it has gone into the lead
+    p.score_index = 1; // meanwhile it has gone into the lead
     int frames = 0;
     do {
         p.Update();
@@ -362,7 +363,8 @@ TEST_F(Player, CatchUpWithoutComputerPlayersGoesToTheLastHuman) {
 TEST_F(Player, ScoreBoxGlidesFromAboveTheScreenToItsRow) {
     TPlayer& p = P(1);
     p.charge = -1000;
-    for (int i = 0; i < 20; ++i) p.Update();
+    for (int i = 0; i < 20; ++i)
+        p.Update();
     EXPECT_EQ(p.score_y, 48);
     p.Update();
     EXPECT_EQ(p.score_y, 52);
@@ -385,7 +387,7 @@ TEST_F(Player, DemonstrationIgnoresSwitchesScoresAndTheTune) {
     PressKey(32);
     P(1).Update();
     EXPECT_EQ(P(1).dx, 4);
-    EXPECT_EQ(TakeKeyHits(32), 1);  // still pending: nobody asked
+    EXPECT_EQ(TakeKeyHits(32), 1); // still pending: nobody asked
     // A volley pops but scores nothing and plays no note.
     P(1).charge = 99;
     PutBubble(static_cast<float>(P(1).x), 400.0f, 1);
@@ -411,6 +413,7 @@ TEST_F(Player, DrawShowsChargeFrameOrDimStatic) {
     p.Draw();
     // Dim base: alpha byte 63 for a quarter.
     bool dim = false;
-    for (const auto& c : Log("color")) dim = dim || (c.v.size() == 4 && c.v[3] == 63.0f);
+    for (const auto& c : Log("color"))
+        dim = dim || (c.v.size() == 4 && c.v[3] == 63.0f);
     EXPECT_TRUE(dim);
 }

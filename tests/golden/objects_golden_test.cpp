@@ -34,7 +34,7 @@
 namespace {
 
 class ObjectsGolden : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         clock_ = InstallVirtualClock(100000);
         display_ = UseVirtualDisplay(TVirtualRenderer::GL, clock_);
@@ -86,7 +86,8 @@ protected:
         players[3]->y = 600;
         players[3]->charge = 30;
         players[4]->charge = 70;
-        for (int n = 1; n <= 4; ++n) players[n]->score_y = players[n]->score_index * 52;
+        for (int n = 1; n <= 4; ++n)
+            players[n]->score_y = players[n]->score_index * 52;
         Place(305.0f, 620.0f, 3, 1.5f, -2.0f, 0);
         Place(290.0f, 470.0f, 2, -2.0f, 1.0f, 1);
         Place(310.0f, 300.0f, 1, 1.0f, 1.5f, 4);
@@ -122,7 +123,8 @@ protected:
     static void Expect(const char* name) {
         std::vector<uint8_t> rgb;
         ASSERT_TRUE(display_->ReadFrameRGB(rgb));
-        auto res = CompareGolden(SourceDir() + "/tests/golden/data/objects_" + name + ".png", 1024, 768, rgb, 8, 400);
+        auto res = CompareGolden(SourceDir() + "/tests/golden/data/objects_" + name + ".png", 1024, 768, rgb,
+                                 8, 400);
         EXPECT_TRUE(res.ok) << res.message;
     }
 
@@ -151,4 +153,4 @@ TEST_F(ObjectsGolden, RingsWithScoreText) {
     EndFrame();
 }
 
-}  // namespace
+} // namespace

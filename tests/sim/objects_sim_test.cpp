@@ -12,7 +12,8 @@
 
 namespace {
 
-const int melody[32] = {0, 2, 4, 5, 7, 4, 7, 7, 6, 3, 6, 6, 5, 2, 5, 5, 0, 2, 4, 5, 7, 4, 7, 12, 7, 4, 0, 4, 7, 7, 7, 7};
+const int melody[32] = {0, 2, 4, 5, 7, 4, 7, 7,  6, 3, 6, 6, 5, 2, 5, 5,
+                        0, 2, 4, 5, 7, 4, 7, 12, 7, 4, 0, 4, 7, 7, 7, 7};
 const float bubble_scale[4] = {0.0f, 1.0f, 0.6f, 0.3f};
 const int bubble_radius[4] = {0, 64, 32, 16};
 
@@ -29,8 +30,12 @@ std::string JoinAndTapScript(std::vector<long>& taps) {
 }
 
 // Rings and glows made in this frame have been updated exactly once.
-bool NewRing(const JValue& p) { return p["kind"].str == "ring" && std::fabs(p["alpha"].num - 0.495) < 1e-6; }
-bool NewGlow(const JValue& p) { return p["kind"].str == "glow" && std::fabs(p["alpha"].num - 0.925) < 1e-6; }
+bool NewRing(const JValue& p) {
+    return p["kind"].str == "ring" && std::fabs(p["alpha"].num - 0.495) < 1e-6;
+}
+bool NewGlow(const JValue& p) {
+    return p["kind"].str == "glow" && std::fabs(p["alpha"].num - 0.925) < 1e-6;
+}
 
 std::vector<const JValue*> Sounds(const JValue& f, const std::string& name) {
     std::vector<const JValue*> out;
@@ -47,7 +52,7 @@ void Move(int pos, int speed, bool flip, int& new_pos, int& new_speed) {
     new_pos = raw < 64 ? 64 : (raw > 704 ? 704 : raw);
 }
 
-}  // namespace
+} // namespace
 
 TEST(SimObjects, RoundFollowsTheRulesOfBasesLaserBubblesAndEffects) {
     std::vector<long> taps;
@@ -175,7 +180,8 @@ TEST(SimObjects, RoundFollowsTheRulesOfBasesLaserBubblesAndEffects) {
             EXPECT_LT(b["wobble"].Int(), 360);
             if (size > 1 && fadein == 28 && b["owntime"].Int() == 499) ++pieces[owned];
         }
-        for (int n = 1; n <= 4; ++n) EXPECT_EQ(pieces[n], expected_pieces[n]);
+        for (int n = 1; n <= 4; ++n)
+            EXPECT_EQ(pieces[n], expected_pieces[n]);
         pieces_seen += pieces[1] + pieces[2] + pieces[3] + pieces[4];
         if (HasFailure()) break;
     }
@@ -230,7 +236,8 @@ TEST(SimObjects, DemonstrationPopsAndSplitsButScoresAndSoundsNothing) {
         EXPECT_TRUE(Sounds(f, "fiddle").empty());
         EXPECT_TRUE(Sounds(f, "pop").empty());
         EXPECT_EQ(f["melody_pos"].Int(), 0);
-        for (const JValue& p : f["players"].arr) EXPECT_EQ(p["score"].Int(), 0);
+        for (const JValue& p : f["players"].arr)
+            EXPECT_EQ(p["score"].Int(), 0);
         for (const JValue& p : f["particles"].arr) {
             if (NewRing(p)) ++rings;
             if (NewGlow(p) && p["index"].Int() != 0) ++glows;
