@@ -374,7 +374,7 @@ void mixer::flushrecycled() {
 void mixer::mix(int count) {
     count = std::clamp(count, 0, accumulatorsize) & ~1;
     if (count == 0) return;
-    const int now = ClockMillis();
+    const int now = useblocktime ? blocktime : ClockMillis();
 
     int r = startread.load(std::memory_order_relaxed);
     const int w = startwrite.load(std::memory_order_acquire);
@@ -384,7 +384,9 @@ void mixer::mix(int count) {
         v->next = active;
         active = v;
         int ms = static_cast<int>(static_cast<unsigned>(v->starttime) + START_DELAY_MS - static_cast<unsigned>(now));
-        ms = std::clamp(ms, 0, START_DELAY_MS);
+        // Never more than a second: a clock that was swapped under a voice
+        // must not keep it silent for good.
+        ms = std::clamp(ms, 0, 1000);
         v->delay = static_cast<int>(static_cast<int64_t>(ms) * outputrate / 1000);
     }
     startread.store(r, std::memory_order_release);

@@ -103,6 +103,12 @@ public:
     void stopall();
 
     int size() const { return accumulatorsize; }
+    // A device that mixes in virtual time tells the mixer when the next
+    // block starts playing; others leave it to the clock.
+    void setblocktime(int ms) {
+        blocktime = ms;
+        useblocktime = true;
+    }
     int outputrate = 44100;
     int outputchannels = 2;
     channeltable* table = nullptr;
@@ -114,6 +120,8 @@ private:
     std::vector<int32_t> accumulator;
     int accumulatorsize;
     sound* active = nullptr;
+    int blocktime = 0;
+    bool useblocktime = false;
     sound* recycled = nullptr; // voices waiting for room in the reuse ring (output thread)
 
     std::array<sound*, RING> startring{};

@@ -32,6 +32,8 @@ void virtualdevice::advance(int now) {
     // Clock readings wrap; only differences count.
     const int64_t elapsed = static_cast<int>(static_cast<unsigned>(now) - static_cast<unsigned>(start_));
     while (blocks_ * BLOCKMS <= elapsed) {
+        // Each block starts at its own time, however late the call comes.
+        mix->setblocktime(static_cast<int>(static_cast<unsigned>(start_) + static_cast<unsigned>(blocks_ * BLOCKMS)));
         mix->mix16(block_.data(), 2 * BLOCKFRAMES);
         ++blocks_;
         if (sink_) sink_(block_.data(), BLOCKFRAMES);

@@ -262,6 +262,32 @@ TEST(DeviceVirtual, MixesTwentyMillisecondBlocksAndStartsSoundsTwentyLater) {
     MixClose();
 }
 
+TEST(DeviceVirtual, LateCallsStillStartSoundsTwentyMillisecondsLater) {
+    TClockScope time(500);
+    std::vector<int16_t> recorded;
+    ASSERT_EQ(MixOpen(std::make_unique<virtualdevice>([&](const int16_t* v, int frames) {
+                  recorded.insert(recorded.end(), v, v + 2 * frames);
+              })),
+              0);
+    auto* device = dynamic_cast<virtualdevice*>(MixCurrentDevice());
+    mixsample* data = MonoSound(std::vector<int16_t>(2000, 1000));
+    // The clock is off the 20 ms grid and the device is only told late.
+    time.clock->Set(607);
+    device->advance(607); // mixes up to the block that starts at 600
+    MixPlaySound(data, 0, 0);
+    time.clock->Set(700);
+    device->advance(700); // 620, 640, ... 700 in one go
+    int first = -1;
+    for (size_t i = 0; i < recorded.size(); ++i)
+        if (recorded[i] != 0) {
+            first = static_cast<int>(i / 2);
+            break;
+        }
+    EXPECT_EQ(first, (627 - 500) * 441 / 10);
+    MixFreeSound(data);
+    MixClose();
+}
+
 TEST(DeviceVirtual, WavFileIsWhole) {
     const std::string path = testing::TempDir() + "/virtual_device_test.wav";
     {
