@@ -169,4 +169,29 @@ TEST_F(Hud, ResultsGlideOnlyTheShownPlayersBoxes) {
     SetAlpha(1);
 }
 
+TEST_F(Hud, ResultsShowEmptyLinesWhenNothingWasHitAndNoLinesForIdleSeats) {
+    TRecordingCanvasDriver* rec = Recorder();
+    ASSERT_NE(rec, nullptr);
+    humans = {0, 1, 1, 0, 0};
+    cpu_active = 0;
+    CreatePlayers();
+    SortScoreRows();
+    seconds = -1;
+    // Glyphs and pictures drawn by one results frame.
+    auto drawn = [&]() {
+        clock_->Set(100000); // the leader's blink stays in the same phase
+        rec->logging = true;
+        rec->ClearLog();
+        ResultsFrame(100);
+        rec->logging = false;
+        return rec->Entries("image").size();
+    };
+    const std::size_t empty = drawn(); // no volley hit anything: every result is ""
+    players[3]->result = "A line for an idle seat";
+    EXPECT_EQ(drawn(), empty); // computer players are off: no line for player 3
+    players[1]->result = "Way to go, Green!";
+    EXPECT_GT(drawn(), empty);
+    SetAlpha(1);
+}
+
 } // namespace
