@@ -5,6 +5,7 @@
 // of a fresh round.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "game/globals.h"
 #include "game/player.h"
 #include "graphics/canvas.h"
+#include "graphics/font.h"
 #include "graphics/graphics.h"
 #include "graphics/image.h"
 #include "graphics/recording_canvas.h"
@@ -22,16 +24,39 @@
 
 namespace objects_test {
 
-// One recording context for the whole test program.
+// One recording context for the whole test program, made current again for
+// every test (other suites in the same program install their own drivers).
+struct TRecordingSetup {
+    std::shared_ptr<TRecordingCanvasDriver> driver = std::make_shared<TRecordingCanvasDriver>();
+    std::shared_ptr<TGraphics> graphics;
+};
+
+inline TRecordingSetup& RecordingSetup() {
+    static TRecordingSetup setup;
+    return setup;
+}
+
 inline TRecordingCanvasDriver& Recorder() {
-    static std::shared_ptr<TRecordingCanvasDriver> driver = [] {
-        auto d = std::make_shared<TRecordingCanvasDriver>();
-        SelectGraphicsDriver(d);
-        static std::shared_ptr<TGraphics> g = CreateGraphics(1024, 768, 0, 60, 0);
-        SetGraphics(g);
-        return d;
-    }();
-    return *driver;
+    return *RecordingSetup().driver;
+}
+
+inline void MakeRecorderCurrent() {
+    TRecordingSetup& s = RecordingSetup();
+    SelectGraphicsDriver(s.driver);
+    if (!s.graphics) s.graphics = CreateGraphics(1024, 768, 0, 60, 0);
+    SetGraphics(s.graphics);
+}
+
+// Pictures keep the driver frames made for the context current at the time;
+// drop them so they are made anew for the recorder.
+inline void ForgetFrames(const std::shared_ptr<TImage>& image) {
+    if (image) std::fill(image->seqs.begin(), image->seqs.end(), 0);
+}
+
+inline void ForgetFrames(const std::shared_ptr<TImageFont>& font) {
+    if (!font) return;
+    for (const auto& glyph : font->_glyphs)
+        if (glyph) ForgetFrames(glyph->_image);
 }
 
 inline void LoadPictures() {
@@ -52,8 +77,17 @@ inline void LoadPictures() {
 class ObjectsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        Recorder();
+        // Other suites of this program keep their own display current; give it back afterwards.
+        prev_driver_ = GetGraphicsDriver();
+        prev_flags_ = GraphicsDriverDefaultFlags();
+        prev_graphics_ = CurrentGraphics();
+        MakeRecorderCurrent();
         LoadPictures();
+        for (const auto& image :
+             {img_base, img_base_charge, img_base_static, img_bubble, img_ring, img_spark1})
+            ForgetFrames(image);
+        for (const auto& font : {fnt_small, fnt_medium, DefaultImageFont(), CurrentImageFont()})
+            ForgetFrames(font);
         FillTables();
         bubbles.Clear();
         particles.Clear();
@@ -74,6 +108,8 @@ class ObjectsTest : public ::testing::Test {
     void TearDown() override {
         bubbles.Clear();
         particles.Clear();
+        SelectGraphicsDriver(prev_driver_, prev_flags_);
+        SetGraphics(prev_graphics_);
     }
 
     // A bubble placed exactly, already faded in, with no random draws.
@@ -104,6 +140,11 @@ class ObjectsTest : public ::testing::Test {
     static TPlayer& P(int n) { return *players[static_cast<std::size_t>(n)]; }
 
     static std::vector<TCanvasRecord> Log(const std::string& op) { return Recorder().Entries(op); }
+
+  private:
+    std::shared_ptr<TGraphicsDriver> prev_driver_;
+    int prev_flags_ = 0;
+    std::shared_ptr<TGraphics> prev_graphics_;
 };
 
 } // namespace objects_test
