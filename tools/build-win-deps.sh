@@ -1,0 +1,158 @@
+#!/usr/bin/env bash
+# Builds the libraries the Windows build links statically (zlib, libpng,
+# FreeType, libogg, libvorbis) for x86_64-w64-mingw32 from Debian's own source
+# packages, and prints the install prefix on the last line of its output.
+#
+# The result is cached outside the clone, keyed by the source versions and by
+# this script, so a second run (or another clone) costs nothing:
+#   ${ZAP_WIN_DEPS:-$HOME/.cache/zaptomania-win-deps}/<key>/prefix
+#
+# Needs the mingw-w64 -posix compilers, cmake, make and dpkg-dev
+# (tools/install-deps.sh --windows installs them). Adds a deb-src entry for the
+# main archive when none is there: the security pocket's newest source
+# versions are not always downloadable, the main archive's are.
+set -euo pipefail
+
+HOST=x86_64-w64-mingw32
+CACHE_ROOT=${ZAP_WIN_DEPS:-$HOME/.cache/zaptomania-win-deps}
+SRC_PACKAGES=(zlib libpng1.6 freetype libogg libvorbis)
+JOBS=${JOBS:-$(nproc)}
+here=$(cd "$(dirname "$0")" && pwd)
+toolchain=$here/../cmake/mingw-w64-x86_64.cmake
+
+log() { echo "build-win-deps: $*" >&2; }
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+
+# A deb-src entry for the main archive, made from the binary entry that is
+# already configured (same mirror, same suite), without the security pocket.
+ensure_deb_src() {
+    if apt-cache showsrc zlib 2>/dev/null | grep -q '^Version:'; then return; fi
+    local list=/etc/apt/sources.list.d/zaptomania-deb-src.sources
+    local uri suite
+    # shellcheck disable=SC1091
+    suite=$(. /etc/os-release && echo "${VERSION_CODENAME}")
+    uri=$(awk '/^URIs:/ && $2 !~ /security/ {print $2; exit}' /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
+    if [ -z "$uri" ] && [ -f /etc/apt/sources.list ]; then
+        uri=$(awk '$1 == "deb" && $0 !~ /security/ {for (i = 2; i <= NF; i++) if ($i ~ /:\/\//) {print $i; exit}}' \
+            /etc/apt/sources.list)
+    fi
+    if [ -z "$uri" ] || [ -z "$suite" ]; then
+        log "cannot find the Debian archive to add a deb-src entry for"
+        exit 1
+    fi
+    log "adding a deb-src entry for $suite"
+    printf 'Types: deb-src\nURIs: %s\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+        "$uri" "$suite" | $sudo tee "$list" >/dev/null
+    $sudo apt-get update -qq
+}
+
+# The newest source version the configured deb-src entries offer.
+src_version() {
+    apt-cache showsrc "$1" 2>/dev/null | awk '/^Version:/ {print $2}' | sort -V | tail -1
+}
+
+for tool in ${HOST}-gcc-posix ${HOST}-g++-posix cmake make dpkg-source; do
+    if ! command -v "$tool" >/dev/null; then
+        log "$tool is missing (run tools/install-deps.sh --windows)"
+        exit 1
+    fi
+done
+
+ensure_deb_src
+
+versions=""
+for p in "${SRC_PACKAGES[@]}"; do
+    v=$(src_version "$p")
+    if [ -z "$v" ]; then
+        log "no source version of $p found"
+        exit 1
+    fi
+    versions+="$p=$v;"
+done
+key=$( (echo "$versions"; cat "$0") | sha256sum | cut -c1-16)
+dest=$CACHE_ROOT/$key
+prefix=$dest/prefix
+
+if [ -f "$dest/done" ]; then
+    log "cached: $versions"
+    echo "$prefix"
+    exit 0
+fi
+
+log "building $versions into $dest"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+chmod 755 "$work" # apt's download user writes into it
+rm -rf "$dest"
+mkdir -p "$prefix/include" "$prefix/lib/pkgconfig"
+
+cd "$work"
+for p in "${SRC_PACKAGES[@]}"; do
+    mkdir "$p"
+    (cd "$p" && apt-get source -qq --only-source "$p=$(src_version "$p")" >/dev/null)
+done
+srcdir() { find "$work/$1" -mindepth 1 -maxdepth 1 -type d | head -1; }
+
+export CC=${HOST}-gcc-posix CXX=${HOST}-g++-posix AR=${HOST}-ar RANLIB=${HOST}-ranlib
+common_cmake=(-G "Unix Makefiles" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release
+    -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix" -DZAP_WIN_PREFIX="$prefix"
+    -DBUILD_SHARED_LIBS=OFF -DCMAKE_POSITION_INDEPENDENT_CODE=OFF)
+
+# zlib: a handful of C files; compiled directly into a plain static libz.a
+# (its own build files would also make a DLL and name the archive otherwise).
+log "zlib"
+z=$(srcdir zlib)
+mkdir "$work/build-zlib"
+for c in adler32 compress crc32 deflate gzclose gzlib gzread gzwrite infback inffast inflate inftrees trees \
+    uncompr zutil; do
+    "$CC" -O2 -c "$z/$c.c" -o "$work/build-zlib/$c.o"
+done
+"$AR" rcs "$prefix/lib/libz.a" "$work"/build-zlib/*.o
+install -m 644 "$z/zlib.h" "$z/zconf.h" "$prefix/include/"
+zver=$(awk -F'"' '/#define ZLIB_VERSION/ {print $2}' "$z/zlib.h")
+cat >"$prefix/lib/pkgconfig/zlib.pc" <<EOF
+prefix=$prefix
+libdir=\${prefix}/lib
+includedir=\${prefix}/include
+Name: zlib
+Description: zlib compression library
+Version: $zver
+Libs: -L\${libdir} -lz
+Cflags: -I\${includedir}
+EOF
+
+cmake_build() { # name srcdir args...
+    local name=$1 src=$2
+    shift 2
+    log "$name"
+    cmake -S "$src" -B "$work/build-$name" "${common_cmake[@]}" "$@" >"$work/$name.log" 2>&1 ||
+        { tail -30 "$work/$name.log" >&2; exit 1; }
+    cmake --build "$work/build-$name" -j "$JOBS" >>"$work/$name.log" 2>&1 ||
+        { tail -30 "$work/$name.log" >&2; exit 1; }
+    cmake --install "$work/build-$name" >>"$work/$name.log" 2>&1 || { tail -30 "$work/$name.log" >&2; exit 1; }
+}
+
+cmake_build libpng "$(srcdir libpng1.6)" -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
+    -DZLIB_INCLUDE_DIR="$prefix/include" -DZLIB_LIBRARY="$prefix/lib/libz.a"
+# The game only reads TrueType files: no bitmap-font compression beyond zlib
+# (taken from the zlib above, not FreeType's own copy, which would clash with
+# it at link time), no shaping.
+cmake_build freetype "$(srcdir freetype)" -DFT_REQUIRE_ZLIB=ON -DZLIB_INCLUDE_DIR="$prefix/include" \
+    -DZLIB_LIBRARY="$prefix/lib/libz.a" -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON -DFT_DISABLE_HARFBUZZ=ON \
+    -DFT_DISABLE_BROTLI=ON
+cmake_build libogg "$(srcdir libogg)" -DINSTALL_DOCS=OFF -DBUILD_TESTING=OFF
+cmake_build libvorbis "$(srcdir libvorbis)" -DOGG_ROOT="$prefix" -DOGG_INCLUDE_DIR="$prefix/include" \
+    -DOGG_LIBRARY="$prefix/lib/libogg.a"
+
+for lib in libz.a libpng16.a libfreetype.a libogg.a libvorbis.a libvorbisfile.a; do
+    if [ ! -f "$prefix/lib/$lib" ]; then
+        log "$lib was not built"
+        exit 1
+    fi
+done
+echo "$versions" >"$dest/versions"
+touch "$dest/done"
+log "done"
+echo "$prefix"
