@@ -33,7 +33,20 @@ struct TSimOptions {
     std::string capture_dir;
     std::string wav;
     bool dump_tables = false;
+    bool help = false;
 };
+
+const char* const USAGE =
+    "usage: zaptomania-sim --frames N [options]\n"
+    "  --frames N          stop after game frame N (required)\n"
+    "  --clock-start MS    first reading of the virtual clock (default 100000)\n"
+    "  --input FILE        input script: lines of FRAME EVENT ARGS\n"
+    "  --trace FILE        JSON Lines trace, one record per game frame\n"
+    "  --renderer null|gl  draw nothing (default) or with OpenGL offscreen\n"
+    "  --capture LIST      comma-separated frames to write as PNG (gl only)\n"
+    "  --capture-dir DIR   where captures go, as frame-K.png\n"
+    "  --wav FILE          the mixed audio, 44100 Hz stereo 16-bit\n"
+    "  --dump-tables       print the line figures and the credit line as JSON\n";
 
 // A bad command line or input file: reported on one line, exit status 2.
 struct TUsageError {
@@ -108,6 +121,9 @@ TSimOptions ParseArgs(int argc, char** argv) {
             o.capture_dir = need();
         } else if (arg == "--wav") {
             o.wav = need();
+        } else if ((arg == "--help" || arg == "-h") && !inline_value) {
+            o.help = true;
+            return o;
         } else if (arg == "--dump-tables" && !inline_value) {
             o.dump_tables = true;
         } else {
@@ -206,6 +222,10 @@ int Run(const TSimOptions& o) {
 int main(int argc, char** argv) {
     try {
         const TSimOptions o = ParseArgs(argc, argv);
+        if (o.help) {
+            std::fputs(USAGE, stdout);
+            return 0;
+        }
         if (o.dump_tables) return DumpTables();
         return Run(o);
     } catch (const TUsageError& e) {
