@@ -36,17 +36,16 @@ struct TSimOptions {
     bool help = false;
 };
 
-const char* const USAGE =
-    "usage: zaptomania-sim --frames N [options]\n"
-    "  --frames N          stop after game frame N (required)\n"
-    "  --clock-start MS    first reading of the virtual clock (default 100000)\n"
-    "  --input FILE        input script: lines of FRAME EVENT ARGS\n"
-    "  --trace FILE        JSON Lines trace, one record per game frame\n"
-    "  --renderer null|gl  draw nothing (default) or with OpenGL offscreen\n"
-    "  --capture LIST      comma-separated frames to write as PNG (gl only)\n"
-    "  --capture-dir DIR   where captures go, as frame-K.png\n"
-    "  --wav FILE          the mixed audio, 44100 Hz stereo 16-bit\n"
-    "  --dump-tables       print the line figures and the credit line as JSON\n";
+const char* const USAGE = "usage: zaptomania-sim --frames N [options]\n"
+                          "  --frames N          stop after game frame N (required)\n"
+                          "  --clock-start MS    first reading of the virtual clock (default 100000)\n"
+                          "  --input FILE        input script: lines of FRAME EVENT ARGS\n"
+                          "  --trace FILE        JSON Lines trace, one record per game frame\n"
+                          "  --renderer null|gl  draw nothing (default) or with OpenGL offscreen\n"
+                          "  --capture LIST      comma-separated frames to write as PNG (gl only)\n"
+                          "  --capture-dir DIR   where captures go, as frame-K.png\n"
+                          "  --wav FILE          the mixed audio, 44100 Hz stereo 16-bit\n"
+                          "  --dump-tables       print the line figures and the credit line as JSON\n";
 
 // A bad command line or input file: reported on one line, exit status 2.
 struct TUsageError {
