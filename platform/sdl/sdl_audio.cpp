@@ -229,9 +229,9 @@ std::unique_ptr<audiodevice> CreateSdlAudioDevice(int mode) {
 }
 
 int RegisterSdlAudioDrivers() {
+    // The drivers are registered once; the factory is installed again by every
+    // call, so the SDL devices are behind the drivers whatever came before.
     static const int registered = [] {
-        // Registered once; the factory is installed again by every call, so
-        // the SDL devices are the ones behind the drivers after any other.
         StartAudio();
         if (!StartSdlAudio()) return 0;
         // Registered exactly when an output device opens on this machine.
@@ -240,7 +240,6 @@ int RegisterSdlAudioDrivers() {
         const SDL_AudioDeviceID probe = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
         if (probe == 0) return 0;
         SDL_CloseAudioDevice(probe);
-        MixSetDeviceFactory(&CreateSdlAudioDevice);
         TSoftMixAudioDriver::Create("SoftMix DirectSound", 1);
         TSoftMixAudioDriver::Create("SoftMix Multimedia", 0);
         TSoftMixAudioDriver::Create("SoftMix", -1);
