@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test test-asan test-tsan fuzz fuzz-run bench install package clean
+.PHONY: all deps build run test test-asan test-tsan fuzz fuzz-run bench install package clean windows test-windows
 
 all: build
 
@@ -58,5 +58,23 @@ package: build
 	cd $(BUILD) && cpack -G DEB
 	@ls -1 $(BUILD)/*.deb
 
+# The Windows x64 executables (zaptomania.exe, zaptomania-sim.exe), cross-built
+# with mingw-w64 into build-windows; the libraries they link are built once
+# from Debian's sources and cached (tools/build-win-deps.sh).
+WINBUILD ?= build-windows
+windows:
+	@bash tools/install-deps.sh --windows
+	@prefix=$$(bash tools/build-win-deps.sh) && \
+	  { grep -qx "ZAP_WIN_PREFIX:[A-Z]*=$$prefix" $(WINBUILD)/CMakeCache.txt 2>/dev/null || \
+	    rm -f $(WINBUILD)/CMakeCache.txt; } && \
+	  cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	    -DZAP_WIN_PREFIX=$$prefix -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(WINBUILD) -j $(JOBS)
+
+# The Windows build's tests under Wine and Xvfb, and the determinism check
+# against the Linux simulator.
+test-windows: windows build
+	bash tools/test-windows.sh $(WINBUILD) $(BUILD)
+
 clean:
-	rm -rf build build-asan build-tsan build-fuzz
+	rm -rf build build-asan build-tsan build-fuzz build-windows
