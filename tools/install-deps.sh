@@ -5,6 +5,10 @@ set -euo pipefail
 pkgs=(build-essential cmake pkg-config git libsdl2-dev libpng-dev libfreetype-dev libvorbis-dev libogg-dev
       libgl1-mesa-dri libglx-mesa0 libgl-dev libegl1 libegl-mesa0 googletest libgtest-dev libbenchmark-dev)
 if [ "${1:-}" = "--fuzz" ]; then pkgs+=(clang libclang-rt-14-dev); fi
+# The Windows cross build and its tests under Wine (make windows, make test-windows).
+if [ "${1:-}" = "--windows" ]; then
+  pkgs+=(mingw-w64 gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix dpkg-dev wine wine64 xvfb xauth googletest)
+fi
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
