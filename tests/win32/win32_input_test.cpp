@@ -118,7 +118,7 @@ TEST_F(Win32Input, PostedKeysArePressesOnceAndRepeatsAreNot) {
 
     std::vector<int> ids;
     for (const TSeen& s : seen_)
-        if (s.data == 32) ids.push_back(s.id);
+        if (s.data == 32 && s.id != EVENT_KEYCHAR) ids.push_back(s.id); // the space key typed ' ' too
     EXPECT_EQ(ids, (std::vector<int>{EVENT_KEYDOWN, EVENT_KEYREPEAT, EVENT_KEYREPEAT, EVENT_KEYUP}));
 }
 
