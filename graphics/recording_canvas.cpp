@@ -45,24 +45,26 @@ class TRecordingGraphics : public TGraphics {
 // An image frame that draws by writing down its textured quad.
 class TRecordingImageFrame : public TImageFrame {
   public:
-    TRecordingImageFrame(TRecordingCanvasDriver& driver, unsigned name, int w, int h)
-        : driver_(driver), name_(name), width_(w), height_(h) {}
+    TRecordingImageFrame(std::weak_ptr<TGraphicsDriver> driver, unsigned name)
+        : driver_(std::move(driver)), name_(name) {}
     void Draw(float x0, float y0, float x1, float y1, float tx, float ty) override {
-        if (CurrentCanvasDriver() != &driver_) return;
-        driver_.BindTexture(name_);
-        if (!driver_.logging) return;
+        // Only the driver that made the frame can draw it, and only while it is current.
+        auto owner = driver_.lock();
+        if (!owner || CurrentCanvasDriver() != owner.get()) return;
+        auto& driver = static_cast<TRecordingCanvasDriver&>(*owner);
+        driver.BindTexture(name_);
+        if (!driver.logging) return;
         std::vector<float> v(8);
-        driver_.Transform(x0, y0, tx, ty, v[0], v[1]);
-        driver_.Transform(x1, y0, tx, ty, v[2], v[3]);
-        driver_.Transform(x1, y1, tx, ty, v[4], v[5]);
-        driver_.Transform(x0, y1, tx, ty, v[6], v[7]);
-        driver_.Record("image", std::move(v));
+        driver.Transform(x0, y0, tx, ty, v[0], v[1]);
+        driver.Transform(x1, y0, tx, ty, v[2], v[3]);
+        driver.Transform(x1, y1, tx, ty, v[4], v[5]);
+        driver.Transform(x0, y1, tx, ty, v[6], v[7]);
+        driver.Record("image", std::move(v));
     }
 
   private:
-    TRecordingCanvasDriver& driver_;
+    std::weak_ptr<TGraphicsDriver> driver_;
     unsigned name_;
-    int width_, height_;
 };
 
 unsigned g_next_frame_name = 1;
@@ -131,7 +133,7 @@ TRecordingCanvasDriver::CreateFrameFromPixmap(const std::shared_ptr<TPixmap>& pi
     const unsigned name = g_next_frame_name++;
     Record("frame", {static_cast<float>(name), static_cast<float>(pixmap->width),
                      static_cast<float>(pixmap->height), static_cast<float>(flags)});
-    return std::make_shared<TRecordingImageFrame>(*this, name, pixmap->width, pixmap->height);
+    return std::make_shared<TRecordingImageFrame>(weak_from_this(), name);
 }
 
 void TRecordingCanvasDriver::DrawPixmap(const std::shared_ptr<TPixmap>& pixmap, int x, int y) {
