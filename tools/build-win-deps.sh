@@ -143,8 +143,14 @@ cmake_build freetype "$(srcdir freetype)" -DFT_REQUIRE_ZLIB=ON -DZLIB_INCLUDE_DI
     -DZLIB_LIBRARY="$prefix/lib/libz.a" -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON -DFT_DISABLE_HARFBUZZ=ON \
     -DFT_DISABLE_BROTLI=ON
 cmake_build libogg "$(srcdir libogg)" -DINSTALL_DOCS=OFF -DBUILD_TESTING=OFF
+# Decoding must give the very samples that Debian's own libvorbis gives on
+# Linux, so that both builds of the game mix the same sound: the floating-point
+# flags are the ones its autotools build uses on x86-64 Linux (where the last
+# -O, Debian's -O2, wins), not CMake's Release flags, whose different rounding
+# changes a few hundred samples by one.
 cmake_build libvorbis "$(srcdir libvorbis)" -DOGG_ROOT="$prefix" -DOGG_INCLUDE_DIR="$prefix/include" \
-    -DOGG_LIBRARY="$prefix/lib/libogg.a"
+    -DOGG_LIBRARY="$prefix/lib/libogg.a" -DCMAKE_BUILD_TYPE= \
+    -DCMAKE_C_FLAGS="-g -O2 -ffast-math -mno-ieee-fp -D_REENTRANT -fsigned-char"
 
 for lib in libz.a libpng16.a libfreetype.a libogg.a libvorbis.a libvorbisfile.a; do
     if [ ! -f "$prefix/lib/$lib" ]; then
