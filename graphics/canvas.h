@@ -145,9 +145,6 @@ class TCanvasDriver : public TGraphicsDriver {
     virtual void ClearBuffer() = 0;
     virtual void EmitPrimitive(TPrimitive kind, const float* xy, int vertex_count) = 0;
 
-    // Blend mode to restore around pixel transfers.
-    void ForceBlend(int mode) { SetBlend(mode); }
-
     std::shared_ptr<TGraphicsDriver> display_;
     TDrawMatrix matrix_;
     int last_blend_ = 0;
