@@ -346,6 +346,13 @@ sound* mixer::play(mixsample* data, sound* templ, int status, int keep) {
     return v;
 }
 
+int mixer::voicesplaying() const {
+    int n = 0;
+    for (const auto& voice : pool)
+        if (voice->status.load(std::memory_order_relaxed) & (MIX_ONCE | MIX_LOOPED)) ++n;
+    return n;
+}
+
 void mixer::unused(sound* voice) {
     voice->handle = 0;
     voice->spare = sparelist;
@@ -485,6 +492,13 @@ void channeltable::release(int slot) {
     voices[static_cast<size_t>(slot)] = nullptr;
     link[static_cast<size_t>(slot)] = link[0];
     link[0] = slot;
+}
+
+int channeltable::inusecount() const {
+    int n = 0;
+    for (int slot = 1; slot < SLOTS; ++slot)
+        if (link[static_cast<size_t>(slot)] == -1) ++n;
+    return n;
 }
 
 sound* channeltable::lookup(int handle) {
@@ -686,4 +700,14 @@ int MixChannelStatus(int handle) {
 int MixChannelPosition(int handle) {
     sound* v = voiceof(handle);
     return v ? v->position() : 0;
+}
+
+MixCounts MixGetCounts() {
+    MixCounts counts;
+    const mixer* m = openmixer();
+    if (!m || !g_table) return counts;
+    counts.handles = g_table->inusecount();
+    counts.voices = m->voicesmade();
+    counts.playing = m->voicesplaying();
+    return counts;
 }

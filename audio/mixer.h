@@ -103,6 +103,10 @@ public:
     void stopall();
 
     int size() const { return accumulatorsize; }
+    // Game thread. Voices this mixer has made so far (they are reused, never
+    // freed while it is open), and those of them that are playing or paused.
+    int voicesmade() const { return static_cast<int>(pool.size()); }
+    int voicesplaying() const;
     // A device that mixes in virtual time tells the mixer when the next
     // block starts playing; others leave it to the clock.
     void setblocktime(int ms) {
@@ -152,6 +156,8 @@ public:
     // Removes a voice from its slot for good: a voice that never played goes
     // back to the mixer, a playing one releases itself when it ends.
     void orphan(sound* voice);
+    // Handles handed out and not yet given back.
+    int inusecount() const;
 
 private:
     mixer* owner;
@@ -185,6 +191,15 @@ void MixSetChannelDepth(int handle, float depth);
 void MixSetChannelRate(int handle, float rate);
 int MixChannelStatus(int handle);
 int MixChannelPosition(int handle);
+
+// Read-only counts of the open mixer, 0 when it is closed (game thread): so
+// long runs can check that channels come back and voices are reused.
+struct MixCounts {
+    int handles = 0; // channel handles handed out and not yet freed
+    int voices = 0;  // voices ever made (the pool; reused, never freed while open)
+    int playing = 0; // voices playing or paused, with or without a handle
+};
+MixCounts MixGetCounts();
 
 // The open device and its mixer, null when closed (for devices and tests).
 mixer* MixCurrentMixer();

@@ -357,3 +357,56 @@ TEST(Mixer, PlayingOnAChannelReplacesItsVoice) {
     scope.Mix(10);
     MixFreeSound(data);
 }
+
+TEST(Mixer, CountsFollowHandlesAndVoices) {
+    {
+        MixClose();
+        const MixCounts closed = MixGetCounts();
+        EXPECT_EQ(closed.handles, 0);
+        EXPECT_EQ(closed.voices, 0);
+        EXPECT_EQ(closed.playing, 0);
+    }
+    TClockScope time;
+    TMixerScope scope;
+    mixsample* shot = MonoSound(Dc(200, 1000));           // ends within one mix
+    mixsample* hum = MonoSound(Dc(5000, 1000), 44100, -1); // loops
+    const int h1 = MixAllocChannel();
+    const int h2 = MixAllocChannel();
+    EXPECT_EQ(MixGetCounts().handles, 2);
+    EXPECT_EQ(MixGetCounts().playing, 0);
+
+    MixPlaySound(hum, 0, h1);
+    MixPlaySound(shot, 0, 0); // a one-shot with a handle of its own
+    EXPECT_EQ(MixGetCounts().handles, 3);
+    EXPECT_EQ(MixGetCounts().playing, 2);
+    time.clock->Set(1020);
+    scope.Mix(1000);
+    // The one-shot ended; the loop plays on. The finished shot's handle stays
+    // out (it answers "stopped") until its voice is reused.
+    EXPECT_EQ(MixGetCounts().playing, 1);
+    EXPECT_EQ(MixGetCounts().handles, 3);
+
+    // Shot after shot reuses the voices that finished instead of making more,
+    // and each reuse gives the old shot's handle back.
+    const int made = MixGetCounts().voices;
+    for (int i = 0; i < 50; ++i) {
+        MixPlaySound(shot, 0, 0);
+        time.clock->Set(1040 + 20 * i);
+        scope.Mix(1000);
+    }
+    EXPECT_EQ(MixGetCounts().voices, made);
+    EXPECT_EQ(MixGetCounts().handles, 3);
+    EXPECT_EQ(MixGetCounts().playing, 1);
+
+    MixFreeChannel(h1);
+    MixFreeChannel(h2);
+    EXPECT_EQ(MixGetCounts().handles, 1);
+    MixPauseChannel(h1, 1); // a freed handle reaches nothing
+    scope.Mix(1000);
+    // The looping voice lost its handle, but freeing a channel does not cut
+    // its sound: it plays until the mixer stops it.
+    EXPECT_EQ(MixGetCounts().playing, 1);
+    EXPECT_EQ(MixGetCounts().voices, made);
+    MixFreeSound(shot);
+    MixFreeSound(hum);
+}
