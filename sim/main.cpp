@@ -4,11 +4,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "assets/embedded_assets.h"
+#include "audio/mixer.h"
 #include "audio/sound_log.h"
 #include "game/figures.h"
 #include "game/frame.h"
@@ -32,9 +34,13 @@ struct TSimOptions {
     std::set<long> capture;
     std::string capture_dir;
     std::string wav;
+    std::string stats;
     bool dump_tables = false;
     bool help = false;
 };
+
+// Frames between two lines of --stats (5 s of virtual time).
+constexpr long STATS_EVERY = 250;
 
 const char* const USAGE = "usage: zaptomania-sim --frames N [options]\n"
                           "  --frames N          stop after game frame N (required)\n"
@@ -45,6 +51,8 @@ const char* const USAGE = "usage: zaptomania-sim --frames N [options]\n"
                           "  --capture LIST      comma-separated frames to write as PNG (gl only)\n"
                           "  --capture-dir DIR   where captures go, as frame-K.png\n"
                           "  --wav FILE          the mixed audio, 44100 Hz stereo 16-bit\n"
+                          "  --stats FILE        every 250 frames a JSON line: memory in use and the\n"
+                          "                      mixer's channel handles and voices\n"
                           "  --dump-tables       print the line figures and the credit line as JSON\n";
 
 // A bad command line or input file: reported on one line, exit status 2.
@@ -120,6 +128,8 @@ TSimOptions ParseArgs(int argc, char** argv) {
             o.capture_dir = need();
         } else if (arg == "--wav") {
             o.wav = need();
+        } else if (arg == "--stats") {
+            o.stats = need();
         } else if ((arg == "--help" || arg == "-h") && !inline_value) {
             o.help = true;
             return o;
@@ -157,6 +167,24 @@ int DumpTables() {
     return 0;
 }
 
+// A field of /proc/self/status in kB ("VmRSS", "VmHWM"), -1 when unknown.
+long ProcStatusKb(const std::string& field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(field + ":", 0) == 0) return std::strtol(line.c_str() + field.size() + 1, nullptr, 10);
+    return -1;
+}
+
+// One line of --stats: what a long run must keep bounded.
+std::string StatsLine(long k) {
+    const MixCounts mix = MixGetCounts();
+    return "{\"f\":" + std::to_string(k) + ",\"clock\":" + std::to_string(ClockMillis()) +
+           ",\"rss_kb\":" + std::to_string(ProcStatusKb("VmRSS")) +
+           ",\"hwm_kb\":" + std::to_string(ProcStatusKb("VmHWM")) + ",\"handles\":" + std::to_string(mix.handles) +
+           ",\"voices\":" + std::to_string(mix.voices) + ",\"playing\":" + std::to_string(mix.playing) + "}";
+}
+
 int Run(const TSimOptions& o) {
     TInputScript script;
     if (!o.input.empty()) {
@@ -169,6 +197,9 @@ int Run(const TSimOptions& o) {
     TTraceWriter trace;
     if (!o.trace.empty() && !trace.Open(o.trace))
         throw TUsageError{"cannot write trace file '" + o.trace + "'"};
+    TTraceWriter stats; // JSON Lines as well, through the same writer
+    if (!o.stats.empty() && !stats.Open(o.stats))
+        throw TUsageError{"cannot write stats file '" + o.stats + "'"};
 
     auto clock = InstallVirtualClock(o.clock_start);
     auto display = UseVirtualDisplay(o.gl ? TVirtualRenderer::GL : TVirtualRenderer::NUL, clock);
@@ -202,6 +233,7 @@ int Run(const TSimOptions& o) {
             trace.WriteLine(TraceFrame(k));
         else
             SoundLogDrain();
+        if (stats.IsOpen() && (k % STATS_EVERY == 0 || k >= o.frames)) stats.WriteLine(StatsLine(k));
         if (k >= o.frames) throw TSimStop{};
         input.DeliverFrame(static_cast<int>(k + 1));
     });
