@@ -20,7 +20,7 @@ run: build
 	./$(BUILD)/zaptomania
 
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE soak
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # The unit and simulator tests again under AddressSanitizer + UndefinedBehaviorSanitizer.
 test-asan: deps
