@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "platform/clock.h"
+
 #include <atomic>
 #include <random>
 #include <thread>
@@ -95,8 +97,15 @@ TEST(MixerStress, ThousandsOfVoicesAcrossThreads) {
     // Stop everything that can still sound; one-shots end by themselves.
     for (int c : channels) MixStopChannel(c);
     for (int h : handles) MixStopChannel(h);
+    // Voices started last wait out the mixer's start delay on the clock before
+    // they sound, so let that time pass too, then mix enough blocks for the
+    // longest one-shot to finish.
+    const int stopped_at = ClockMillis();
     const int64_t mark = blocks.load(std::memory_order_acquire);
-    while (blocks.load(std::memory_order_acquire) < mark + 200) std::this_thread::yield();
+    while (blocks.load(std::memory_order_acquire) < mark + 200 || ClockMillis() - stopped_at < 100)
+        std::this_thread::yield();
+    const int64_t settled = blocks.load(std::memory_order_acquire);
+    while (blocks.load(std::memory_order_acquire) < settled + 50) std::this_thread::yield();
     stop.store(true, std::memory_order_release);
     output.join();
 
