@@ -38,8 +38,11 @@ class Rng {
 
 std::vector<float> Silence(double seconds) { return std::vector<float>(size_t(std::lround(seconds * kRate)), 0.0f); }
 
-// Scales the sound so that its peak sits at `peakDb` dBFS. Lossy coding adds a
-// little overshoot, so the files aim below the -1 dBFS ceiling.
+// Scales the sound so that its peak sits at `peakDb` dBFS. The game mixes
+// these with no limiter: four lasers popping bubbles while their shot notes
+// ring can stack eight or more sounds, some of them the same pop at the same
+// rate and in phase. So each sound peaks far below full scale (about -14 dBFS),
+// leaving the mix room for those stacks instead of clipping them.
 void Normalise(std::vector<float>& s, double peakDb) {
     float peak = 0;
     for (float v : s) peak = std::max(peak, std::fabs(v));
@@ -72,7 +75,7 @@ std::vector<float> Fiddle() {
         s[i] = float(v * attack);
     }
     Fade(s, 0.0, 0.04);
-    Normalise(s, -3.0);
+    Normalise(s, -14.0);
     return s;
 }
 
@@ -97,7 +100,7 @@ std::vector<float> Pop() {
         v = y;
     }
     Fade(s, 0.0005, 0.03);
-    Normalise(s, -3.0);
+    Normalise(s, -14.0);
     return s;
 }
 
@@ -114,7 +117,7 @@ std::vector<float> Click() {
         s[i] = float(knock + click);
     }
     Fade(s, 0.0003, 0.015);
-    Normalise(s, -4.0);
+    Normalise(s, -15.0);
     return s;
 }
 
@@ -133,7 +136,7 @@ std::vector<float> Blip() {
         s[i] = float(v * env);
     }
     Fade(s, 0.0, 0.03);
-    Normalise(s, -4.0);
+    Normalise(s, -15.0);
     return s;
 }
 
