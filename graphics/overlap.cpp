@@ -78,10 +78,12 @@ struct ScanQuad {
         float c[4][4];
         for (int k = 0; k < 4; ++k)
             for (int j = 0; j < 4; ++j) c[k][j] = q.xyuv[k * 4 + j];
-        const int t2 = static_cast<int>((c[2][0] - c[1][0]) * (c[1][1] - c[0][1]) - (c[1][0] - c[0][0]) * (c[2][1] - c[1][1]));
-        const int t3 = static_cast<int>((c[3][0] - c[2][0]) * (c[2][1] - c[0][1]) - (c[2][0] - c[0][0]) * (c[3][1] - c[2][1]));
+        const float t2 = (c[2][0] - c[1][0]) * (c[1][1] - c[0][1]) - (c[1][0] - c[0][0]) * (c[2][1] - c[1][1]);
+        const float t3 = (c[3][0] - c[2][0]) * (c[2][1] - c[0][1]) - (c[2][0] - c[0][0]) * (c[3][1] - c[2][1]);
+        // Only the sign of the truncated products matters: trunc(t) >= 0 exactly when t > -1. Asked
+        // that way, large quads, whose products do not fit in an int, are wound like small ones.
         int order[4] = {0, 1, 2, 3};
-        if (t2 >= 0 && t3 >= 0) order[0] = 3, order[1] = 2, order[2] = 1, order[3] = 0;
+        if (t2 > -1.0f && t3 > -1.0f) order[0] = 3, order[1] = 2, order[2] = 1, order[3] = 0;
         int rows[4];
         for (int k = 0; k < 4; ++k) rows[k] = static_cast<int>(c[order[k]][1]);
         row_min = *std::min_element(rows, rows + 4);

@@ -126,6 +126,16 @@ TEST_F(OverlapTest, MirroredQuadsAreWoundTheSameWay) {
     EXPECT_FALSE(ImagesOverlapTransformed(*a, 0, 0, 0, 0, -1, -1, *dot, 0, -1, 0, 0, 1, 1));
 }
 
+TEST_F(OverlapTest, LargeMirroredQuadsAreWoundTheSameWay) {
+    // Mirrored and 64000 pixels on a side: the winding products reach about 4e9, beyond an int.
+    auto a = Solid(32, 32), dot = Solid(1, 1);
+    EXPECT_TRUE(ImagesOverlapTransformed(*a, 0, 0, 0, 0, -2000, 2000, *dot, -100, 100, 0, 0, 1, 1));
+    EXPECT_TRUE(ImagesOverlapTransformed(*a, 0, 0, 0, 0, 2000, -2000, *dot, 100, -100, 0, 0, 1, 1));
+    EXPECT_FALSE(ImagesOverlapTransformed(*a, 0, 0, 0, 0, -2000, 2000, *dot, 100, 100, 0, 0, 1, 1));
+    // Unmirrored, the same size.
+    EXPECT_TRUE(ImagesOverlapTransformed(*a, 0, 0, 0, 0, 2000, 2000, *dot, 100, 100, 0, 0, 1, 1));
+}
+
 TEST_F(OverlapTest, WorksWithoutAContext) {
     CloseOpenedGraphics();
     SetGraphics(nullptr);
