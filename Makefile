@@ -49,12 +49,16 @@ fuzz-run: fuzz
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
 
-# Installs into $(PREFIX) (default /usr/local) and builds a .deb in $(BUILD).
+# Installs into $(PREFIX) (default /usr/local).
 PREFIX ?= /usr/local
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
+# A staged install into $(BUILD)/stage (the files as the package lays them
+# out under /usr) and the .deb in $(BUILD).
 package: build
+	rm -rf $(BUILD)/stage
+	DESTDIR=$(CURDIR)/$(BUILD)/stage cmake --install $(BUILD) --prefix /usr
 	cd $(BUILD) && cpack -G DEB
 	@ls -1 $(BUILD)/*.deb
 
