@@ -150,10 +150,13 @@ void TPlayer::Update() {
         if (attract_mode == 0) {
             flip = TakeKeyHits(keyswitch) != 0;
             if (!flip && CountJoypads() >= index) {
-                // Buttons 1, 2, 3 and 0 of this player's joypad all count as the switch.
+                // Buttons 1, 2, 3 and 0 of this player's joypad all count as the
+                // switch. Each query samples the pad, so they are asked one by one
+                // in that order (the operands of a sum have no fixed order).
                 const int port = index - 1;
-                const int hits = TakeJoyButtonHits(1, port) + TakeJoyButtonHits(2, port) +
-                                 TakeJoyButtonHits(3, port) + TakeJoyButtonHits(0, port);
+                int hits = 0;
+                for (const int button : {1, 2, 3, 0})
+                    hits += TakeJoyButtonHits(button, port);
                 flip = hits != 0;
             }
         }

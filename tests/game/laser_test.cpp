@@ -225,3 +225,28 @@ TEST_F(LaserSweep, InAttractModeSplitsButScoresNothing) {
     ASSERT_EQ(Rings().size(), 1u);
     EXPECT_EQ(Rings()[0]->s_text, "10");
 }
+
+TEST_F(LaserSweep, EachPopPlaysLowForBigBubblesPannedToWhereItWas) {
+    objects_test::TSoundRecording sounds;
+    // Base 4's beam along y = 384 crosses three bubbles, one of each size.
+    P(4).y = 384;
+    PutBubble(600.0f, 384.0f, 3);
+    PutBubble(300.0f, 384.0f, 1);
+    PutBubble(450.0f, 384.0f, 2);
+    ASSERT_TRUE(SweepLaser(P(4)));
+    const auto plays = sounds.Plays();
+    ASSERT_EQ(plays.size(), 3u);
+    const float rate[] = {1.2f, 0.5f, 0.9f};
+    const float x[] = {600.0f, 300.0f, 450.0f};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(plays[i].sound, snd_pop.get());
+        EXPECT_FLOAT_EQ(plays[i].rate, rate[i]) << i;
+        EXPECT_FLOAT_EQ(plays[i].pan, 0.0026f * (x[i] - 384.0f)) << i;
+        EXPECT_EQ(plays[i].volume, 1.0f) << i;
+    }
+    // The demonstration pops in silence.
+    attract_mode = 1;
+    PutBubble(500.0f, 384.0f, 3);
+    ASSERT_TRUE(SweepLaser(P(4)));
+    EXPECT_TRUE(sounds.Plays().empty());
+}

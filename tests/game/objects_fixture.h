@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "assets/embedded_assets.h"
+#include "audio/sound.h"
+#include "audio/sound_log.h"
 #include "game/bubble.h"
 #include "game/effects.h"
 #include "game/globals.h"
@@ -72,6 +74,31 @@ inline void LoadPictures() {
     img_ring = LoadImageSingle(std::string("incbin::gfx_ring.png"));
     img_spark1 = LoadImageSingle(std::string("incbin::gfx_spark1.png"));
 }
+
+// For the life of this object the game's fiddle and pop are silent sounds
+// and every play is logged with its channel's rate, pan and volume.
+class TSoundRecording {
+  public:
+    TSoundRecording() : fiddle_(snd_fiddle), pop_(snd_pop) {
+        snd_fiddle = std::make_shared<TSound>();
+        snd_pop = std::make_shared<TSound>();
+        SoundLogEnable(true);
+        SoundLogDrain();
+    }
+    ~TSoundRecording() {
+        SoundLogEnable(false);
+        snd_fiddle = fiddle_;
+        snd_pop = pop_;
+    }
+    TSoundRecording(const TSoundRecording&) = delete;
+    TSoundRecording& operator=(const TSoundRecording&) = delete;
+
+    // The plays since the last call.
+    static std::vector<TSoundLogEntry> Plays() { return SoundLogDrain(); }
+
+  private:
+    std::shared_ptr<TSound> fiddle_, pop_;
+};
 
 // The game's globals as at the start of a round with four computer players.
 class ObjectsTest : public ::testing::Test {

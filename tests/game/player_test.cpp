@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 #include "objects_fixture.h"
 #include "platform/event.h"
@@ -20,6 +21,8 @@ class FakePads : public TJoypadBackend {
     int count = 0;
     unsigned buttons[4] = {0, 0, 0, 0};
     int reads = 0;
+    // When set, gives the buttons held at each read from the running read count.
+    std::function<unsigned(int)> script;
     int Enumerate() override { return count; }
     bool Caps(int port, TJoypadCaps& caps) override {
         if (port >= count) return false;
@@ -30,7 +33,7 @@ class FakePads : public TJoypadBackend {
     bool Read(int port, TJoypadRaw& raw) override {
         if (port >= count) return false;
         ++reads;
-        raw.buttons = buttons[port];
+        raw.buttons = script ? script(reads) : buttons[port];
         return true;
     }
 };
@@ -178,6 +181,33 @@ TEST_F(Player, JoypadIsAskedOnlyWhenTheKeyHasNoPress) {
     EXPECT_EQ(p.dx, 4);
 }
 
+TEST_F(Player, JoypadButtonsAreAskedInTheOrder1230) {
+    humans[2] = 1;
+    CreatePlayers();
+    TPlayer& p = P(2);
+    p.charge = -1000; // no volley in this test
+    pads->count = 2;
+    // A button that goes down at the k-th read of a frame is taken in that
+    // frame when it is asked k-th, and only in the next frame when it is
+    // asked before that.
+    const int order[4] = {1, 2, 3, 0};
+    for (int k = 1; k <= 4; ++k) {
+        for (int late = 0; late <= 1; ++late) {
+            pads->script = nullptr;
+            pads->buttons[1] = 0;
+            p.Update(); // everything released
+            const int dx = p.dx;
+            const int first = pads->reads;
+            const unsigned bit = 1u << order[k - 1];
+            pads->script = [=](int read) { return read - first >= k + late ? bit : 0u; };
+            p.Update();
+            EXPECT_EQ(p.dx, late ? dx : -dx) << "button " << order[k - 1] << " late " << late;
+            p.Update();
+            EXPECT_EQ(p.dx, -dx) << "button " << order[k - 1] << " late " << late;
+        }
+    }
+}
+
 TEST_F(Player, ComputerBaseReversesAtRandomOneFrameIn500) {
     TPlayer& p = P(1);
     p.charge = -1000; // no volley in this test
@@ -227,12 +257,18 @@ TEST_F(Player, IdleSeatsStandStillAndAreNeverShortCircuited) {
 }
 
 TEST_F(Player, VolleyAtExactly100PlaysTheNextNoteFlashesAndSweeps) {
+    objects_test::TSoundRecording sounds;
     TPlayer& p = P(3);
     p.charge = 99;
     melody_pos = 31;
     p.Update();
     EXPECT_EQ(p.charge, 0);
     EXPECT_EQ(melody_pos, 0);
+    // The last note of the tune, 7 semitones up.
+    auto plays = sounds.Plays();
+    ASSERT_EQ(plays.size(), 1u);
+    EXPECT_EQ(plays[0].sound, snd_fiddle.get());
+    EXPECT_FLOAT_EQ(plays[0].rate, static_cast<float>(std::pow(2.0, 7.0 / 12.0)));
     // The afterglow of the beam and the full-playfield flash.
     ASSERT_EQ(particles.Count(), 1);
     auto glow = std::dynamic_pointer_cast<TLaserAfterglow>(particles.First());
@@ -254,6 +290,17 @@ TEST_F(Player, VolleyAtExactly100PlaysTheNextNoteFlashesAndSweeps) {
     EXPECT_EQ(p.charge, 51);
     EXPECT_EQ(melody_pos, 0);
     EXPECT_EQ(particles.Count(), 1);
+    EXPECT_TRUE(sounds.Plays().empty());
+    // Whoever fires next plays the next notes: 0, then 2 semitones up.
+    for (int n : {1, 2}) {
+        P(n).charge = 99;
+        P(n).Update();
+    }
+    plays = sounds.Plays();
+    ASSERT_EQ(plays.size(), 2u);
+    EXPECT_FLOAT_EQ(plays[0].rate, 1.0f);
+    EXPECT_FLOAT_EQ(plays[1].rate, static_cast<float>(std::pow(2.0, 2.0 / 12.0)));
+    EXPECT_EQ(melody_pos, 2);
 }
 
 TEST_F(Player, BasesFireAtTheirOwnMomentsAndTwoFiringTogetherSweepInOrder) {
