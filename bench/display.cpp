@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "game/hud.h"
 #include "graphics/glcanvas.h"
 #include "graphics/graphics.h"
 #include "graphics/recording_canvas.h"
@@ -17,45 +18,12 @@
 
 namespace {
 
-// The game's backdrop, call for call: 192 jittered dashes in four colours at
-// alpha 0.25, then four large translucent rectangles, under the light blend.
-void Dash(int p, int at, bool horizontal) {
-    const int j2 = RandomInt(-1, 1);
-    const int j1 = RandomInt(-1, 1);
-    const float a = static_cast<float>(p + j1), b = static_cast<float>(p + 16 + j2),
-                c = static_cast<float>(at);
-    if (horizontal) {
-        DrawLine(a, c, b, c, 0);
-    } else {
-        DrawLine(c, a, c, b, 0);
-    }
-}
-
+// A frame of the game's backdrop (192 jittered dashes in four colours at
+// alpha 0.25, then four large translucent rectangles, under the light blend),
+// drawn by the game's own DrawBackground.
 void BackgroundFrame() {
     Cls();
-    SetLineWidth(2);
-    SetAlpha(0.25f);
-    for (int p = 8; p <= 760; p += 32) {
-        SetColor(255, 255, 0);
-        Dash(p, 32, true);
-        Dash(p, 576, true);
-        SetColor(0, 0, 255);
-        Dash(p, 32, false);
-        Dash(p, 576, false);
-        SetColor(255, 0, 0);
-        Dash(p, 192, false);
-        Dash(p, 736, false);
-        SetColor(0, 255, 0);
-        Dash(p, 192, true);
-        Dash(p, 736, true);
-    }
-    SetAlpha(0.1f);
-    SetColor(25, 20, 200);
-    DrawRect(32, 0, 704, 576);
-    DrawRect(0, 32, 576, 704);
-    DrawRect(192, 32, 576, 704);
-    DrawRect(32, 192, 704, 576);
-    SetAlpha(1);
+    DrawBackground();
 }
 
 void BM_BackgroundFrame_Recording(benchmark::State& state) {

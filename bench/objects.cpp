@@ -15,9 +15,9 @@
 
 #include "assets/embedded_assets.h"
 #include "game/bubble.h"
-#include "game/effects.h"
 #include "game/globals.h"
 #include "game/player.h"
+#include "game/playfield.h"
 #include "game/startup.h"
 #include "platform/random.h"
 #include "sim/virtual_clock.h"
@@ -80,21 +80,6 @@ void KeepBubbleCount() {
         bubbles.Remove(bubbles.First());
 }
 
-void ObjectsFrame() {
-    for (int n = 1; n <= 4; ++n) {
-        players[static_cast<std::size_t>(n)]->Draw();
-        players[static_cast<std::size_t>(n)]->Update();
-    }
-    bubbles.ForEach([](const std::shared_ptr<TBubble>& b) {
-        b->Update();
-        b->Draw();
-    });
-    particles.ForEach([](const std::shared_ptr<TParticle>& p) {
-        p->Update();
-        p->Draw();
-    });
-}
-
 void BM_ObjectsFrame(benchmark::State& state) {
     if (!Start()) {
         state.SkipWithError("null renderer unavailable");
@@ -104,7 +89,7 @@ void BM_ObjectsFrame(benchmark::State& state) {
     long long bubble_sum = 0, particle_sum = 0;
     const long long tests0 = ShortCircuitTests();
     for (auto _ : state) {
-        ObjectsFrame();
+        StepPlayfield();
         KeepBubbleCount();
         bubble_sum += bubbles.Count();
         particle_sum += particles.Count();
@@ -131,10 +116,7 @@ void BM_ObjectsFrameShortCircuitShare(benchmark::State& state) {
     const long long tests0 = ShortCircuitTests();
     for (auto _ : state) {
         const auto t0 = Clock::now();
-        for (int n = 1; n <= 4; ++n) {
-            players[static_cast<std::size_t>(n)]->Draw();
-            players[static_cast<std::size_t>(n)]->Update();
-        }
+        StepBases();
         bubbles.ForEach([&](const std::shared_ptr<TBubble>& b) {
             const long long before = ShortCircuitTests();
             const auto u0 = Clock::now();
@@ -149,10 +131,7 @@ void BM_ObjectsFrameShortCircuitShare(benchmark::State& state) {
             }
             b->Draw();
         });
-        particles.ForEach([](const std::shared_ptr<TParticle>& p) {
-            p->Update();
-            p->Draw();
-        });
+        StepEffects();
         total += Clock::now() - t0;
         KeepBubbleCount();
     }

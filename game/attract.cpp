@@ -1,6 +1,7 @@
 #include "game/attract.h"
 
 #include <cstdlib>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -12,13 +13,13 @@
 #include "game/globals.h"
 #include "game/hud.h"
 #include "game/player.h"
+#include "game/playfield.h"
 #include "graphics/canvas.h"
 #include "graphics/font.h"
 #include "graphics/image.h"
 #include "platform/clock.h"
 #include "platform/input.h"
 #include "platform/joystick.h"
-#include "platform/random.h"
 
 namespace {
 
@@ -45,15 +46,27 @@ bool AnybodyJoined() {
     return humans[1] + humans[2] + humans[3] + humans[4] > 0;
 }
 
-// A black cover over the whole screen, then back to the resting state.
-void Blackout(float alpha) {
-    SetBlend(BLEND_ALPHA);
-    SetColor(0, 0, 0);
-    SetAlpha(alpha);
-    DrawRect(0, 0, 1024, 768);
-    SetColor(255, 255, 255);
-    SetAlpha(1);
-    SetBlend(BLEND_LIGHT);
+struct TLabel {
+    const char* text;
+    int x, y; // top-left corner of the text
+};
+struct TFrame {
+    int x1, y1, x2, y2;
+};
+
+// A panel of the menu column: its texts first, then its boxes.
+void DrawPanel(std::initializer_list<TLabel> labels, std::initializer_list<TFrame> boxes) {
+    for (const TLabel& l : labels)
+        DrawString(l.text, static_cast<float>(l.x), static_cast<float>(l.y));
+    for (const TFrame& b : boxes)
+        DrawBox(b.x1, b.y1, b.x2, b.y2);
+}
+
+// A YES/NO option whose question stands at (x, y): the panel reaches from 10
+// above the question to 58 below it, the two value boxes sit 25 below it.
+void DrawYesNoOption(const char* question, int x, int y) {
+    DrawPanel({{question, x, y}, {"YES", 843, y + 31}, {"NO", 920, y + 31}},
+              {{780, y - 10, 1010, y + 58}, {830, y + 25, 890, y + 50}, {900, y + 25, 960, y + 50}});
 }
 
 void DrawMenuColumn() {
@@ -67,38 +80,18 @@ void DrawMenuColumn() {
     DrawBox(780, 700, 1010, 725);
 
     if (hold_count < 25) {
-        if (AnybodyJoined()) {
-            DrawString("Quick: Join before", 794, 600);
-            DrawString("count reaches zero!", 790, 620);
-        } else {
-            DrawString("Tap switch to play.", 790, 600);
-            DrawString("(Countdown begins)", 794, 620);
-        }
-        DrawBox(780, 590, 1010, 642);
+        if (AnybodyJoined())
+            DrawPanel({{"Quick: Join before", 794, 600}, {"count reaches zero!", 790, 620}},
+                      {{780, 590, 1010, 642}});
+        else
+            DrawPanel({{"Tap switch to play.", 790, 600}, {"(Countdown begins)", 794, 620}},
+                      {{780, 590, 1010, 642}});
     }
 
-    DrawString("Round Length?", 825, 320);
-    DrawString("1min", 802, 351);
-    DrawString("2min", 873, 351);
-    DrawString("3min", 942, 351);
-    DrawBox(780, 310, 1010, 378);
-    DrawBox(795, 345, 855, 370);
-    DrawBox(935, 345, 995, 370);
-    DrawBox(865, 345, 925, 370);
-
-    DrawString("CPU Players active?", 790, 400);
-    DrawString("YES", 843, 431);
-    DrawString("NO", 920, 431);
-    DrawBox(780, 390, 1010, 458);
-    DrawBox(830, 425, 890, 450);
-    DrawBox(900, 425, 960, 450);
-
-    DrawString("Catchup active?", 812, 480);
-    DrawString("YES", 843, 511);
-    DrawString("NO", 920, 511);
-    DrawBox(780, 470, 1010, 538);
-    DrawBox(830, 505, 890, 530);
-    DrawBox(900, 505, 960, 530);
+    DrawPanel({{"Round Length?", 825, 320}, {"1min", 802, 351}, {"2min", 873, 351}, {"3min", 942, 351}},
+              {{780, 310, 1010, 378}, {795, 345, 855, 370}, {935, 345, 995, 370}, {865, 345, 925, 370}});
+    DrawYesNoOption("CPU Players active?", 790, 400);
+    DrawYesNoOption("Catchup active?", 812, 480);
 
     // The hold bar fills the hold box after 50 frames.
     SetColor(0, 128, 0);
@@ -228,18 +221,7 @@ bool AttractFrame() {
     OptionsInput();
     FigureStep();
 
-    for (int n = 1; n <= 4; ++n) {
-        players[n]->Draw();
-        players[n]->Update();
-    }
-    bubbles.ForEach([](const std::shared_ptr<TBubble>& b) {
-        b->Update();
-        b->Draw();
-    });
-    particles.ForEach([](const std::shared_ptr<TParticle>& p) {
-        p->Update();
-        p->Draw();
-    });
+    StepPlayfield();
 
     // The veil halves the playfield's brightness; the menu column stays clear.
     SetBlend(BLEND_ALPHA);
@@ -252,11 +234,7 @@ bool AttractFrame() {
         JoinPanel(n);
 
     SetColor(255, 255, 255);
-    if (bubbles.Count() < 5) {
-        const int y = RandomInt(300, 468);
-        const int x = RandomInt(300, 468);
-        CreateBubble(static_cast<float>(x), static_cast<float>(y), 1, 0, 0, 0);
-    }
+    if (bubbles.Count() < 5) AddCentreBubble(300, 468);
 
     if (std::abs(tick_time - ClockMillis()) > 1000) {
         auto line = std::make_shared<TTextLine>();
@@ -273,12 +251,12 @@ bool AttractFrame() {
     if (seconds < 3) {
         // Up from black in steps of 0.05 every 100 ms over the first two seconds.
         const int k = std::abs(tick_time - ClockMillis()) / 100;
-        Blackout(1.0f - (0.5f * static_cast<float>(seconds - 1) + 0.05f * static_cast<float>(k)));
+        DrawBlackout(1.0f - (0.5f * static_cast<float>(seconds - 1) + 0.05f * static_cast<float>(k)));
     }
     if (countdown_end <= seconds) {
         fade -= 0.02f;
         if (fade < 0) fade = 0;
-        Blackout(1.0f - fade);
+        DrawBlackout(1.0f - fade);
     } else {
         fade = 1.0f;
     }

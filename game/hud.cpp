@@ -85,6 +85,16 @@ void DrawBackground() {
     SetAlpha(1);
 }
 
+void DrawBlackout(float alpha) {
+    SetBlend(BLEND_ALPHA);
+    SetColor(0, 0, 0);
+    SetAlpha(alpha);
+    DrawRect(0, 0, 1024, 768);
+    SetColor(255, 255, 255);
+    SetAlpha(1);
+    SetBlend(BLEND_LIGHT);
+}
+
 void DrawBox(int x1, int y1, int x2, int y2) {
     const float l = static_cast<float>(x1), t = static_cast<float>(y1);
     const float r = static_cast<float>(x2), b = static_cast<float>(y2);

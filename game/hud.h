@@ -9,6 +9,10 @@
 // translucent panels. First thing drawn in every frame. Leaves alpha 1.
 void DrawBackground();
 
+// Covers the whole screen in black at `alpha` (alpha blend), then restores
+// the resting state: colour white, alpha 1, light blend.
+void DrawBlackout(float alpha);
+
 // The outline of an axis-aligned box in the current colour, alpha, blend and
 // line width: left, right, top, bottom edge, each including its last pixel.
 void DrawBox(int x1, int y1, int x2, int y2);

@@ -1,13 +1,10 @@
 #include "game/results.h"
 
-#include <memory>
-
-#include "game/bubble.h"
-#include "game/effects.h"
 #include "game/frame.h"
 #include "game/globals.h"
 #include "game/hud.h"
 #include "game/player.h"
+#include "game/playfield.h"
 #include "graphics/canvas.h"
 #include "graphics/font.h"
 #include "platform/input.h"
@@ -21,10 +18,7 @@ int ResultsFrame(int j) {
     if (TakeKeyHits(KEY_ESCAPE) != 0) j = RESULTS_FRAMES;
     SetAlpha(1);
     DrawBackground();
-    for (int n = 1; n <= 4; ++n)
-        players[n]->Draw();
-    bubbles.ForEach([](const std::shared_ptr<TBubble>& b) { b->Draw(); });
-    particles.ForEach([](const std::shared_ptr<TParticle>& p) { p->Draw(); });
+    DrawStillPlayfield();
     DrawHud();
 
     // The panel fades in over the first 50 frames and out over the last 50.
@@ -51,8 +45,10 @@ int ResultsFrame(int j) {
         if (cpu_active != 1 && p.human != 1) continue;
         // The bases stand still here, so the score boxes glide on from this loop.
         const int target = p.score_index * 52;
-        if (p.score_y < target) p.score_y += 4;
-        if (p.score_y > target) p.score_y -= 4;
+        if (p.score_y < target)
+            p.score_y += 4;
+        else if (p.score_y > target)
+            p.score_y -= 4;
         SetColor(col_bright[n].r, col_bright[n].g, col_bright[n].b);
         DrawCentred(p.result, 384, p.score_index * 40 + 310);
     }

@@ -1,38 +1,28 @@
 #include "game/round.h"
 
 #include <cstdlib>
-#include <memory>
 
 #include "audio/sound.h"
-#include "game/bubble.h"
-#include "game/effects.h"
 #include "game/frame.h"
 #include "game/globals.h"
 #include "game/hud.h"
 #include "game/player.h"
+#include "game/playfield.h"
 #include "graphics/canvas.h"
 #include "graphics/font.h"
 #include "platform/clock.h"
 #include "platform/input.h"
-#include "platform/random.h"
 
 namespace {
 constexpr int KEY_ESCAPE = 27;
 constexpr int COUNTDOWN_FRAMES = 150;
 } // namespace
 
-void AddCentreBubble(int lo, int hi) {
-    const int y = RandomInt(lo, hi);
-    const int x = RandomInt(lo, hi);
-    CreateBubble(static_cast<float>(x), static_cast<float>(y), 1, 0, 0, 0);
-}
-
 void SetUpRound() {
     CreatePlayers();
     bubbles.Clear();
     particles.Clear();
-    for (int i = 0; i < 5; ++i)
-        AddCentreBubble(350, 418);
+    AddStartingBubbles();
     seconds = round_length;
     attract_mode = 0;
     SortScoreRows();
@@ -43,8 +33,7 @@ void RunStartCountdown() {
     game_screen = TScreen::COUNTDOWN;
     for (int j = 1; j <= COUNTDOWN_FRAMES; ++j) {
         DrawBackground();
-        for (int n = 1; n <= 4; ++n)
-            players[n]->Draw();
+        DrawBases();
         DrawHud();
         SetColor(255, 0, 0);
         SelectImageFont(fnt_digital);
@@ -54,31 +43,15 @@ void RunStartCountdown() {
         const int w = j / 30;
         if (w >= 1 && w <= 4) DrawCentred(words[w], 384, 350);
         SelectImageFont(fnt_small);
-        SetBlend(BLEND_ALPHA);
-        SetColor(0, 0, 0);
-        SetAlpha(1.0f - 0.01f * static_cast<float>(j));
-        DrawRect(0, 0, 1024, 768);
-        SetColor(255, 255, 255);
-        SetAlpha(1);
-        SetBlend(BLEND_LIGHT);
+        // The scene comes up from black over the first 100 frames.
+        DrawBlackout(1.0f - 0.01f * static_cast<float>(j));
         EndFrame();
     }
 }
 
 void RoundFrame() {
     DrawBackground();
-    for (int n = 1; n <= 4; ++n) {
-        players[n]->Draw();
-        players[n]->Update();
-    }
-    bubbles.ForEach([](const std::shared_ptr<TBubble>& b) {
-        b->Update();
-        b->Draw();
-    });
-    particles.ForEach([](const std::shared_ptr<TParticle>& p) {
-        p->Update();
-        p->Draw();
-    });
+    StepPlayfield();
     DrawHud();
 
     // A tick needs strictly more than a second since the frame that saw the

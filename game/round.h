@@ -17,7 +17,3 @@ bool RunRound();
 
 // One round frame without its EndFrame (for tests and benchmarks).
 void RoundFrame();
-
-// Adds a size-1 bubble with random speeds near the middle of the playfield
-// (y is drawn before x).
-void AddCentreBubble(int lo, int hi);

@@ -10,6 +10,7 @@
 #include "game/effects.h"
 #include "game/globals.h"
 #include "game/player.h"
+#include "game/playfield.h"
 #include "game/results.h"
 #include "game/round.h"
 #include "graphics/canvas.h"
@@ -99,8 +100,7 @@ void StartUp() {
     snd_blip = Sound("snd_blip.ogg");
 
     CreatePlayers();
-    for (int i = 0; i < 5; ++i)
-        AddCentreBubble(350, 418);
+    AddStartingBubbles();
 
     SetLineWidth(2);
     SetBlend(BLEND_LIGHT);

@@ -166,6 +166,14 @@ TEST_F(Hud, ResultsGlideOnlyTheShownPlayersBoxes) {
     EXPECT_EQ(players[1]->score_y, -32 + 40); // place 1: gliding 4 pixels a frame towards 52
     for (int n = 2; n <= 4; ++n)
         EXPECT_EQ(players[n]->score_y, -32) << n;
+
+    // One step of 4 pixels a frame, even when it passes the row: a box 2
+    // pixels short of it must not stand still.
+    players[1]->score_y = 52 - 2;
+    ResultsFrame(11);
+    EXPECT_EQ(players[1]->score_y, 52 + 2);
+    ResultsFrame(12);
+    EXPECT_EQ(players[1]->score_y, 52 - 2);
     SetAlpha(1);
 }
 

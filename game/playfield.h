@@ -1,0 +1,30 @@
+#pragma once
+
+// The playfield objects' part of a frame, shared by every screen. The order
+// is fixed because it decides the order of random draws and so the course of
+// the game: bases 1 to 4, then every bubble, then every effect, each list
+// walked first to last.
+
+// Bases 1 to 4: Draw, then Update, of each.
+void StepBases();
+
+// Every effect in `particles`: Update, then Draw.
+void StepEffects();
+
+// A live frame of the playfield: StepBases, then every bubble's Update and
+// Draw, then StepEffects.
+void StepPlayfield();
+
+// Bases 1 to 4 drawn only (nothing moves).
+void DrawBases();
+
+// The frozen scene: the bases, every bubble and every effect drawn only.
+void DrawStillPlayfield();
+
+// Adds a size-1 bubble with random speeds at a point whose y and then x are
+// each drawn from lo..hi (y first: the order of the draws matters).
+void AddCentreBubble(int lo, int hi);
+
+// The five bubbles that every start begins with (program start and each
+// round set-up), near the very middle of the playfield.
+void AddStartingBubbles();
