@@ -17,6 +17,7 @@
 #include "platform/clock.h"
 #include "platform/random.h"
 #include "platform/sdl/sdl_display.h"
+#include "support/gl_fixture.h"
 #include "support/golden.h"
 #include "support/test_support.h"
 
@@ -24,46 +25,19 @@ namespace {
 
 class CanvasGolden : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        TSdlDisplayOptions options;
-        options.hidden = true;
-        options.fullscreen = false;
-        SetGLContextBackend(MakeSdlContextBackend(options));
-        SelectGraphicsDriver(GLCanvasDriver(), GFX_DOUBLE_BUFFER);
-        opened = OpenGraphics(1024, 768, 0, 0, 0) != nullptr;
-    }
-    static void TearDownTestSuite() {
-        CloseOpenedGraphics();
-        SelectGraphicsDriver(nullptr, 0);
-        SetGLContextBackend(nullptr);
-    }
+    static void SetUpTestSuite() { opened = OpenOffscreenGL(); }
+    static void TearDownTestSuite() { CloseOffscreenGL(); }
     void SetUp() override {
         ASSERT_TRUE(opened) << "no offscreen OpenGL context";
         // Every picture starts from the state of a new context.
-        SetGraphics(OpenedGraphics());
-        SetClsColor(0, 0, 0);
-        SetViewport(0, 0, 1024, 768);
-        SetBlend(BLEND_SOLID);
-        SetColor(255, 255, 255);
-        SetAlpha(1);
-        SetLineWidth(1);
-        SetRotationScale(0, 1, 1);
-        SetDrawHandle(0, 0);
-        SetDrawOrigin(0, 0);
-        Cls();
+        ResetOffscreenGL(BLEND_SOLID);
     }
     std::vector<uint8_t> Read(int w, int h) {
         std::vector<uint8_t> rgb;
         EXPECT_TRUE(GLCanvasDriver()->ReadPixelsRGB(0, 0, w, h, rgb));
         return rgb;
     }
-    void ExpectGolden(const std::string& name, int w, int h) {
-        const auto rgb = Read(w, h);
-        const auto r =
-            CompareGolden(SourceDir() + "/tests/golden/data/" + name + ".png", w, h, rgb, 2, w * h / 200);
-        EXPECT_TRUE(r.ok) << r.message;
-    }
+    void ExpectGolden(const std::string& name, int w, int h) { ExpectOffscreenGolden(name, w, h, 2); }
     static int Pixel(const std::vector<uint8_t>& rgb, int w, int x, int y, int c) {
         return rgb[(static_cast<size_t>(y) * w + x) * 3 + c];
     }

@@ -6,73 +6,49 @@
 // glyphs between Mesa versions). ZAP_UPDATE_GOLDEN=1 rewrites the pictures.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "assets/embedded_assets.h"
 #include "game/bubble.h"
 #include "game/effects.h"
 #include "game/frame.h"
 #include "game/globals.h"
 #include "game/hud.h"
 #include "game/player.h"
-#include "game/startup.h"
 #include "graphics/canvas.h"
 #include "graphics/font.h"
 #include "graphics/graphics.h"
 #include "platform/random.h"
 #include "sim/virtual_clock.h"
 #include "sim/virtual_display.h"
-#include "support/golden.h"
-#include "support/test_support.h"
+#include "support/gl_fixture.h"
 
 namespace {
 
 class ObjectsGolden : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        clock_ = InstallVirtualClock(100000);
-        display_ = UseVirtualDisplay(TVirtualRenderer::GL, clock_);
-        if (!display_) return;
-        RegisterEmbeddedAssets();
-        // The start-up names the audio driver on standard output; keep it out of the log.
-        std::fflush(stdout);
-        const int saved = dup(1);
-        const int devnull = open("/dev/null", O_WRONLY);
-        if (devnull >= 0) dup2(devnull, 1);
-        StartUp();
-        std::fflush(stdout);
-        if (saved >= 0) dup2(saved, 1), close(saved);
-        if (devnull >= 0) close(devnull);
+        game_ = UseVirtualGL();
+        if (game_.display) StartGameQuietly();
     }
 
     void SetUp() override {
-        if (!display_) GTEST_SKIP() << "no offscreen OpenGL";
-        clock_->Set(200000);
+        if (!game_.display) GTEST_SKIP() << "no offscreen OpenGL";
+        game_.clock->Set(200000);
         SetRandomSeed(777);
         humans = {0, 1, 0, 1, 0};
         cpu_active = 1;
         catchup_active = 0;
         attract_mode = 0;
         seconds = 120;
-        tick_time = clock_->Millis();
+        tick_time = game_.clock->Millis();
         round_length = 180;
         melody_pos = 0;
         bubbles.Clear();
         particles.Clear();
         CreatePlayers();
-        SelectImageFont(fnt_small);
-        SetColor(255, 255, 255);
-        SetAlpha(1);
-        SetLineWidth(2);
-        SetDrawScale(1, 1);
-        SetDrawRotation(0);
-        SetBlend(BLEND_LIGHT);
+        ResetGameDrawState();
         Cls();
     }
 
@@ -120,16 +96,9 @@ class ObjectsGolden : public ::testing::Test {
         DrawHud();
     }
 
-    static void Expect(const char* name) {
-        std::vector<uint8_t> rgb;
-        ASSERT_TRUE(display_->ReadFrameRGB(rgb));
-        auto res = CompareGolden(SourceDir() + "/tests/golden/data/objects_" + name + ".png", 1024, 768, rgb,
-                                 8, 400);
-        EXPECT_TRUE(res.ok) << res.message;
-    }
+    static void Expect(const char* name) { ExpectFrameGolden(*game_.display, std::string("objects_") + name); }
 
-    static inline std::shared_ptr<TVirtualClock> clock_;
-    static inline std::shared_ptr<TVirtualDisplay> display_;
+    static inline TGameOnGL game_;
 };
 
 TEST_F(ObjectsGolden, VolleyInProgress) {

@@ -15,6 +15,7 @@
 #include "graphics/image.h"
 #include "graphics/overlap.h"
 #include "platform/sdl/sdl_display.h"
+#include "support/gl_fixture.h"
 #include "support/golden.h"
 #include "support/test_support.h"
 
@@ -23,48 +24,24 @@ namespace {
 class PicturesGolden : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        TSdlDisplayOptions options;
-        options.hidden = true;
-        options.fullscreen = false;
-        SetGLContextBackend(MakeSdlContextBackend(options));
-        SelectGraphicsDriver(GLCanvasDriver(), GFX_DOUBLE_BUFFER);
-        opened = OpenGraphics(1024, 768, 0, 0, 0) != nullptr;
+        opened = OpenOffscreenGL();
         RegisterEmbeddedAssets();
     }
-    static void TearDownTestSuite() {
-        CloseOpenedGraphics();
-        SelectGraphicsDriver(nullptr, 0);
-        SetGLContextBackend(nullptr);
-    }
+    static void TearDownTestSuite() { CloseOffscreenGL(); }
     void SetUp() override {
         ASSERT_TRUE(opened) << "no offscreen OpenGL context";
-        SetGraphics(OpenedGraphics());
-        SetClsColor(0, 0, 0);
-        SetViewport(0, 0, 1024, 768);
-        SetBlend(BLEND_ALPHA);
-        SetColor(255, 255, 255);
-        SetAlpha(1);
-        SetRotationScale(0, 1, 1);
-        SetDrawHandle(0, 0);
-        SetDrawOrigin(0, 0);
+        ResetOffscreenGL(BLEND_ALPHA);
         SelectImageFont(nullptr);
         // As the game loads them.
         SetAutoImageFlags(IMAGE_MASKED | IMAGE_FILTERED);
         SetImageMaskColour(0, 0, 0);
         SetAutoMidHandle(true);
-        Cls();
     }
     void TearDown() override {
         SetRotationScale(0, 1, 1);
         SetAutoMidHandle(false);
     }
-    void ExpectGolden(const std::string& name, int w, int h) {
-        std::vector<uint8_t> rgb;
-        ASSERT_TRUE(GLCanvasDriver()->ReadPixelsRGB(0, 0, w, h, rgb));
-        const auto r = CompareGolden(SourceDir() + "/tests/golden/data/" + name + ".png", w, h, rgb, 3, w * h / 200);
-        EXPECT_TRUE(r.ok) << r.message;
-    }
+    void ExpectGolden(const std::string& name, int w, int h) { ExpectOffscreenGolden(name, w, h, 3); }
     static TImagePtr Single(const char* name) { return LoadImageSingle(TUrl(std::string("incbin::") + name), -1); }
     static TImagePtr Strip(const char* name) {
         return LoadImageCells(TUrl(std::string("incbin::") + name), 32, 32, 0, 6, -1);

@@ -4,17 +4,12 @@
 // rendered (software GL is slow); the simulator's own capture is checked too.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "assets/embedded_assets.h"
 #include "game/attract.h"
 #include "game/frame.h"
 #include "game/globals.h"
@@ -22,7 +17,6 @@
 #include "game/player.h"
 #include "game/results.h"
 #include "game/round.h"
-#include "game/startup.h"
 #include "graphics/canvas.h"
 #include "graphics/font.h"
 #include "platform/random.h"
@@ -30,6 +24,7 @@
 #include "sim/sim_runner.h"
 #include "sim/virtual_clock.h"
 #include "sim/virtual_display.h"
+#include "support/gl_fixture.h"
 #include "support/golden.h"
 
 namespace {
@@ -37,28 +32,18 @@ namespace {
 class ScreensGolden : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        clock_ = InstallVirtualClock(100000);
-        display_ = UseVirtualDisplay(TVirtualRenderer::GL, clock_);
-        if (!display_) return;
+        game_ = UseVirtualGL();
+        if (!game_.display) return;
         input_ = std::make_unique<TScriptedInput>();
         input_->Install();
-        RegisterEmbeddedAssets();
-        // Keep the start-up's audio line out of the test log.
-        std::fflush(stdout);
-        const int saved = dup(1);
-        const int devnull = open("/dev/null", O_WRONLY);
-        if (devnull >= 0) dup2(devnull, 1);
-        StartUp();
-        std::fflush(stdout);
-        if (saved >= 0) dup2(saved, 1), close(saved);
-        if (devnull >= 0) close(devnull);
+        StartGameQuietly();
     }
 
     // Every picture starts from the same state, whether the tests run in one
     // process or each in its own.
     void SetUp() override {
-        if (!display_) GTEST_SKIP() << "no offscreen OpenGL";
-        clock_->Set(200000);
+        if (!game_.display) GTEST_SKIP() << "no offscreen OpenGL";
+        game_.clock->Set(200000);
         SetRandomSeed(4242);
         humans = {0, 0, 0, 0, 0};
         round_length = 180;
@@ -69,34 +54,15 @@ class ScreensGolden : public ::testing::Test {
         bubbles.Clear();
         particles.Clear();
         CreatePlayers();
-        SelectImageFont(fnt_small);
-        SetColor(255, 255, 255);
-        SetAlpha(1);
-        SetLineWidth(2);
-        SetDrawScale(1, 1);
-        SetDrawRotation(0);
-        SetBlend(BLEND_LIGHT);
+        ResetGameDrawState();
     }
 
     // Compares the frame as drawn so far (before its flip) with the stored picture.
-    static void Expect(const char* name) {
-        std::vector<uint8_t> rgb;
-        ASSERT_TRUE(display_->ReadFrameRGB(rgb));
-        // Mesa's rasteriser is deterministic; the small allowance covers rounding
-        // differences between Mesa versions along line and glyph edges.
-        auto res = CompareGolden(SourceDir() + "/tests/golden/data/screens_" + name + ".png", 1024, 768, rgb,
-                                 8, 400);
-        EXPECT_TRUE(res.ok) << res.message;
-    }
+    static void Expect(const char* name) { ExpectFrameGolden(*game_.display, std::string("screens_") + name); }
 
-    static std::shared_ptr<TVirtualClock> clock_;
-    static std::shared_ptr<TVirtualDisplay> display_;
-    static std::unique_ptr<TScriptedInput> input_;
+    static inline TGameOnGL game_;
+    static inline std::unique_ptr<TScriptedInput> input_;
 };
-
-std::shared_ptr<TVirtualClock> ScreensGolden::clock_;
-std::shared_ptr<TVirtualDisplay> ScreensGolden::display_;
-std::unique_ptr<TScriptedInput> ScreensGolden::input_;
 
 TEST_F(ScreensGolden, AttractWithJoinedPlayers) {
     EnterAttractScreen();
@@ -131,7 +97,7 @@ TEST_F(ScreensGolden, RoundInPlay) {
     humans[2] = 1;
     SetUpRound();
     game_screen = TScreen::ROUND;
-    tick_time = clock_->Millis();
+    tick_time = game_.clock->Millis();
     for (int k = 1; k < 160; ++k) {
         RoundFrame();
         EndFrame();
@@ -144,7 +110,7 @@ TEST_F(ScreensGolden, RoundInPlay) {
 TEST_F(ScreensGolden, ResultsPanel) {
     humans[1] = humans[3] = 1;
     SetUpRound();
-    tick_time = clock_->Millis();
+    tick_time = game_.clock->Millis();
     for (int k = 1; k < 120; ++k) {
         RoundFrame();
         EndFrame();

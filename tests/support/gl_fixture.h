@@ -1,0 +1,51 @@
+#pragma once
+// Shared set-up of the tests that draw with real OpenGL (Mesa, offscreen).
+//
+// Two ways in:
+//  - the 2D driver on a hidden SDL offscreen window (graphics-level pictures):
+//      static void SetUpTestSuite() { opened = OpenOffscreenGL(); }
+//      static void TearDownTestSuite() { CloseOffscreenGL(); }
+//      void SetUp() override { ASSERT_TRUE(opened); ResetOffscreenGL(BLEND_SOLID); }
+//      ExpectOffscreenGolden("lines", 256, 256, 2);
+//  - the whole game started on the simulator's virtual GL display in virtual
+//    time (screens and playfield pictures):
+//      TGameOnGL game = UseVirtualGL();  // then install any input, then
+//      StartGameQuietly();
+//      ...
+//      ExpectFrameGolden(*game.display, "screens_round");
+#include <memory>
+#include <string>
+
+class TVirtualClock;
+class TVirtualDisplay;
+
+// Opens a 1024 x 768 display through the OpenGL 2D driver on a hidden,
+// windowed SDL offscreen context. False when none can be had.
+bool OpenOffscreenGL();
+void CloseOffscreenGL();
+// Makes that display current again with the render state of a new context:
+// black clear colour, the whole viewport, the given blend, white at alpha 1,
+// line width 1, no rotation or scale, handle and origin at 0; then clears it.
+void ResetOffscreenGL(int blend);
+// Compares the top-left w x h of the frame drawn so far with
+// tests/golden/data/<name>.png: each channel within `tolerance`, and at most
+// 0.5% of the pixels outside that.
+void ExpectOffscreenGolden(const std::string& name, int w, int h, int tolerance);
+
+struct TGameOnGL {
+    std::shared_ptr<TVirtualClock> clock;
+    std::shared_ptr<TVirtualDisplay> display; // null: no offscreen OpenGL here
+};
+// Installs a virtual clock (at 100000 ms) and the virtual GL display.
+TGameOnGL UseVirtualGL();
+// Registers the embedded files and runs the game's start-up, keeping the line
+// that names the audio driver out of the test log.
+void StartGameQuietly();
+// The game's resting render state: the small font, white at alpha 1, line
+// width 2, no rotation or scale, light blending.
+void ResetGameDrawState();
+// Compares the whole 1024 x 768 frame drawn so far (before its flip) with
+// tests/golden/data/<name>.png. Mesa's rasteriser is deterministic; the
+// allowance (each channel within 8, at most 400 pixels outside that) covers
+// rounding differences between Mesa versions along line and glyph edges.
+void ExpectFrameGolden(const TVirtualDisplay& display, const std::string& name);
