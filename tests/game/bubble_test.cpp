@@ -68,30 +68,30 @@ TEST_F(Bubble, CreationRaisesSlowSpeedsAndDrawsRandomOnesInOrder) {
 }
 
 TEST_F(Bubble, BouncesOffTheWallsInTheSameUpdate) {
-    // Radius 64 moving to x = 20: put back at 64, turned round.
-    auto big = PutBubble(23.0f, 400.0f, 1, -3.0f, 0.0f);
-    big->Update();
-    EXPECT_EQ(big->x, 64.0f);
-    EXPECT_EQ(big->dx, 3.0f);
-    // Radius 16 moving to x = 760: put at 752.
-    auto small = PutBubble(757.0f, 400.0f, 3, 3.0f, 0.0f);
-    small->Update();
-    EXPECT_EQ(small->x, 752.0f);
-    EXPECT_EQ(small->dx, -3.0f);
-    // The same on the vertical axis, top and bottom.
-    auto mid = PutBubble(400.0f, 30.0f, 2, 0.0f, -4.5f);
-    mid->Update();
-    EXPECT_EQ(mid->y, 32.0f);
-    EXPECT_EQ(mid->dy, 4.5f);
-    auto low = PutBubble(400.0f, 700.0f, 1, 0.0f, 5.0f);
-    low->Update();
-    EXPECT_EQ(low->y, 704.0f);
-    EXPECT_EQ(low->dy, -5.0f);
-    // A bubble well inside just moves.
-    auto free_one = PutBubble(300.0f, 300.0f, 1, 1.5f, -2.25f);
-    free_one->Update();
-    EXPECT_EQ(free_one->x, 301.5f);
-    EXPECT_EQ(free_one->y, 297.75f);
+    struct Case {
+        int size;
+        float x, y, dx, dy;                     // before the update
+        float want_x, want_y, want_dx, want_dy; // after it
+    };
+    const Case cases[] = {
+        // Radius 64 moving to x = 20: put back at 64, turned round.
+        {1, 23.0f, 400.0f, -3.0f, 0.0f, 64.0f, 400.0f, 3.0f, 0.0f},
+        // Radius 16 moving to x = 760: put at 752.
+        {3, 757.0f, 400.0f, 3.0f, 0.0f, 752.0f, 400.0f, -3.0f, 0.0f},
+        // The same on the vertical axis, top and bottom.
+        {2, 400.0f, 30.0f, 0.0f, -4.5f, 400.0f, 32.0f, 0.0f, 4.5f},
+        {1, 400.0f, 700.0f, 0.0f, 5.0f, 400.0f, 704.0f, 0.0f, -5.0f},
+        // A bubble well inside just moves.
+        {1, 300.0f, 300.0f, 1.5f, -2.25f, 301.5f, 297.75f, 1.5f, -2.25f},
+    };
+    for (const Case& c : cases) {
+        auto b = PutBubble(c.x, c.y, c.size, c.dx, c.dy);
+        b->Update();
+        EXPECT_EQ(b->x, c.want_x) << c.x << "," << c.y;
+        EXPECT_EQ(b->y, c.want_y) << c.x << "," << c.y;
+        EXPECT_EQ(b->dx, c.want_dx) << c.x << "," << c.y;
+        EXPECT_EQ(b->dy, c.want_dy) << c.x << "," << c.y;
+    }
 }
 
 TEST_F(Bubble, WobblesFasterWhenSmallAndFadesInByTwo) {
@@ -208,23 +208,34 @@ TEST_F(Bubble, DrawBlinksAtTheEndOfOwnershipAndFlickersWhileFadingIn) {
         return std::array<int, 3>{r, g, bl};
     };
     const std::array<int, 3> green{8, 255, 8}, white{255, 255, 255}, black{0, 0, 0};
-    EXPECT_EQ(colour_of(100, 0), green);
-    EXPECT_EQ(colour_of(99, 0), white);
-    EXPECT_EQ(colour_of(98, 0), green);
-    EXPECT_EQ(colour_of(54, 0), white);
-    EXPECT_EQ(colour_of(52, 0), green);
-    EXPECT_EQ(colour_of(49, 0), white);
-    EXPECT_EQ(colour_of(47, 0), white);
-    EXPECT_EQ(colour_of(46, 0), green);
-    EXPECT_EQ(colour_of(1, 0), green);
-    EXPECT_EQ(colour_of(2, 0), white);
-    // Fade-in flicker whatever the owner: fadein 98, 88, ..., 8.
-    EXPECT_EQ(colour_of(300, 98), black);
-    EXPECT_EQ(colour_of(300, 8), black);
-    EXPECT_EQ(colour_of(300, 96), green);
-    b->owned = 0;
-    EXPECT_EQ(colour_of(0, 0), white);
-    EXPECT_EQ(colour_of(0, 38), black);
+    struct Case {
+        int owned, owntime, fadein;
+        std::array<int, 3> colour;
+    };
+    const Case cases[] = {
+        // Blinking white on owntime mod 5 = 4 from 99 down to 50, on 2, 3 and 4 below 50.
+        {1, 100, 0, green},
+        {1, 99, 0, white},
+        {1, 98, 0, green},
+        {1, 54, 0, white},
+        {1, 52, 0, green},
+        {1, 49, 0, white},
+        {1, 47, 0, white},
+        {1, 46, 0, green},
+        {1, 1, 0, green},
+        {1, 2, 0, white},
+        // Fade-in flicker whatever the owner: fadein 98, 88, ..., 8.
+        {1, 300, 98, black},
+        {1, 300, 8, black},
+        {1, 300, 96, green},
+        {0, 0, 0, white},
+        {0, 0, 38, black},
+    };
+    for (const Case& c : cases) {
+        b->owned = c.owned;
+        EXPECT_EQ(colour_of(c.owntime, c.fadein), c.colour)
+            << "owned " << c.owned << " owntime " << c.owntime << " fadein " << c.fadein;
+    }
 }
 
 TEST_F(Bubble, DrawBreathesAndGrowsWhileFadingIn) {

@@ -57,6 +57,19 @@ class Player : public ObjectsTest {
         StopInputTracking();
         ObjectsTest::TearDown();
     }
+    // Seats a human at base n (on top of those already joined) and remakes the bases.
+    static TPlayer& HumanBase(int n) {
+        humans[static_cast<std::size_t>(n)] = 1;
+        CreatePlayers();
+        return P(n);
+    }
+    // Base n fires from place `place`; returns its catch-up for the next cycle.
+    static int CatchupAfterVolley(int n, int place) {
+        P(n).score_index = place;
+        P(n).charge = 99;
+        P(n).Update();
+        return P(n).catchup;
+    }
     // One frame of the bases, as a screen runs them.
     static void BasesFrame() {
         for (int n = 1; n <= 4; ++n) {
@@ -103,9 +116,7 @@ TEST_F(Player, CreatePlayersSetsTheFourBases) {
 }
 
 TEST_F(Player, BaseClampsAt704AndReversesOnTheNextFrame) {
-    humans[1] = 1;
-    CreatePlayers();
-    TPlayer& p = P(1);
+    TPlayer& p = HumanBase(1);
     p.x = 700;
     p.Update();
     EXPECT_EQ(p.x, 704);
@@ -116,9 +127,7 @@ TEST_F(Player, BaseClampsAt704AndReversesOnTheNextFrame) {
     p.Update();
     EXPECT_EQ(p.x, 700);
     // The low end, on a vertical track.
-    humans[3] = 1;
-    CreatePlayers();
-    TPlayer& q = P(3);
+    TPlayer& q = HumanBase(3);
     q.y = 66;
     q.dy = -4;
     q.Update();
@@ -128,9 +137,7 @@ TEST_F(Player, BaseClampsAt704AndReversesOnTheNextFrame) {
 }
 
 TEST_F(Player, SwitchKeyReversesAHumanBase) {
-    humans[2] = 1;
-    CreatePlayers();
-    TPlayer& p = P(2);
+    TPlayer& p = HumanBase(2);
     PressKey(13);
     p.Update();
     EXPECT_EQ(p.dx, 4);
@@ -145,9 +152,7 @@ TEST_F(Player, SwitchKeyReversesAHumanBase) {
 }
 
 TEST_F(Player, JoypadIsAskedOnlyWhenTheKeyHasNoPress) {
-    humans[2] = 1;
-    CreatePlayers();
-    TPlayer& p = P(2);
+    TPlayer& p = HumanBase(2);
     pads->count = 2;
     CountJoypads();
     // Button 3 of the second joypad is player 2's switch.
@@ -182,9 +187,7 @@ TEST_F(Player, JoypadIsAskedOnlyWhenTheKeyHasNoPress) {
 }
 
 TEST_F(Player, JoypadButtonsAreAskedInTheOrder1230) {
-    humans[2] = 1;
-    CreatePlayers();
-    TPlayer& p = P(2);
+    TPlayer& p = HumanBase(2);
     p.charge = -1000; // no volley in this test
     pads->count = 2;
     // A button that goes down at the k-th read of a frame is taken in that
@@ -349,10 +352,7 @@ TEST_F(Player, BasesFireAtTheirOwnMomentsAndTwoFiringTogetherSweepInOrder) {
 TEST_F(Player, CatchUpGoesToFourthPlaceFromItsOwnNextVolley) {
     catchup_active = 1;
     TPlayer& p = P(2);
-    p.score_index = 4;
-    p.charge = 99;
-    p.Update();
-    EXPECT_EQ(p.catchup, 1);
+    EXPECT_EQ(CatchupAfterVolley(2, 4), 1);
     EXPECT_EQ(p.charge, 4);
     // Two steps a frame: 48 frames to the next volley, passing exactly 100.
     p.score_index = 1; // meanwhile it has gone into the lead
@@ -382,29 +382,17 @@ TEST_F(Player, CatchUpWithoutComputerPlayersGoesToTheLastHuman) {
     humans = {0, 1, 0, 1, 1};
     CreatePlayers();
     // Three humans: last among them is place 3.
-    P(3).score_index = 3;
-    P(3).charge = 99;
-    P(3).Update();
-    EXPECT_EQ(P(3).catchup, 1);
-    P(4).score_index = 2;
-    P(4).charge = 99;
-    P(4).Update();
-    EXPECT_EQ(P(4).catchup, 0);
+    EXPECT_EQ(CatchupAfterVolley(3, 3), 1);
+    EXPECT_EQ(CatchupAfterVolley(4, 2), 0);
     // One human: nobody.
     humans = {0, 1, 0, 0, 0};
     CreatePlayers();
-    P(1).score_index = 1;
-    P(1).charge = 99;
-    P(1).Update();
-    EXPECT_EQ(P(1).catchup, 0);
+    EXPECT_EQ(CatchupAfterVolley(1, 1), 0);
     // Option off: nobody.
     catchup_active = 0;
     humans = {0, 1, 1, 0, 0};
     CreatePlayers();
-    P(2).score_index = 2;
-    P(2).charge = 99;
-    P(2).Update();
-    EXPECT_EQ(P(2).catchup, 0);
+    EXPECT_EQ(CatchupAfterVolley(2, 2), 0);
 }
 
 TEST_F(Player, ScoreBoxGlidesFromAboveTheScreenToItsRow) {

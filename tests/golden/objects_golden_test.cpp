@@ -96,7 +96,9 @@ class ObjectsGolden : public ::testing::Test {
         DrawHud();
     }
 
-    static void Expect(const char* name) { ExpectFrameGolden(*game_.display, std::string("objects_") + name); }
+    static void Expect(const char* name) {
+        ExpectFrameGolden(*game_.display, std::string("objects_") + name);
+    }
 
     static inline TGameOnGL game_;
 };
