@@ -58,7 +58,9 @@ class ScreensGolden : public ::testing::Test {
     }
 
     // Compares the frame as drawn so far (before its flip) with the stored picture.
-    static void Expect(const char* name) { ExpectFrameGolden(*game_.display, std::string("screens_") + name); }
+    static void Expect(const char* name) {
+        ExpectFrameGolden(*game_.display, std::string("screens_") + name);
+    }
 
     static inline TGameOnGL game_;
     static inline std::unique_ptr<TScriptedInput> input_;
