@@ -157,6 +157,21 @@ TEST_F(Bubble, NearButNotTouchingLeavesTheBaseAlone) {
     EXPECT_EQ(ShortCircuitTests(), tests + 1);
 }
 
+TEST_F(Bubble, ShortCircuitTestsTheBubbleAtWholePixels) {
+    ASSERT_TRUE(img_bubble && img_base);
+    // At (359.9, 732.9) the small bubble's picture touches base 1's corner,
+    // but it is tested at (359, 732), where it does not; one pixel lower, at
+    // (359, 733), it does.
+    P(1).charge = 50;
+    auto b = PutBubble(359.9f, 732.9f, 3, 0.0f, 0.0f);
+    b->Update();
+    EXPECT_EQ(P(1).charge, 50);
+    b->x = 359.0f;
+    b->y = 733.0f;
+    b->Update();
+    EXPECT_EQ(P(1).charge, -150);
+}
+
 TEST_F(Bubble, CanShortCircuitTwoBasesAtOnce) {
     ASSERT_TRUE(img_bubble && img_base);
     // Bases 1 (bottom) and 4 (right) near the bottom-right corner.

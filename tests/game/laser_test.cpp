@@ -250,3 +250,27 @@ TEST_F(LaserSweep, EachPopPlaysLowForBigBubblesPannedToWhereItWas) {
     ASSERT_TRUE(SweepLaser(P(4)));
     EXPECT_TRUE(sounds.Plays().empty());
 }
+
+TEST_F(LaserSweep, PieceAtASineOf180DegreesKeepsItsTinySpeedRaisedTo1) {
+    // Base 1 at x = 384 enters this bubble at (383, 448): the direction to the
+    // hit point is atan2(41, 47.75) = 40.65 degrees, truncated to 40, so the
+    // first piece's dx is 5 sin(180 degrees). Through double radians that is
+    // 6e-16, not 0: raised to +1 like any slow speed, with no random draw.
+    P(1).x = 384;
+    PutBubble(342.0f, 400.25f, 1, 3.0f, 4.0f);
+    const int state = GetRandomSeed();
+    ASSERT_TRUE(SweepLaser(P(1)));
+    const auto pieces = bubbles.Items();
+    ASSERT_EQ(pieces.size(), 2u);
+    EXPECT_EQ(pieces[0]->x, 383.0f);
+    EXPECT_EQ(pieces[0]->y, 448.0f);
+    EXPECT_EQ(pieces[0]->dx, 1.0f);
+    EXPECT_FLOAT_EQ(pieces[0]->dy, static_cast<float>(5.0 * std::cos(160.0 * std::numbers::pi / 180.0)));
+    EXPECT_FLOAT_EQ(pieces[1]->dx, static_cast<float>(5.0 * std::sin(-100.0 * std::numbers::pi / 180.0)));
+    EXPECT_EQ(pieces[1]->dy, 1.0f); // 5 cos(-80 degrees), below 1
+    const int after = GetRandomSeed();
+    SetRandomSeed(state);
+    RandomInt(1, 360);
+    RandomInt(1, 360);
+    EXPECT_EQ(after, GetRandomSeed());
+}
