@@ -31,6 +31,18 @@ void SetRgb(const TRgb& c) {
     SetColor(c.r, c.g, c.b);
 }
 
+// The backdrop's dashed guide lines, in drawing order: a colour and two lines
+// along the same direction at the given offsets.
+struct TGuideLines {
+    TRgb col;
+    bool horizontal;
+    int at1, at2;
+};
+constexpr TGuideLines guide_lines[4] = {{{255, 255, 0}, true, 32, 576},
+                                        {{0, 0, 255}, false, 32, 576},
+                                        {{255, 0, 0}, false, 192, 736},
+                                        {{0, 255, 0}, true, 192, 736}};
+
 // Sorts the four score rows (place 1..4 -> player number) in descending order
 // of key[player]: whole bubble-sort sweeps of (1,2), (2,3), (3,4) until one
 // makes no swap; only a strictly greater lower row swaps, so ties keep order.
@@ -63,18 +75,11 @@ void DrawBackground() {
     SetLineWidth(2);
     SetAlpha(0.25f);
     for (int p = 8; p <= 760; p += 32) {
-        SetColor(255, 255, 0);
-        Dash(p, 32, true);
-        Dash(p, 576, true);
-        SetColor(0, 0, 255);
-        Dash(p, 32, false);
-        Dash(p, 576, false);
-        SetColor(255, 0, 0);
-        Dash(p, 192, false);
-        Dash(p, 736, false);
-        SetColor(0, 255, 0);
-        Dash(p, 192, true);
-        Dash(p, 736, true);
+        for (const TGuideLines& g : guide_lines) {
+            SetRgb(g.col);
+            Dash(p, g.at1, g.horizontal);
+            Dash(p, g.at2, g.horizontal);
+        }
     }
     SetAlpha(0.1f);
     SetColor(25, 20, 200);

@@ -58,18 +58,20 @@ int StartupSeed() {
     return startup_seed;
 }
 
-void StartUp() {
+void StartUp(std::FILE* report) {
     SelectGraphicsDriver(Canvas2DDriver(), GFX_DOUBLE_BUFFER);
     if (!OpenGraphics(1024, 768, 32, 50, 0)) throw TRuntimeError("cannot open the 1024 x 768 display");
 
-    if (SelectAudioDriver("OpenAL")) {
-        std::puts("OPENAL AUDIO SET");
-    } else {
+    const char* audio_line = "OPENAL AUDIO SET";
+    if (!SelectAudioDriver("OpenAL")) {
         // Without DirectSound output the "Null" driver stays and the game runs silently.
         SelectAudioDriver("SoftMix DirectSound");
-        std::puts("DIRECT SOUND AUDIO SET");
+        audio_line = "DIRECT SOUND AUDIO SET";
     }
-    std::fflush(stdout);
+    if (report) {
+        std::fprintf(report, "%s\n", audio_line);
+        std::fflush(report);
+    }
 
     SetAutoMidHandle(true);
     startup_seed = ClockMillis();

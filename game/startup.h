@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdio>
 
 // The game's one-time start-up and its screen cycle. The embedded files must
 // be registered first (the executables do that, since the assets are linked
@@ -9,9 +10,11 @@
 // standard output), centred image handles, the random seed from the clock,
 // fonts, images, tables, sounds, four computer bases, five bubbles, the
 // resting line width and blend, the scrolling message.
+// The line naming the audio driver goes to `report`: standard output for the
+// game, null for hosts that keep their own output clean (benchmarks, tests).
 // Throws TRuntimeError with a one-line message when the display cannot be
 // opened or an embedded file cannot be loaded.
-void StartUp();
+void StartUp(std::FILE* report = stdout);
 
 // The value the random generator was seeded with, and the clock then.
 int StartupSeed();

@@ -31,7 +31,7 @@ class Hud : public ::testing::Test {
         input_ = std::make_unique<TScriptedInput>();
         input_->Install();
         RegisterEmbeddedAssets();
-        StartUp();
+        StartUp(nullptr);
         started_ = true;
     }
     void SetUp() override {
