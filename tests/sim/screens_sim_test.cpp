@@ -395,3 +395,63 @@ TEST(SimAttract, JoinRulesForLeavingSimultaneousHitsAndPressesWhileTheMenuIsOpen
 }
 
 } // namespace
+
+namespace {
+
+// The newest text line in a frame's effects, or "(none)".
+std::string NewestText(const JValue& f) {
+    std::string text = "(none)";
+    for (const JValue& p : f["particles"].arr)
+        if (p["kind"].str == "text") text = p["text"].str;
+    return text;
+}
+
+TEST(SimAttract, MessageLinesFollowTheSlotsAndSlotZeroFollowsSlot39) {
+    SimRun r = RunSim("message_wrap", "--frames 2150");
+    ASSERT_EQ(r.status, 0) << r.err;
+    // Each tick adds the line of slot (seconds before the tick) mod 40.
+    std::vector<std::string> lines;
+    for (long k = 2; k <= 2150; ++k)
+        if (Num(r.Frame(k), "seconds") != Num(r.Frame(k - 1), "seconds")) {
+            EXPECT_EQ(Num(r.Frame(k), "seconds"), Num(r.Frame(k - 1), "seconds") + 1);
+            lines.push_back(NewestText(r.Frame(k)));
+        }
+    ASSERT_GE(lines.size(), 42u); // slots 1 .. 39, 0, 1, 2
+    EXPECT_EQ(lines[0], "*** ZAPTOMANIA ***");
+    EXPECT_EQ(lines[1], "Coded for BLINKFEST (shame it wasn't chosen)");
+    EXPECT_EQ(lines[7], "will flip your current movement direction. ");
+    EXPECT_EQ(lines[36], "-------------------MESSAGE ENDS-------------------");
+    EXPECT_EQ(lines[38], ""); // slot 39
+    EXPECT_EQ(lines[39], ""); // slot 0
+    EXPECT_EQ(lines[40], "*** ZAPTOMANIA ***");
+    EXPECT_EQ(lines[41], "Coded for BLINKFEST (shame it wasn't chosen)");
+}
+
+TEST(SimRound, WithoutComputerPlayersTheEmptySeatsStayOffAllRound) {
+    // Menu: round length steps to 1 min, a tap moves on to the CPU option,
+    // which steps to "NO" 1.5 s later; two taps close the menu; P1 joins.
+    SimRun r = RunSim("cpu_off", "--frames 4150",
+                      "60 key-down 32\n120 key-up 32\n190 key-down 32\n191 key-up 32\n270 key-down 32\n"
+                      "271 key-up 32\n280 key-down 32\n281 key-up 32\n300 key-down 32\n302 key-up 32\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Num(r.Frame(190), "round_length"), 60);
+    EXPECT_EQ(Num(r.Frame(269), "cpu_active"), 0);
+    EXPECT_EQ(Num(r.Frame(280), "option_sel"), 0);
+    const long countdown = FirstOf(r, "countdown");
+    const long results = FirstOf(r, "results");
+    ASSERT_GT(countdown, 0);
+    ASSERT_GT(results, countdown);
+    EXPECT_EQ(Num(r.Frame(countdown), "cpu_active"), 0);
+    for (long k = countdown; k < results + 300; ++k) {
+        const JValue& f = r.Frame(k);
+        ASSERT_EQ(f["players"][0]["human"].Int(), 1);
+        for (std::size_t n = 1; n < 4; ++n) {
+            ASSERT_EQ(f["players"][n]["charge"].Int(), -1) << "frame " << k << " player " << n + 1;
+            ASSERT_EQ(f["players"][n]["score"].Int(), 0) << "frame " << k << " player " << n + 1;
+            // Idle seats rank below the human from the start.
+            ASSERT_GT(f["players"][n]["score_index"].Int(), 1);
+        }
+    }
+}
+
+} // namespace
