@@ -4,9 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "assets/embedded_assets.h"
@@ -144,6 +146,10 @@ TSimOptions ParseArgs(int argc, char** argv) {
     if (!have_frames) throw TUsageError{"--frames N is required"};
     if (have_capture && !o.gl) throw TUsageError{"--capture needs --renderer gl"};
     if (have_capture && o.capture_dir.empty()) throw TUsageError{"--capture needs --capture-dir DIR"};
+    // Found out now rather than after a long run whose pictures all went nowhere.
+    std::error_code ec;
+    if (have_capture && !std::filesystem::is_directory(o.capture_dir, ec))
+        throw TUsageError{"--capture-dir: '" + o.capture_dir + "' is not a folder"};
     return o;
 }
 
@@ -181,8 +187,9 @@ std::string StatsLine(long k) {
     const MixCounts mix = MixGetCounts();
     return "{\"f\":" + std::to_string(k) + ",\"clock\":" + std::to_string(ClockMillis()) +
            ",\"rss_kb\":" + std::to_string(ProcStatusKb("VmRSS")) +
-           ",\"hwm_kb\":" + std::to_string(ProcStatusKb("VmHWM")) + ",\"handles\":" + std::to_string(mix.handles) +
-           ",\"voices\":" + std::to_string(mix.voices) + ",\"playing\":" + std::to_string(mix.playing) + "}";
+           ",\"hwm_kb\":" + std::to_string(ProcStatusKb("VmHWM")) +
+           ",\"handles\":" + std::to_string(mix.handles) + ",\"voices\":" + std::to_string(mix.voices) +
+           ",\"playing\":" + std::to_string(mix.playing) + "}";
 }
 
 int Run(const TSimOptions& o) {
@@ -221,11 +228,14 @@ int Run(const TSimOptions& o) {
     if (trace.IsOpen()) trace.WriteLine(TraceHeader(StartupSeed(), StartupSeed()));
 
     std::vector<uint8_t> rgb;
+    bool capture_failed = false;
     SetBeforeFlipHook([&](long k) {
         if (!o.capture.count(k)) return;
         const std::string path = o.capture_dir + "/frame-" + std::to_string(k) + ".png";
-        if (!display->ReadFrameRGB(rgb) || !WriteRgbPng(path, 1024, 768, rgb))
+        if (!display->ReadFrameRGB(rgb) || !WriteRgbPng(path, 1024, 768, rgb)) {
             std::fprintf(stderr, "zaptomania-sim: cannot write %s\n", path.c_str());
+            capture_failed = true;
+        }
     });
     SetAfterFlipHook([&](long k) {
         VirtualAudioAdvance();
@@ -245,7 +255,8 @@ int Run(const TSimOptions& o) {
     SetBeforeFlipHook(nullptr);
     SetAfterFlipHook(nullptr);
     VirtualAudioStopRecording();
-    return 0;
+    // The run itself went to the end, but an asked-for picture is missing.
+    return capture_failed ? 1 : 0;
 }
 
 } // namespace

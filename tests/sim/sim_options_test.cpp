@@ -1,6 +1,7 @@
 // The simulator's command line, its errors and its table dump.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -32,6 +33,20 @@ TEST(SimCommandLine, BadOptionsAndInputFailWithStatus2) {
     ExpectUsageError("missing_script", "--frames 5 --input /nonexistent/script.txt", "",
                      "/nonexistent/script.txt");
     ExpectUsageError("trace_dir", "--frames 5 --trace /nonexistent/dir/t.jsonl", "", "/nonexistent/dir");
+    ExpectUsageError("capture_missing_dir",
+                     "--frames 5 --renderer gl --capture 1 --capture-dir /nonexistent/dir", "",
+                     "/nonexistent/dir");
+}
+
+TEST(SimCommandLine, AFrameCaptureThatCannotBeWrittenFailsTheRun) {
+    // A folder standing where the picture should go: no file can be made there.
+    const std::string dir = SimTempDir("capture_blocked");
+    std::filesystem::create_directories(dir + "/frame-2.png");
+    SimRun r = RunSim("capture_blocked", "--frames 3 --renderer gl --capture 2 --capture-dir '" + dir + "'",
+                      "", false);
+    if (r.err.find("OpenGL renderer") != std::string::npos) GTEST_SKIP() << "no offscreen OpenGL";
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("frame-2.png"), std::string::npos) << r.err;
 }
 
 TEST(SimCommandLine, DumpTablesGivesTheFiguresAndTheCredit) {
