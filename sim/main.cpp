@@ -255,8 +255,17 @@ int Run(const TSimOptions& o) {
     SetBeforeFlipHook(nullptr);
     SetAfterFlipHook(nullptr);
     VirtualAudioStopRecording();
-    // The run itself went to the end, but an asked-for picture is missing.
-    return capture_failed ? 1 : 0;
+    // The run itself went to the end, but what it was asked to write is incomplete.
+    bool failed = capture_failed;
+    if (!trace.Close()) {
+        std::fprintf(stderr, "zaptomania-sim: cannot write all of the trace file '%s'\n", o.trace.c_str());
+        failed = true;
+    }
+    if (!stats.Close()) {
+        std::fprintf(stderr, "zaptomania-sim: cannot write all of the stats file '%s'\n", o.stats.c_str());
+        failed = true;
+    }
+    return failed ? 1 : 0;
 }
 
 } // namespace

@@ -247,19 +247,21 @@ TTraceWriter::~TTraceWriter() {
 
 bool TTraceWriter::Open(const std::string& path) {
     Close();
+    failed_ = false;
     file_ = std::fopen(path.c_str(), "wb");
     return file_ != nullptr;
 }
 
 void TTraceWriter::WriteLine(const std::string& line) {
     if (!file_) return;
-    std::fwrite(line.data(), 1, line.size(), file_);
-    std::fputc('\n', file_);
+    if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() || std::fputc('\n', file_) == EOF)
+        failed_ = true;
 }
 
-void TTraceWriter::Close() {
+bool TTraceWriter::Close() {
     if (file_) {
-        std::fclose(file_);
+        if (std::fclose(file_) != 0) failed_ = true;
         file_ = nullptr;
     }
+    return !failed_;
 }

@@ -29,8 +29,10 @@ class TTraceWriter {
     bool Open(const std::string& path);
     bool IsOpen() const { return file_ != nullptr; }
     void WriteLine(const std::string& line);
-    void Close();
+    // Closes the file; false when any line could not be written (a full disk).
+    bool Close();
 
   private:
     std::FILE* file_ = nullptr;
+    bool failed_ = false;
 };

@@ -38,6 +38,16 @@ TEST(SimCommandLine, BadOptionsAndInputFailWithStatus2) {
                      "/nonexistent/dir");
 }
 
+TEST(SimCommandLine, ATraceThatCannotBeWrittenFailsTheRun) {
+    // /dev/full opens, but every write to it fails as on a full disk.
+    SimRun r = RunSim("trace_full", "--frames 200 --trace /dev/full", "", false);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("/dev/full"), std::string::npos) << r.err;
+    SimRun ok = RunSim("trace_ok", "--frames 200", "", true);
+    EXPECT_EQ(ok.status, 0) << ok.err;
+    EXPECT_EQ(ok.frames.size(), 200u);
+}
+
 TEST(SimCommandLine, AFrameCaptureThatCannotBeWrittenFailsTheRun) {
     // A folder standing where the picture should go: no file can be made there.
     const std::string dir = SimTempDir("capture_blocked");
