@@ -40,8 +40,8 @@ std::vector<float> Silence(double seconds) { return std::vector<float>(size_t(st
 
 // Scales the sound so that its peak sits at `peakDb` dBFS. The game mixes
 // these with no limiter: four lasers popping bubbles while their shot notes
-// ring can stack eight or more sounds, some of them the same pop at the same
-// rate and in phase. So each sound peaks far below full scale (about -14 dBFS),
+// ring stack many sounds (up to seven start in one frame), some of them the
+// same pop at the same rate and in phase. So each sound peaks far below full scale (about -14 dBFS),
 // leaving the mix room for those stacks instead of clipping them.
 void Normalise(std::vector<float>& s, double peakDb) {
     float peak = 0;
