@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <functional>
+#include <utility>
 
 #include "objects_fixture.h"
 #include "platform/event.h"
@@ -451,4 +452,40 @@ TEST_F(Player, DrawShowsChargeFrameOrDimStatic) {
     for (const auto& c : Log("color"))
         dim = dim || (c.v.size() == 4 && c.v[3] == 63.0f);
     EXPECT_TRUE(dim);
+}
+
+TEST_F(Player, OverlayFrameIsChargeOver17OrRandomStatic) {
+    // The texture bound last by a drawing: every drawing below starts with
+    // the base picture, so the overlay's frame always binds anew.
+    auto last_bind = [](const std::function<void()>& draw) {
+        objects_test::Recorder().ClearLog();
+        draw();
+        const auto binds = Log("bind");
+        return binds.empty() ? -1.0f : binds.back().v[0];
+    };
+    auto frame_of = [&](const std::shared_ptr<TImage>& strip, int frame) {
+        return last_bind([&] {
+            DrawImageFrame(*img_base, 384.0f, 752.0f, 0);
+            DrawImageFrame(*strip, 384.0f, 752.0f, frame);
+        });
+    };
+    ASSERT_NE(frame_of(img_base_charge, 0), frame_of(img_base_charge, 5));
+    TPlayer& p = P(1);
+    const std::pair<int, int> charge_frame[] = {{1, 0},  {16, 0}, {17, 1}, {50, 2},
+                                                {84, 4}, {85, 5}, {100, 5}};
+    for (const auto& [charge, frame] : charge_frame) {
+        p.charge = charge;
+        EXPECT_EQ(last_bind([&] { p.Draw(); }), frame_of(img_base_charge, frame)) << charge;
+    }
+    // At 0 or below: a static frame drawn anew each time.
+    for (int charge : {0, -1, -150}) {
+        p.charge = charge;
+        const int state = GetRandomSeed();
+        const float bound = last_bind([&] { p.Draw(); });
+        const int after = GetRandomSeed();
+        SetRandomSeed(state);
+        const int frame = RandomInt(0, 5);
+        EXPECT_EQ(GetRandomSeed(), after);
+        EXPECT_EQ(bound, frame_of(img_base_static, frame)) << charge;
+    }
 }
