@@ -4,8 +4,9 @@
 # packages, and prints the install prefix on the last line of its output.
 #
 # The result is cached outside the clone, keyed by the source versions and by
-# this script, so a second run (or another clone) costs nothing:
-#   ${ZAP_WIN_DEPS:-$HOME/.cache/zaptomania-win-deps}/<key>/prefix
+# RECIPE (raise it whenever the way the libraries are built changes), so a
+# second run (or another clone) costs nothing:
+#   ${ZAP_WIN_DEPS:-~/.cache/zaptomania-win-deps}/<key>/prefix
 #
 # Needs the mingw-w64 -posix compilers, cmake, make and dpkg-dev
 # (tools/install-deps.sh --windows installs them). Adds a deb-src entry for the
@@ -14,7 +15,8 @@
 set -euo pipefail
 
 HOST=x86_64-w64-mingw32
-CACHE_ROOT=${ZAP_WIN_DEPS:-$HOME/.cache/zaptomania-win-deps}
+RECIPE=1
+CACHE_ROOT=${ZAP_WIN_DEPS:-${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/zaptomania-win-deps}
 SRC_PACKAGES=(zlib libpng1.6 freetype libogg libvorbis)
 JOBS=${JOBS:-$(nproc)}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -71,7 +73,7 @@ for p in "${SRC_PACKAGES[@]}"; do
     fi
     versions+="$p=$v;"
 done
-key=$( (echo "$versions"; cat "$0") | sha256sum | cut -c1-16)
+key=$(echo "recipe $RECIPE: $versions" | sha256sum | cut -c1-16)
 dest=$CACHE_ROOT/$key
 prefix=$dest/prefix
 

@@ -5,7 +5,7 @@
 # kept under the build cache is used.
 set -euo pipefail
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEPREFIX=${WINEPREFIX:-${ZAP_WIN_DEPS:-$HOME/.cache/zaptomania-win-deps}/wineprefix}
+export WINEPREFIX=${WINEPREFIX:-${ZAP_WIN_DEPS:-${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/zaptomania-win-deps}/wineprefix}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 wine=$(command -v wine64 || command -v wine)
 exec "$wine" "$@"
