@@ -28,6 +28,22 @@ std::vector<float> Rgba(float r, float g, float b, float a) {
     return {r, g, b, a};
 }
 
+// The glyph quads DrawString records for `text` in `font`, placed at
+// (x - w / 2, y + dy) with w its width (halved with integer division) and dy
+// given the line height: where a centred label is expected to land.
+std::vector<std::vector<float>> CentredText(const std::shared_ptr<TImageFont>& font, const std::string& text,
+                                            float x, float y, int (*dy)(int line_height)) {
+    SelectImageFont(font);
+    const int w = StringWidth(text);
+    objects_test::Recorder().ClearLog();
+    DrawString(text, x - static_cast<float>(w / 2), y + static_cast<float>(dy(FontLineHeight())));
+    std::vector<std::vector<float>> quads;
+    for (const TCanvasRecord& r : objects_test::Recorder().Entries("image"))
+        quads.push_back(r.v);
+    SelectImageFont(fnt_small);
+    return quads;
+}
+
 } // namespace
 
 TEST_F(Effects, AfterglowShinesSixFramesThenFadesGrey) {
@@ -143,12 +159,12 @@ TEST_F(Effects, TextLineFadesInAtTheBottom) {
     EffectsFrame();
     // y = 565: alpha 1 - 0.015 * 60 = 0.1 (byte 25).
     EXPECT_EQ(ColourAtFirstDraw()[3], 25.0f);
-    // Centred on x = 384.
-    const auto glyphs = Log("image");
+    // Centred on x = 384, at its own y.
+    std::vector<std::vector<float>> glyphs;
+    for (const TCanvasRecord& r : Log("image"))
+        glyphs.push_back(r.v);
     ASSERT_FALSE(glyphs.empty());
-    const float left = glyphs.front().v[0];
-    const float right = glyphs.back().v[2];
-    EXPECT_NEAR((left + right) / 2.0f, 384.0f, 8.0f);
+    EXPECT_EQ(glyphs, CentredText(fnt_small, "X", 384.0f, 565.0f, [](int) { return 0; }));
 }
 
 TEST_F(Effects, RingGrowsFadesAndShowsPointsOutsideTheDemonstration) {
@@ -178,6 +194,14 @@ TEST_F(Effects, RingGrowsFadesAndShowsPointsOutsideTheDemonstration) {
     const auto images = Log("image");
     ASSERT_GE(images.size(), 2u);
     EXPECT_NEAR(images[0].v[2] - images[0].v[0], 128.0f * (0.3f + 0.02f / 3.0f), 1e-3f);
+    // The points centred on the ring in the medium font, 3 pixels below the
+    // middle of a line: at (x - w / 2, y - h / 2 + 3).
+    ASSERT_TRUE(fnt_medium && fnt_small);
+    ASSERT_NE(fnt_medium, fnt_small);
+    std::vector<std::vector<float>> text;
+    for (std::size_t i = 1; i < images.size(); ++i)
+        text.push_back(images[i].v);
+    EXPECT_EQ(text, CentredText(fnt_medium, "60", 300.0f, 400.0f, [](int h) { return -(h / 2) + 3; }));
 
     int frames = 1;
     while (particles.Contains(ring.get()) && frames < 200) {

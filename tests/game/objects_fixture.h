@@ -73,6 +73,9 @@ inline void LoadPictures() {
     img_bubble = LoadImageSingle(std::string("incbin::gfx_bubble.png"));
     img_ring = LoadImageSingle(std::string("incbin::gfx_ring.png"));
     img_spark1 = LoadImageSingle(std::string("incbin::gfx_spark1.png"));
+    // The game's two interface fonts, unless a start-up in this program has loaded them.
+    if (!fnt_small) fnt_small = LoadTextFont(std::string("incbin::fnt_manaspc.ttf"), 16, 0);
+    if (!fnt_medium) fnt_medium = LoadTextFont(std::string("incbin::fnt_manaspc.ttf"), 24, 0);
 }
 
 // For the life of this object the game's fiddle and pop are silent sounds
@@ -125,6 +128,7 @@ class ObjectsTest : public ::testing::Test {
         melody_pos = 0;
         SetRandomSeed(12345);
         CreatePlayers();
+        SelectImageFont(fnt_small); // the game's resting font
         SetBlend(BLEND_LIGHT);
         SetColor(255, 255, 255);
         SetAlpha(1.0f);
