@@ -281,3 +281,16 @@ TEST_F(Bubble, DrawBreathesAndGrowsWhileFadingIn) {
     EXPECT_NEAR(images[0].v[7] - images[0].v[1], 53.76f, 1e-3f);
     EXPECT_NEAR(GetAlpha(), 0.7f, 1e-6f);
 }
+
+TEST_F(Bubble, TintByOwner) {
+    const std::array<int, 3> tint[5] = {
+        {255, 255, 255}, {8, 255, 8}, {255, 255, 8}, {64, 64, 255}, {255, 64, 64}};
+    for (int owner = 0; owner <= 4; ++owner) {
+        auto b = PutBubble(400.0f, 400.0f, 1, 1.0f, 1.0f, owner);
+        SetColor(1, 2, 3);
+        b->Draw();
+        std::array<int, 3> c{};
+        GetColor(c[0], c[1], c[2]);
+        EXPECT_EQ(c, tint[owner]) << owner;
+    }
+}

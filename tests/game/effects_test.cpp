@@ -245,3 +245,37 @@ TEST_F(Effects, SeveralLeavingInOneWalkAreAllDrawnAndTheRestUpdated) {
     EXPECT_FLOAT_EQ(rings[1]->alpha, 0.295f);
     EXPECT_FLOAT_EQ(rings[3]->alpha, 0.295f);
 }
+
+TEST_F(Effects, ColoursByIndex) {
+    // Ring by the popped bubble's owner, its points by the shooter, afterglow by player.
+    const std::vector<float> ring[5] = {Rgba(255, 255, 255, 126), Rgba(8, 255, 8, 126),
+                                        Rgba(255, 255, 8, 126), Rgba(8, 8, 255, 126), Rgba(255, 64, 64, 126)};
+    const std::vector<float> points[5] = {
+        {}, Rgba(64, 255, 64, 126), Rgba(255, 255, 64, 126), Rgba(64, 64, 255, 126), Rgba(255, 64, 64, 126)};
+    const std::vector<float> glow[5] = {Rgba(255, 255, 255, 235), Rgba(8, 255, 8, 235),
+                                        Rgba(255, 255, 8, 235), Rgba(64, 64, 255, 235),
+                                        Rgba(255, 64, 64, 235)};
+    for (int i = 0; i <= 4; ++i) {
+        particles.Clear();
+        auto r = std::make_shared<TRing>();
+        r->index = i;
+        r->s_col = i == 0 ? 1 : i;
+        r->scale = r->scale2 = 1.0f;
+        r->s_text = "10";
+        particles.Append(r);
+        SetColor(1, 1, 1);
+        objects_test::Recorder().ClearLog();
+        EffectsFrame();
+        EXPECT_EQ(ColourAtFirstDraw(), ring[i]) << i;
+        if (i > 0) {
+            EXPECT_EQ(Log("color").back().v, points[i]) << i;
+        }
+
+        particles.Clear();
+        CreateLaserAfterglow(i, 10, 10, 100, 10);
+        SetColor(1, 1, 1);
+        objects_test::Recorder().ClearLog();
+        EffectsFrame();
+        EXPECT_EQ(ColourAtFirstDraw(), glow[i]) << i;
+    }
+}
