@@ -212,6 +212,21 @@ TEST_F(Player, JoypadButtonsAreAskedInTheOrder1230) {
     }
 }
 
+TEST_F(Player, ComputerTurnIsDrawnAfterTheVolleysPieces) {
+    // A computer base pops a bubble: the pieces' wobbles take the first two
+    // numbers, and the 1-in-500 turn the third.
+    TPlayer& p = P(1);
+    p.charge = 99;
+    PutBubble(static_cast<float>(p.x), 500.0f, 1, 3.0f, 4.0f);
+    const int state = GetRandomSeed();
+    p.Update();
+    const auto pieces = bubbles.Items();
+    ASSERT_EQ(pieces.size(), 2u);
+    SetRandomSeed(state);
+    EXPECT_EQ(pieces[0]->wobble, RandomInt(1, 360));
+    EXPECT_EQ(pieces[1]->wobble, RandomInt(1, 360));
+}
+
 TEST_F(Player, ComputerBaseReversesAtRandomOneFrameIn500) {
     TPlayer& p = P(1);
     p.charge = -1000; // no volley in this test
