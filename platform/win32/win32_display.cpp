@@ -175,6 +175,36 @@ class TWin32ContextBackend final : public TGLContextBackend {
         return record;
     }
 
+    // A context over a window made elsewhere (kind 1): not shown, not
+    // destroyed with the record, sized from its client area.
+    std::shared_ptr<TGLContextRecord> AttachWindow(void* window_handle, int flags) override {
+        RegisterWindowClass();
+        HWND window = static_cast<HWND>(window_handle);
+        if (!window || !IsWindow(window)) return nullptr;
+        auto record = std::make_shared<TWin32ContextRecord>();
+        record->kind = TGLContextRecord::ATTACHED;
+        record->flags = flags;
+        record->window = window;
+        record->dc = GetDC(window);
+        if (!record->dc) return nullptr;
+        if (ChooseFormat(record->dc, flags) == 0 || !(record->context = wglCreateContext(record->dc))) {
+            ReleaseDC(window, record->dc);
+            return nullptr;
+        }
+        RefreshSize(*record);
+        records_.insert(records_.begin(), record.get());
+        return record;
+    }
+
+    void RefreshSize(TGLContextRecord& base) override {
+        auto& record = static_cast<TWin32ContextRecord&>(base);
+        RECT client{};
+        if (record.window && GetClientRect(record.window, &client)) {
+            record.width = client.right - client.left;
+            record.height = client.bottom - client.top;
+        }
+    }
+
     void Destroy(TGLContextRecord& base) override {
         auto& record = static_cast<TWin32ContextRecord&>(base);
         const auto it = std::find(records_.begin(), records_.end(), &record);
@@ -187,6 +217,8 @@ class TWin32ContextBackend final : public TGLContextBackend {
         holding_destroyed_ = &record;
         if (record.kind == TGLContextRecord::WINDOWED || record.kind == TGLContextRecord::FULL_SCREEN)
             DestroyWindow(record.window);
+        else if (record.kind == TGLContextRecord::ATTACHED)
+            ReleaseDC(record.window, record.dc); // the window is its maker's
         if (mode_holder_ == record.window) ReleaseDisplayMode(record.window);
         holding_destroyed_ = nullptr;
         record.window = nullptr;

@@ -124,6 +124,29 @@ TEST_F(Win32Display, ARefusedModeFailsWithTheDisplayModeError) {
     EXPECT_EQ(FindWindowA("Corvex GLGraphics", nullptr), nullptr);
 }
 
+TEST_F(Win32Display, AttachedWindowsKeepTheirMakersWindow) {
+    auto backend = MakeWin32ContextBackend();
+    EXPECT_EQ(backend->AttachWindow(nullptr, GFX_DOUBLE_BUFFER), nullptr);
+    HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+    ASSERT_TRUE(window);
+    auto record = backend->AttachWindow(window, GFX_DOUBLE_BUFFER);
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->kind, TGLContextRecord::ATTACHED);
+    EXPECT_EQ(record->width, 200);
+    EXPECT_EQ(record->height, 100);
+    SetWindowPos(window, nullptr, 0, 0, 300, 120, SWP_NOMOVE | SWP_NOZORDER);
+    backend->RefreshSize(*record);
+    EXPECT_EQ(record->width, 300);
+    EXPECT_EQ(record->height, 120);
+    backend->MakeCurrent(record.get());
+    EXPECT_NE(wglGetCurrentContext(), nullptr);
+    backend->Destroy(*record);
+    EXPECT_EQ(wglGetCurrentContext(), nullptr);
+    EXPECT_TRUE(IsWindow(window)); // not ours to destroy
+    DestroyWindow(window);
+}
+
 TEST_F(Win32Display, OpenGraphicsThroughTheDriverAndFlip) {
     SetGLContextBackend(MakeWin32ContextBackend());
     SelectGraphicsDriver(TGLGraphicsDriver::Instance(), GFX_DOUBLE_BUFFER);
