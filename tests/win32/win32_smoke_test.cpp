@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <string>
@@ -82,22 +83,26 @@ TEST(Win32Smoke, GameOpensItsWindowDrawsAndEndsOnEscape) {
     EXPECT_EQ(client.right - client.left, 1024);
     EXPECT_EQ(client.bottom - client.top, 768);
 
-    // The attract screen: many colours on the screen once it has drawn a few frames.
+    // The attract screen: many colours, and bright ones once it has faded in.
     std::vector<uint32_t> px;
     size_t colours = 0;
+    int brightest = 0;
     for (int i = 0; i < 100; ++i) {
         Sleep(200);
         px = GrabScreen(1024, 768);
         std::set<uint32_t> distinct;
+        brightest = 0;
         for (uint32_t v : px) {
-            distinct.insert(v & 0xFFFFFF);
-            if (distinct.size() > 64) break;
+            if (distinct.size() <= 64) distinct.insert(v & 0xFFFFFF);
+            brightest = std::max({brightest, static_cast<int>((v >> 16) & 255), static_cast<int>((v >> 8) & 255),
+                                  static_cast<int>(v & 255)});
         }
         colours = distinct.size();
-        if (colours > 64) break;
+        if (colours > 64 && brightest >= 200) break;
     }
     SaveGrab(px, 1024, 768, BinaryDir() + "/win32-smoke-frame.ppm");
     EXPECT_GT(colours, 64u) << "the screen shows no picture (see win32-smoke-frame.ppm)";
+    EXPECT_GE(brightest, 200) << "the picture never faded in (see win32-smoke-frame.ppm)";
 
     // ESC on the attract screen ends the game. The screen's first second
     // swallows every press, so keep pressing until the game has gone.
