@@ -26,7 +26,7 @@ inline void AppendBytes(png_structp png, png_bytep data, png_size_t n) {
 }
 inline void NoFlush(png_structp) {}
 
-// rows: packed sample bytes of each row as libpng expects them for the spec.
+// rows: packed sample bytes of each row, laid out as libpng expects for that description.
 inline std::vector<uint8_t> WritePng(const PngSpec& spec, const std::vector<std::vector<uint8_t>>& rows) {
     std::vector<uint8_t> out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
