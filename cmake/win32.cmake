@@ -1,6 +1,6 @@
 # The Windows build (included from the top-level CMakeLists.txt when WIN32):
-# the Win32 backend library, the simulator's Windows display, and the tests
-# that run under Wine.
+# the Win32 backend library (which also gives the simulator its hidden GL
+# window) and the tests that run under Wine.
 
 # libpng's static archive needs zlib after it; the shared-library pkg-config
 # entries do not say so.
@@ -12,21 +12,11 @@ target_link_libraries(zap_graphics PUBLIC PkgConfig::ZLIB)
 # is loaded at run time, so nothing links against dsound.
 file(GLOB zap_win32_srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/win32/*.cpp
      ${CMAKE_SOURCE_DIR}/audio/win32/*.cpp)
-list(FILTER zap_win32_srcs EXCLUDE REGEX "/win32_virtual_display\\.cpp$")
 add_library(zap_win32 STATIC ${zap_win32_srcs})
 target_include_directories(zap_win32 PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(zap_win32 PUBLIC zap_graphics zap_audio zap_platform OpenGL::GL winmm gdi32 user32 ole32
                       uuid dxguid)
 target_compile_definitions(zap_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX)
-
-# The simulator's offscreen display: the same virtual 50 Hz display, with a
-# hidden WGL window instead of SDL's offscreen driver for the GL renderer.
-function(zap_win32_sim)
-  get_target_property(srcs zap_sim SOURCES)
-  list(FILTER srcs EXCLUDE REGEX "/sim/virtual_display\\.cpp$")
-  list(APPEND srcs ${CMAKE_SOURCE_DIR}/platform/win32/win32_virtual_display.cpp)
-  set_target_properties(zap_sim PROPERTIES SOURCES "${srcs}")
-endfunction()
 
 # GoogleTest cross-built from Debian's sources, and one test program per test
 # folder. Test files that drive SDL (or need a POSIX shell) are Linux-only;

@@ -1,13 +1,12 @@
 #include "sim/virtual_display.h"
 
-#include <SDL2/SDL.h>
 #include <png.h>
 
 #include <cstdio>
 
 #include "graphics/glcanvas.h"
 #include "graphics/recording_canvas.h"
-#include "platform/sdl/sdl_display.h"
+#include "graphics/offscreen_gl.h"
 
 namespace {
 
@@ -77,13 +76,9 @@ std::shared_ptr<TVirtualDisplay> UseVirtualDisplay(TVirtualRenderer renderer,
     vd->clock = clock;
     if (renderer == TVirtualRenderer::GL) {
         // Always offscreen: the simulator never shows a window.
-        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_OVERRIDE);
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        TSdlDisplayOptions options;
-        options.hidden = true;
-        options.fullscreen = false;
-        SetGLContextBackend(MakeSdlContextBackend(options));
+        auto backend = MakeOffscreenContextBackend();
+        if (!backend) return nullptr;
+        SetGLContextBackend(std::move(backend));
         vd->display = std::make_shared<TVirtualDisplayDriver>(clock, TGLGraphicsDriver::Instance());
         vd->canvas = std::make_shared<TGLCanvasDriver>(vd->display);
     } else {

@@ -1,4 +1,5 @@
 #include "platform/sdl/sdl_display.h"
+#include "graphics/offscreen_gl.h"
 
 #include <SDL2/SDL.h>
 #include <GL/gl.h>
@@ -284,4 +285,15 @@ std::shared_ptr<TGLContextBackend> MakeSdlContextBackend(const TSdlDisplayOption
 
 void UseSdlGraphicsDriver() {
     SetGLContextBackend(MakeSdlContextBackend());
+}
+
+std::shared_ptr<TGLContextBackend> MakeOffscreenContextBackend() {
+    // Always SDL's offscreen video driver: nothing is ever shown.
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_OVERRIDE);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    TSdlDisplayOptions options;
+    options.hidden = true;
+    options.fullscreen = false;
+    return MakeSdlContextBackend(options);
 }

@@ -1,4 +1,5 @@
 #include "platform/win32/win32_display.h"
+#include "graphics/offscreen_gl.h"
 
 #include <windows.h>
 #include <GL/gl.h>
@@ -363,3 +364,10 @@ void* Win32RecordWindow(const TGLContextRecord& record) {
 }
 
 bool Win32HoldsDisplayMode() { return g_layer && g_layer->HoldsMode(); }
+
+std::shared_ptr<TGLContextBackend> MakeOffscreenContextBackend() {
+    // A hidden window that never changes the display mode.
+    TWin32DisplayOptions options;
+    options.hidden = true;
+    return MakeWin32ContextBackend(options);
+}
