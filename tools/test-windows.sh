@@ -59,8 +59,19 @@ export DISPLAY=:$display
 
 start=$(date +%s)
 echo "test-windows: Wine prefix and display :$display"
-"$wine" wineboot --init >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log" >&2; exit 1; }
-wineserver -w
+# Making a fresh prefix now and then fails on this machine (a 32-bit helper that
+# a 64-bit-only Wine cannot start); a new prefix on the next try works.
+booted=0
+for attempt in 1 2 3; do
+    if "$wine" wineboot --init >"$work/wineboot.log" 2>&1 && wineserver -w && [ -f "$WINEPREFIX/system.reg" ]; then
+        booted=1
+        break
+    fi
+    echo "test-windows: making the Wine prefix failed (try $attempt), starting again" >&2
+    wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$WINEPREFIX"
+done
+[ "$booted" = 1 ] || { cat "$work/wineboot.log" >&2; exit 1; }
 # Without a window manager Wine would otherwise wait for one when a window closes.
 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 wineserver -w
