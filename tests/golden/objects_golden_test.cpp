@@ -15,6 +15,7 @@
 #include "game/frame.h"
 #include "game/globals.h"
 #include "game/hud.h"
+#include "game/playfield.h"
 #include "game/player.h"
 #include "graphics/canvas.h"
 #include "graphics/font.h"
@@ -81,18 +82,7 @@ class ObjectsGolden : public ::testing::Test {
     // One round frame of the playfield: backdrop, bases, bubbles, effects, HUD.
     static void PlayfieldFrame() {
         DrawBackground();
-        for (int n = 1; n <= 4; ++n) {
-            players[n]->Draw();
-            players[n]->Update();
-        }
-        bubbles.ForEach([](const std::shared_ptr<TBubble>& b) {
-            b->Update();
-            b->Draw();
-        });
-        particles.ForEach([](const std::shared_ptr<TParticle>& p) {
-            p->Update();
-            p->Draw();
-        });
+        StepPlayfield();
         DrawHud();
     }
 
