@@ -106,3 +106,5 @@ void StartPixmapPNG();
 // sizes are refused before any pixel memory is taken.
 constexpr int PNG_MAX_DIMENSION = 16384;
 constexpr int64_t PNG_MAX_PIXELS = 16LL * 1024 * 1024;  // 64 MB as RGBA
+// The most memory the PNG loader lets one chunk take: a damaged length field is not allocated.
+constexpr unsigned PNG_MAX_CHUNK_BYTES = 1u << 20;

@@ -93,6 +93,12 @@ public:
         // A damaged or hostile header may declare any size: refuse large pictures before any pixel
         // memory is taken.
         png_set_user_limits(reader.png, PNG_MAX_DIMENSION, PNG_MAX_DIMENSION);
+        // Ancillary chunks (text, profiles, suggested palettes...) are read whole into memory at the
+        // length they declare, so a few damaged bytes could ask for gigabytes. Only the palette, the
+        // transparency and the image data matter here: every other chunk is skipped as it streams past,
+        // and any chunk libpng would still hold is capped.
+        png_set_keep_unknown_chunks(reader.png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+        png_set_chunk_malloc_max(reader.png, PNG_MAX_CHUNK_BYTES);
 
         PngHeader h{};
         if (!PngReadHeader(reader.png, reader.info, &h)) return nullptr;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every libFuzzer target in BUILD_DIR for SECONDS each, on its seed corpus
-# (fuzz/corpus/<name>/). Fails on the first crash, hang or leak.
+# (fuzz/corpus/<name>/). Fails on the first crash, hang, leak or single allocation over 256 MB
+# (no file the game reads needs one that large).
 set -euo pipefail
 build=${1:-build-fuzz}
 seconds=${2:-60}
@@ -13,7 +14,7 @@ for exe in "$build"/fuzz/fuzz_*; do
   work=$(mktemp -d)
   [ -d "$seeds" ] && cp -r "$seeds"/. "$work"/
   echo "== fuzzing $name for ${seconds}s"
-  if ! "$exe" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+  if ! "$exe" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=256 -print_final_stats=1 \
        -artifact_prefix="$build/fuzz/$name-" "$work" > "$build/fuzz/$name.log" 2>&1; then
     echo "fuzz target $name failed; see $build/fuzz/$name.log"; tail -40 "$build/fuzz/$name.log"; status=1
   else

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "graphics/pixmap.h"
@@ -339,6 +340,45 @@ TEST(PixmapPng, RefusesEnormousDeclaredSizes) {
     EXPECT_FALSE(LoadPixmapFrom(BytesUrl(WithDeclaredSize(PNG_MAX_DIMENSION, PNG_MAX_DIMENSION))));
     // An honest size with too little data is damaged, not refused for size; still null.
     EXPECT_FALSE(LoadPixmapFrom(BytesUrl(WithDeclaredSize(64, 64))));
+}
+
+// Reads through to a bank and remembers the largest single request: libpng asks for a whole chunk at
+// once only when it holds that chunk in memory.
+class TRequestMeter : public TStreamWrapper {
+public:
+    int Read(void* buf, int count) override {
+        largest = std::max(largest, count);
+        return TStreamWrapper::Read(buf, count);
+    }
+    int largest = 0;
+};
+
+// A 1 x 1 picture with an ancillary chunk after the header that declares `declared` bytes and carries
+// `carried` bytes of 's' (with a CRC over what it carries).
+std::vector<uint8_t> WithLargeChunk(uint32_t declared, uint32_t carried) {
+    auto bytes = WritePng(PngSpec{}, {{1, 2, 3}});
+    std::vector<uint8_t> chunk(12 + carried, 's');
+    PutBE32(chunk, 0, declared);
+    std::memcpy(chunk.data() + 4, "sPLT", 4);
+    PutBE32(chunk, 8 + carried, Crc32(chunk.data() + 4, 4 + carried));
+    bytes.insert(bytes.begin() + 33, chunk.begin(), chunk.end());
+    return bytes;
+}
+
+TEST(PixmapPng, AChunkLengthIsNotTakenOnTrust) {
+    StartPixmapPNG();
+    // Declared near 2 GB: no buffer of that size is asked for, and the picture is damaged.
+    auto lie = WithLargeChunk(0x7ffffff0u, 16);
+    auto meter = std::make_shared<TRequestMeter>();
+    meter->SetStream(TBankStream::Create(BytesUrl(lie).bank));
+    EXPECT_FALSE(LoadPixmapFrom(TUrl(std::shared_ptr<TStream>(meter))));
+    EXPECT_LE(meter->largest, static_cast<int>(PNG_MAX_CHUNK_BYTES));
+
+    // An honest chunk beyond the limit is skipped, and the picture still loads.
+    auto honest = WithLargeChunk(PNG_MAX_CHUNK_BYTES + 1, PNG_MAX_CHUNK_BYTES + 1);
+    auto p = LoadPixmapFrom(BytesUrl(honest));
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->ReadPixel(0, 0), 0xFF010203u);
 }
 
 TEST(PixmapPng, LoadsFromAStreamAtItsCurrentPosition) {
