@@ -3,6 +3,7 @@
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_OUTLINE_H
 
 #include <cstring>
 #include <vector>
@@ -21,6 +22,10 @@ bool StartLibrary() {
     }
     return true;
 }
+
+// The widest or tallest glyph rendered, in multiples of the face's pixel size: real glyphs, swashes
+// included, stay within a few.
+constexpr int GLYPH_MAX_SPAN = 16;
 
 class TFreeTypeGlyph : public TGlyph {
 public:
@@ -56,6 +61,7 @@ public:
 
     FT_Face _ft_face = nullptr;
     int _style = 0, _height = 0, _ascend = 0, _descend = 0;
+    int _pixel_size = 0;  // the size the face accepted
     std::vector<std::shared_ptr<TFreeTypeGlyph>> _glyphs;
     std::vector<uint8_t> _buf;
 };
@@ -73,6 +79,7 @@ TFontPtr TFreeTypeFont::Open(FT_Face face, std::vector<uint8_t> buf, int size, i
     font->_ascend = static_cast<int>(m.ascender >> 6);
     font->_descend = static_cast<int>(m.descender >> 6);
     font->_style = style;
+    font->_pixel_size = size;
     font->_glyphs.resize(static_cast<size_t>(face->num_glyphs > 0 ? face->num_glyphs : 0));
     return font;
 }
@@ -84,8 +91,18 @@ TGlyphPtr TFreeTypeFont::LoadGlyph(int index) {
     // Stored first: a glyph that fails to render stays an empty glyph with no advance.
     slot = std::make_shared<TFreeTypeGlyph>();
     TFreeTypeGlyph& g = *slot;
-    if (FT_Load_Glyph(_ft_face, static_cast<FT_UInt>(index + 1), FT_LOAD_RENDER) != 0) return slot;
+    if (FT_Load_Glyph(_ft_face, static_cast<FT_UInt>(index + 1), FT_LOAD_DEFAULT) != 0) return slot;
     const FT_GlyphSlot gs = _ft_face->glyph;
+    // A damaged outline may span far more than the face's size, and rendering it would take memory in
+    // proportion: such a glyph stays empty.
+    if (gs->format == FT_GLYPH_FORMAT_OUTLINE) {
+        FT_BBox box;
+        FT_Outline_Get_CBox(&gs->outline, &box);
+        const int64_t limit = static_cast<int64_t>(GLYPH_MAX_SPAN) * _pixel_size * 64;
+        if (static_cast<int64_t>(box.xMax) - box.xMin > limit || static_cast<int64_t>(box.yMax) - box.yMin > limit)
+            return slot;
+    }
+    if (FT_Render_Glyph(gs, FT_RENDER_MODE_NORMAL) != 0) return slot;
     const FT_Bitmap& bm = gs->bitmap;
     g._x = gs->bitmap_left;
     g._y = _ascend - gs->bitmap_top;

@@ -7,6 +7,7 @@
 #include "graphics/font.h"
 #include "image_fixture.h"
 #include "platform/embed.h"
+#include "support/test_support.h"
 
 using image_test::RecordingContext;
 
@@ -205,6 +206,29 @@ TEST_F(FontTest, LoadFailuresGiveNull) {
     ASSERT_GT(size, 100);
     EmbedRegister("zap_test_cut.ttf", EmbedData("fnt_manaspc.ttf"), 100);
     EXPECT_FALSE(LoadTextFont(TUrl("incbin::zap_test_cut.ttf"), 16, 0));
+}
+
+// A face found by fuzzing: one glyph's damaged outline spans thousands of times its size, and
+// rendering it whole would take hundreds of megabytes.
+TEST_F(FontTest, AGlyphFarLargerThanItsFaceStaysEmpty) {
+    auto bank = TBank::Load(TUrl(SourceDir() + "/fuzz/corpus/freetype/huge_glyph_outline.bin"));
+    ASSERT_TRUE(bank && bank->Size() > 1);
+    const int size = 8 + (bank->Buf()[0] & 0x3F);
+    auto font = LoadFreeTypeFontFromMemory(bank->Buf() + 1, static_cast<size_t>(bank->Size() - 1), size, 0);
+    ASSERT_TRUE(font);
+    int rendered = 0;
+    for (int c = 32; c < 128; ++c) {
+        const int n = font->CharToGlyph(c);
+        if (n < 0) continue;
+        auto g = font->LoadGlyph(n);
+        ASSERT_TRUE(g);
+        if (auto p = g->Pixels()) {
+            ++rendered;
+            EXPECT_LE(p->width, 16 * size) << "character " << c;
+            EXPECT_LE(p->height, 16 * size) << "character " << c;
+        }
+    }
+    EXPECT_GT(rendered, 0) << "the sound glyphs of the face still render";
 }
 
 TEST(FontText, DecodesUtf8AndKeepsStrayBytes) {
