@@ -57,6 +57,9 @@ void StartFreeTypeFonts();
 // A FreeType face read from a copy of the bytes; null when FreeType cannot open it or set any size up to
 // pixel_size.
 TFontPtr LoadFreeTypeFontFromMemory(const uint8_t* data, size_t size, int pixel_size, int style);
+// The widest or tallest glyph the FreeType loader renders, in multiples of the face's pixel size (real
+// glyphs, swashes included, stay within a few); a larger glyph stays empty.
+constexpr int FONT_MAX_GLYPH_SPAN = 16;
 
 class TImageGlyph {
 public:

@@ -23,10 +23,6 @@ bool StartLibrary() {
     return true;
 }
 
-// The widest or tallest glyph rendered, in multiples of the face's pixel size: real glyphs, swashes
-// included, stay within a few.
-constexpr int GLYPH_MAX_SPAN = 16;
-
 class TFreeTypeGlyph : public TGlyph {
 public:
     TPixmapPtr Pixels() override { return _pixmap; }
@@ -98,7 +94,7 @@ TGlyphPtr TFreeTypeFont::LoadGlyph(int index) {
     if (gs->format == FT_GLYPH_FORMAT_OUTLINE) {
         FT_BBox box;
         FT_Outline_Get_CBox(&gs->outline, &box);
-        const int64_t limit = static_cast<int64_t>(GLYPH_MAX_SPAN) * _pixel_size * 64;
+        const int64_t limit = static_cast<int64_t>(FONT_MAX_GLYPH_SPAN) * _pixel_size * 64;
         if (static_cast<int64_t>(box.xMax) - box.xMin > limit || static_cast<int64_t>(box.yMax) - box.yMin > limit)
             return slot;
     }
