@@ -9,52 +9,6 @@
 #include "audio/sample.h"
 #include "platform/error.h"
 
-// ---- The loader registry ---------------------------------------------------
-
-namespace {
-TAudioSampleLoader*& LoaderHead() {
-    static TAudioSampleLoader* head = nullptr;
-    return head;
-}
-} // namespace
-
-TAudioSampleLoader::TAudioSampleLoader() {
-    _succ = LoaderHead();
-    LoaderHead() = this;
-}
-
-void StartSampleLoaders() {
-    // The one loader this program has lives for the whole run.
-    static TAudioSampleLoaderOGG ogg_loader;
-}
-
-std::shared_ptr<TAudioSample> SampleLoad(const TUrl& url) {
-    StartSampleLoaders();
-    std::shared_ptr<TStream> stream = StreamOpenRead(url);
-    if (!stream) return nullptr;
-    const int start = stream->Pos();
-    if (start == -1) {
-        stream->Close();
-        throw TRuntimeError("Stream is not seekable");
-    }
-    std::shared_ptr<TAudioSample> sample;
-    try {
-        for (TAudioSampleLoader* loader = LoaderHead(); loader && !sample; loader = loader->_succ) {
-            stream->Seek(start);
-            try {
-                sample = loader->LoadAudioSample(*stream);
-            } catch (const TStreamException&) {
-                // Ran out of data in this loader's eyes: let the next one try.
-            }
-        }
-    } catch (...) {
-        stream->Close();
-        throw;
-    }
-    stream->Close();
-    return sample;
-}
-
 // ---- Ogg Vorbis through vorbisfile -----------------------------------------
 
 namespace {

@@ -3,7 +3,7 @@
 // SoundPlay to the first sample that reaches the output.
 #include <benchmark/benchmark.h>
 
-#include <SDL2/SDL.h>
+#include <SDL.h>
 
 #include <algorithm>
 #include <atomic>
@@ -21,7 +21,7 @@
 #include "audio/sound.h"
 #include "audio/virtualdevice.h"
 #include "platform/clock.h"
-#include "platform/sdl/sdl_audio.h"
+#include "backends/sdl/sdl_audio.h"
 
 namespace {
 

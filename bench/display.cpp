@@ -14,7 +14,7 @@
 #include "graphics/graphics.h"
 #include "graphics/recording_canvas.h"
 #include "platform/random.h"
-#include "platform/sdl/sdl_display.h"
+#include "backends/sdl/sdl_display.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "assets/embedded_assets.h"
+#include "backends/sdl/sdl_display.h"
 #include "game/attract.h"
 #include "game/frame.h"
 #include "game/globals.h"
@@ -32,7 +33,8 @@ bool Start(TVirtualRenderer renderer) {
         input_->Install();
         RegisterEmbeddedAssets();
     }
-    display_ = UseVirtualDisplay(renderer, clock_);
+    display_ = UseVirtualDisplay(renderer, clock_,
+                                 renderer == TVirtualRenderer::GL ? MakeSdlOffscreenContextBackend() : nullptr);
     if (!display_) return false;
     StartUp(nullptr); // keep the line about the audio driver out of the report
     started_ = true;

@@ -10,8 +10,7 @@ target_link_libraries(zap_graphics PUBLIC PkgConfig::ZLIB)
 # The Win32 backend: window and WGL context, message pump, joysticks through
 # the multimedia interface, waveOut and DirectSound output. DirectSound itself
 # is loaded at run time, so nothing links against dsound.
-file(GLOB zap_win32_srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/win32/*.cpp
-     ${CMAKE_SOURCE_DIR}/audio/win32/*.cpp)
+file(GLOB zap_win32_srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/backends/win32/*.cpp)
 add_library(zap_win32 STATIC ${zap_win32_srcs})
 target_include_directories(zap_win32 PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(zap_win32 PUBLIC zap_graphics zap_audio zap_platform OpenGL::GL winmm gdi32 user32 ole32
@@ -19,8 +18,9 @@ target_link_libraries(zap_win32 PUBLIC zap_graphics zap_audio zap_platform OpenG
 target_compile_definitions(zap_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX)
 
 # GoogleTest cross-built from Debian's sources, and one test program per test
-# folder. Test files that drive SDL (or need a POSIX shell) are Linux-only;
-# tests/win32 holds the Windows backends' own tests.
+# folder: the portable layers' tests and tests/backends/win32, the Windows
+# backends' own tests. Backend tests live in their backend's folder, so every
+# portable test runs here too.
 function(zap_win32_tests)
   set(gtest_src /usr/src/googletest)
   if(NOT EXISTS ${gtest_src}/CMakeLists.txt)
@@ -37,26 +37,21 @@ function(zap_win32_tests)
     "ZAP_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
     "ZAP_BINARY_DIR=${CMAKE_BINARY_DIR}")
   set(tests_dir ${CMAKE_SOURCE_DIR}/tests)
+  file(GLOB support_srcs CONFIGURE_DEPENDS ${tests_dir}/support/*.cpp)
+  add_library(zap_test_support STATIC ${support_srcs})
+  target_include_directories(zap_test_support PUBLIC ${tests_dir})
+  target_compile_definitions(zap_test_support PUBLIC _USE_MATH_DEFINES) # M_PI and friends in strict mode
+  target_link_libraries(zap_test_support PUBLIC zap_sim zap_win32 zap_assets gtest)
   foreach(spec "platform;unit;zap_platform" "graphics;unit;zap_graphics" "audio;unit;zap_audio"
-               "game;unit;zap_game;zap_sim" "win32;win32;zap_sim")
+               "game;unit;zap_game;zap_sim" "backends/win32;win32;zap_win32")
     list(POP_FRONT spec dir label)
     file(GLOB srcs CONFIGURE_DEPENDS ${tests_dir}/${dir}/*.cpp)
-    set(kept)
-    foreach(src ${srcs})
-      file(READ ${src} text)
-      if(NOT text MATCHES "SDL|sys/wait\\.h|unistd\\.h|setenv")
-        list(APPEND kept ${src})
-      endif()
-    endforeach()
-    if(NOT kept)
+    if(NOT srcs)
       continue()
     endif()
-    set(exe test_${dir})
-    add_executable(${exe} ${kept} ${tests_dir}/support/test_support.cpp ${tests_dir}/support/golden.cpp)
-    target_include_directories(${exe} PRIVATE ${tests_dir})
-    # M_PI and friends, which strict C++ mode leaves out of the mingw headers.
-    target_compile_definitions(${exe} PRIVATE _USE_MATH_DEFINES)
-    target_link_libraries(${exe} PRIVATE ${spec} zap_win32 zap_assets gtest gtest_main)
+    string(REPLACE "/" "_" exe "test_${dir}")
+    add_executable(${exe} ${srcs})
+    target_link_libraries(${exe} PRIVATE ${spec} zap_test_support gtest gtest_main)
     if(dir STREQUAL "audio" AND EXISTS ${ZAP_WIN_PREFIX}/lib/libvorbisenc.a)
       target_link_libraries(${exe} PRIVATE ${ZAP_WIN_PREFIX}/lib/libvorbisenc.a) # tests encode their own Oggs
     endif()

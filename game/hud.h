@@ -1,9 +1,8 @@
 #pragma once
-#include <string>
 #include <string_view>
 
-// Drawing and ranking shared by the screens: the playfield backdrop, box
-// outlines, the score boxes and round clock, and the score table order.
+// Drawing shared by the screens: the playfield backdrop, box outlines, the
+// score boxes and the round clock.
 
 // The playfield backdrop: jittering dashed guide lines and four overlapping
 // translucent panels. First thing drawn in every frame. Leaves alpha 1.
@@ -24,13 +23,3 @@ void DrawCentred(std::string_view text, int x, int y);
 // screen, the round clock panel. Leaves colour white and the light blend.
 void DrawHud();
 
-// Round set-up: human players' score rows first (in player order), then the
-// computer's; switches computer bases off when computer players are disabled.
-void SortScoreRows();
-
-// Live ranking after a scoring volley: places by score (ties keep their old
-// order) and a freshly picked results message for every player.
-void RankResults();
-
-// Replaces the first "$" of a results message with a colour name.
-std::string FillResultMessage(std::string_view msg, std::string_view name);

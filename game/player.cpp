@@ -6,7 +6,7 @@
 #include "audio/sound.h"
 #include "game/effects.h"
 #include "game/globals.h"
-#include "game/hud.h"
+#include "game/ranking.h"
 #include "game/laser.h"
 #include "graphics/canvas.h"
 #include "graphics/image.h"

@@ -6,6 +6,7 @@
 #include "game/frame.h"
 #include "game/globals.h"
 #include "game/hud.h"
+#include "game/ranking.h"
 #include "game/player.h"
 #include "game/playfield.h"
 #include "graphics/canvas.h"

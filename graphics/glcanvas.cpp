@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "graphics/image.h"
+#include "graphics/glimage.h"
 #include "graphics/pixmap.h"
 
 namespace {

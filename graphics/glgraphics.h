@@ -6,7 +6,7 @@
 
 // The OpenGL display driver. The portable part here keeps the context list, the
 // current context and the swap interval; a small native backend makes windows and
-// GL contexts (SDL in the game: platform/sdl/sdl_display.h).
+// GL contexts (SDL in the game: backends/sdl/sdl_display.h).
 
 // One record per window with a GL context. Backends derive from it to keep their handles.
 struct TGLContextRecord {

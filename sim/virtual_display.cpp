@@ -6,7 +6,6 @@
 
 #include "graphics/glcanvas.h"
 #include "graphics/recording_canvas.h"
-#include "graphics/offscreen_gl.h"
 
 namespace {
 
@@ -70,15 +69,15 @@ bool TVirtualDisplay::ReadFrameRGB(std::vector<uint8_t>& rgb, int width, int hei
 }
 
 std::shared_ptr<TVirtualDisplay> UseVirtualDisplay(TVirtualRenderer renderer,
-                                                   std::shared_ptr<TVirtualClock> clock) {
+                                                   std::shared_ptr<TVirtualClock> clock,
+                                                   std::shared_ptr<TGLContextBackend> offscreen) {
     auto vd = std::make_shared<TVirtualDisplay>();
     vd->renderer = renderer;
     vd->clock = clock;
     if (renderer == TVirtualRenderer::GL) {
         // Always offscreen: the simulator never shows a window.
-        auto backend = MakeOffscreenContextBackend();
-        if (!backend) return nullptr;
-        SetGLContextBackend(std::move(backend));
+        if (!offscreen) return nullptr;
+        SetGLContextBackend(std::move(offscreen));
         vd->display = std::make_shared<TVirtualDisplayDriver>(clock, TGLGraphicsDriver::Instance());
         vd->canvas = std::make_shared<TGLCanvasDriver>(vd->display);
     } else {

@@ -7,6 +7,8 @@
 #include "graphics/canvas.h"
 #include "sim/virtual_clock.h"
 
+class TGLContextBackend;
+
 // The simulator's display: a 50 Hz display in virtual time. A display-level Flip
 // with a non-zero sync advances the virtual clock by exactly 20 ms, so the refresh
 // measurement of OpenGraphics sees three 20 ms flips, turns soft sync off, and every
@@ -55,10 +57,12 @@ class TVirtualDisplay {
     bool ReadFrameRGB(std::vector<uint8_t>& rgb, int width = 1024, int height = 768) const;
 };
 
-// Sets up and installs the virtual display (and, for GL, SDL's offscreen video
-// driver). Null when GL was asked for and cannot be initialised.
+// Sets up and installs the virtual display. For GL it draws through the given
+// offscreen context backend (a window layer's hidden one, chosen by the
+// caller); null when GL was asked for without one.
 std::shared_ptr<TVirtualDisplay> UseVirtualDisplay(TVirtualRenderer renderer,
-                                                   std::shared_ptr<TVirtualClock> clock);
+                                                   std::shared_ptr<TVirtualClock> clock,
+                                                   std::shared_ptr<TGLContextBackend> offscreen = nullptr);
 
 // Writes an RGB image (top row first) as a PNG; false on failure.
 bool WriteRgbPng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb);

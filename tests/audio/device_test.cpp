@@ -8,7 +8,6 @@
 #include "audio/sound.h"
 #include "audio/virtualdevice.h"
 #include "audio_test_support.h"
-#include "platform/sdl/sdl_audio.h"
 
 // The device logic over fake backends that play whatever position the test
 // dictates, so underruns and bad positions happen on demand.
@@ -314,30 +313,4 @@ TEST(DeviceVirtual, WavFileIsWhole) {
     EXPECT_EQ(u32(4), 36u + 1764u * 4);
     EXPECT_EQ(size, 44 + 1764 * 4);
     std::remove(path.c_str());
-}
-
-// The real SDL devices, on SDL's dummy output (ctest sets SDL_AUDIODRIVER).
-TEST(DeviceSdl, BothModesPlayOnTheDummyOutput) {
-    ASSERT_EQ(RegisterSdlAudioDrivers(), 3);
-    auto names = AudioDriverNames();
-    ASSERT_GE(names.size(), 4u);
-    EXPECT_EQ(names[0], "SoftMix");
-    EXPECT_EQ(names[1], "SoftMix Multimedia");
-    EXPECT_EQ(names[2], "SoftMix DirectSound");
-    EXPECT_EQ(names.back(), "Null");
-    for (const char* name : {"SoftMix DirectSound", "SoftMix Multimedia"}) {
-        ASSERT_EQ(SelectAudioDriver(name), 1) << name;
-        auto sample = TAudioSample::Create(4410, 44100, SampleMono16LE);
-        std::memset(sample->samples, 0x10, static_cast<size_t>(sample->ByteCount()));
-        auto sound = SoundLoad(sample, 0);
-        auto channel = std::dynamic_pointer_cast<TSoftMixChannel>(SoundPlay(sound));
-        ASSERT_TRUE(channel) << name;
-        // The output thread mixes it to its end (100 ms of sound); wait for
-        // that without a deadline that matters: the device keeps playing.
-        for (int i = 0; i < 500 && ChannelIsPlaying(channel); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        EXPECT_EQ(ChannelIsPlaying(channel), 0) << name;
-        EXPECT_EQ(channel->Position(), 4410) << name;
-        ShutdownAudioDriver();
-    }
 }

@@ -10,6 +10,7 @@
 #include "assets/embedded_assets.h"
 #include "game/globals.h"
 #include "game/hud.h"
+#include "game/ranking.h"
 #include "game/player.h"
 #include "game/results.h"
 #include "game/startup.h"

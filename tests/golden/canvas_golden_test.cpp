@@ -4,10 +4,6 @@
 // pixels differently). ZAP_UPDATE_GOLDEN=1 rewrites the pictures.
 #include <gtest/gtest.h>
 
-#include <SDL2/SDL.h>
-#include <GL/gl.h>
-#include <GL/glext.h>
-
 #include <cstdlib>
 
 #include "game/hud.h"
@@ -16,7 +12,6 @@
 #include "graphics/pixmap.h"
 #include "platform/clock.h"
 #include "platform/random.h"
-#include "platform/sdl/sdl_display.h"
 #include "support/gl_fixture.h"
 #include "support/golden.h"
 #include "support/test_support.h"
@@ -250,7 +245,7 @@ TEST_F(VirtualDisplay, NullRendererPacesInVirtualTime) {
 
 TEST_F(VirtualDisplay, GLRendererCapturesFramesBeforeTheFlip) {
     auto clock = InstallVirtualClock(5000);
-    auto vd = UseVirtualDisplay(TVirtualRenderer::GL, clock);
+    auto vd = UseVirtualDisplay(TVirtualRenderer::GL, clock, MakeOffscreenGLBackend());
     ASSERT_TRUE(vd);
     SelectGraphicsDriver(Canvas2DDriver(), GFX_DOUBLE_BUFFER);
     ASSERT_TRUE(OpenGraphics(1024, 768, 32, 50, 0));
@@ -275,63 +270,4 @@ TEST_F(VirtualDisplay, GLRendererCapturesFramesBeforeTheFlip) {
     EXPECT_EQ(w, 1024);
     EXPECT_EQ(back, rgb);
     EXPECT_FALSE(WriteRgbPng(path, 1024, 768, std::vector<uint8_t>(10)));
-}
-
-// The window shows the 1024 x 768 picture scaled to its own size with the aspect
-// kept; presenting leaves the game's clear colour and scissor as they were.
-TEST(SdlDisplay, FlipScalesThePictureIntoTheWindowWithBars) {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    TSdlDisplayOptions options;
-    options.fullscreen = false;
-    SetGLContextBackend(MakeSdlContextBackend(options));
-    SelectGraphicsDriver(GLCanvasDriver(), GFX_DOUBLE_BUFFER);
-    ASSERT_TRUE(OpenGraphics(1024, 768, 0, 0, 0));
-    SDL_Window* window = SDL_GL_GetCurrentWindow();
-    ASSERT_TRUE(window);
-    SDL_SetWindowSize(window, 1280, 600);
-    int dw = 0, dh = 0;
-    SDL_GL_GetDrawableSize(window, &dw, &dh);
-    ASSERT_EQ(dw * 10000 + dh, 1280 * 10000 + 600);
-
-    SetClsColor(40, 40, 40);
-    Cls();
-    SetBlend(BLEND_SOLID);
-    SetColor(255, 0, 0);
-    DrawRect(0, 0, 1024, 8);
-    SetViewport(0, 0, 512, 768); // scissor on while presenting
-    Flip(0);
-
-    auto bind = reinterpret_cast<PFNGLBINDFRAMEBUFFERPROC>(SDL_GL_GetProcAddress("glBindFramebuffer"));
-    ASSERT_TRUE(bind);
-    GLint game_fb = 0;
-    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &game_fb);
-    EXPECT_NE(game_fb, 0); // the game draws offscreen
-    bind(GL_READ_FRAMEBUFFER, 0);
-    glReadBuffer(GL_FRONT);
-    std::vector<uint8_t> rgb(static_cast<size_t>(dw) * dh * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, dw, dh, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-    auto at = [&](int x, int y_from_top, int c) {
-        return rgb[(static_cast<size_t>(dh - 1 - y_from_top) * dw + x) * 3 + c];
-    };
-    // 1024 x 768 into 1280 x 600: 800 x 600 in the middle, 240-pixel bars each side.
-    EXPECT_EQ(at(100, 300, 0), 0);
-    EXPECT_EQ(at(236, 300, 0), 0);
-    EXPECT_EQ(at(245, 300, 0), 40); // scissor did not clip the picture
-    EXPECT_EQ(at(1000, 300, 0), 40);
-    // (The offscreen driver keeps its surface 1024 wide, so the right bar cannot be read.)
-    EXPECT_EQ(at(640, 2, 0), 255);
-    EXPECT_EQ(at(640, 300, 0), 40);
-    glReadBuffer(GL_BACK);
-    bind(GL_READ_FRAMEBUFFER, static_cast<GLuint>(game_fb));
-
-    // Drawing goes on into the game's framebuffer with the game's state.
-    SetViewport(0, 0, 1024, 768);
-    Cls();
-    std::vector<uint8_t> frame;
-    ASSERT_TRUE(GLCanvasDriver()->ReadPixelsRGB(0, 0, 4, 4, frame));
-    EXPECT_EQ(frame[0], 40);
-    CloseOpenedGraphics();
-    SelectGraphicsDriver(nullptr, 0);
-    SetGLContextBackend(nullptr);
 }

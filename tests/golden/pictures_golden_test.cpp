@@ -10,11 +10,11 @@
 
 #include "assets/embedded_assets.h"
 #include "graphics/font.h"
+#include "graphics/glimage.h"
 #include "graphics/glcanvas.h"
 #include "graphics/graphics.h"
 #include "graphics/image.h"
 #include "graphics/overlap.h"
-#include "platform/sdl/sdl_display.h"
 #include "support/gl_fixture.h"
 #include "support/golden.h"
 #include "support/test_support.h"

@@ -14,6 +14,7 @@
 #include "game/frame.h"
 #include "game/globals.h"
 #include "game/hud.h"
+#include "game/ranking.h"
 #include "game/player.h"
 #include "game/results.h"
 #include "game/round.h"

@@ -12,11 +12,15 @@
 #include "graphics/font.h"
 #include "graphics/glcanvas.h"
 #include "graphics/graphics.h"
-#include "platform/sdl/sdl_display.h"
 #include "sim/virtual_clock.h"
 #include "sim/virtual_display.h"
 #include "support/golden.h"
 #include "support/test_support.h"
+#ifdef _WIN32
+#include "backends/win32/win32_display.h"
+#else
+#include "backends/sdl/sdl_display.h"
+#endif
 
 namespace {
 
@@ -26,12 +30,18 @@ std::string GoldenPath(const std::string& name) {
 
 } // namespace
 
+std::shared_ptr<TGLContextBackend> MakeOffscreenGLBackend() {
+#ifdef _WIN32
+    return MakeWin32OffscreenContextBackend();
+#else
+    return MakeSdlOffscreenContextBackend();
+#endif
+}
+
 bool OpenOffscreenGL() {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    TSdlDisplayOptions options;
-    options.hidden = true;
-    options.fullscreen = false;
-    SetGLContextBackend(MakeSdlContextBackend(options));
+    auto backend = MakeOffscreenGLBackend();
+    if (!backend) return false;
+    SetGLContextBackend(std::move(backend));
     SelectGraphicsDriver(GLCanvasDriver(), GFX_DOUBLE_BUFFER);
     return OpenGraphics(1024, 768, 0, 0, 0) != nullptr;
 }
@@ -66,7 +76,7 @@ void ExpectOffscreenGolden(const std::string& name, int w, int h, int tolerance)
 TGameOnGL UseVirtualGL() {
     TGameOnGL game;
     game.clock = InstallVirtualClock(100000);
-    game.display = UseVirtualDisplay(TVirtualRenderer::GL, game.clock);
+    game.display = UseVirtualDisplay(TVirtualRenderer::GL, game.clock, MakeOffscreenGLBackend());
     return game;
 }
 

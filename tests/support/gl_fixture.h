@@ -16,11 +16,15 @@
 #include <memory>
 #include <string>
 
+class TGLContextBackend;
 class TVirtualClock;
 class TVirtualDisplay;
 
+// The window layer's hidden GL contexts (SDL's offscreen video driver, or a
+// hidden Win32 window); null when this machine cannot make GL contexts.
+std::shared_ptr<TGLContextBackend> MakeOffscreenGLBackend();
 // Opens a 1024 x 768 display through the OpenGL 2D driver on a hidden,
-// windowed SDL offscreen context. False when none can be had.
+// windowed offscreen context. False when none can be had.
 bool OpenOffscreenGL();
 void CloseOffscreenGL();
 // Makes that display current again with the render state of a new context:

@@ -16,7 +16,7 @@
 
 #include "audio/audiodevice.h"
 #include "audio/sound.h"
-#include "audio/win32/win32_audio.h"
+#include "backends/win32/win32_audio.h"
 
 namespace {
 

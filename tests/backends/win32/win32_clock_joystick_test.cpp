@@ -9,8 +9,8 @@
 
 #include "platform/clock.h"
 #include "platform/joystick.h"
-#include "platform/win32/win32_clock.h"
-#include "platform/win32/win32_joystick.h"
+#include "backends/win32/win32_clock.h"
+#include "backends/win32/win32_joystick.h"
 
 namespace {
 

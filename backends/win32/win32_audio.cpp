@@ -1,4 +1,4 @@
-#include "audio/win32/win32_audio.h"
+#include "backends/win32/win32_audio.h"
 
 #include <windows.h>
 #include <mmsystem.h>

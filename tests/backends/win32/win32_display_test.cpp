@@ -15,8 +15,8 @@
 #include "graphics/graphics.h"
 #include "platform/error.h"
 #include "platform/system.h"
-#include "platform/win32/win32_display.h"
-#include "platform/win32/win32_system.h"
+#include "backends/win32/win32_display.h"
+#include "backends/win32/win32_system.h"
 
 namespace {
 

@@ -24,6 +24,11 @@
 #include "sim/virtual_audio.h"
 #include "sim/virtual_clock.h"
 #include "sim/virtual_display.h"
+#ifdef _WIN32
+#include "backends/win32/win32_display.h"
+#else
+#include "backends/sdl/sdl_display.h"
+#endif
 
 namespace {
 
@@ -61,6 +66,15 @@ const char* const USAGE = "usage: zaptomania-sim --frames N [options]\n"
 struct TUsageError {
     std::string message;
 };
+
+// The window layer's hidden GL contexts, for --renderer gl: nothing is shown.
+std::shared_ptr<TGLContextBackend> MakeOffscreenContextBackend() {
+#ifdef _WIN32
+    return MakeWin32OffscreenContextBackend();
+#else
+    return MakeSdlOffscreenContextBackend();
+#endif
+}
 
 // Thrown from the frame hook once the last asked-for frame is traced.
 struct TSimStop {};
@@ -209,7 +223,8 @@ int Run(const TSimOptions& o) {
         throw TUsageError{"cannot write stats file '" + o.stats + "'"};
 
     auto clock = InstallVirtualClock(o.clock_start);
-    auto display = UseVirtualDisplay(o.gl ? TVirtualRenderer::GL : TVirtualRenderer::NUL, clock);
+    auto display = o.gl ? UseVirtualDisplay(TVirtualRenderer::GL, clock, MakeOffscreenContextBackend())
+                        : UseVirtualDisplay(TVirtualRenderer::NUL, clock);
     if (!display) {
         std::fprintf(stderr, "zaptomania-sim: cannot set up the offscreen OpenGL renderer\n");
         return 1;

@@ -23,6 +23,9 @@ struct TWin32DisplayOptions {
 // Installs the Win32 window layer as the GL context backend.
 void UseWin32GraphicsDriver();
 std::shared_ptr<TGLContextBackend> MakeWin32ContextBackend(const TWin32DisplayOptions& options = {});
+// A context backend whose hidden windows never change the display mode, for
+// drawing offscreen: the simulator's captures.
+std::shared_ptr<TGLContextBackend> MakeWin32OffscreenContextBackend();
 
 // The window class name and the caption of the game's window.
 inline constexpr const char* WIN32_GL_WINDOW_CLASS = "Corvex GLGraphics";

@@ -22,3 +22,7 @@ struct TSdlDisplayOptions {
 // Installs the SDL window layer as the GL context backend.
 void UseSdlGraphicsDriver();
 std::shared_ptr<TGLContextBackend> MakeSdlContextBackend(const TSdlDisplayOptions& options = {});
+// A context backend whose windows are never shown and never change the display
+// mode (SDL's offscreen video driver), for drawing offscreen: the simulator's
+// captures. Null when this machine cannot make GL contexts.
+std::shared_ptr<TGLContextBackend> MakeSdlOffscreenContextBackend();

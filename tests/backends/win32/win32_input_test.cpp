@@ -16,8 +16,8 @@
 #include "platform/hook.h"
 #include "platform/input.h"
 #include "platform/system.h"
-#include "platform/win32/win32_display.h"
-#include "platform/win32/win32_system.h"
+#include "backends/win32/win32_display.h"
+#include "backends/win32/win32_system.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "platform/hook.h"
 #include "platform/input.h"
 #include "platform/joystick.h"
-#include "platform/sdl/sdl_events.h"
+#include "backends/sdl/sdl_events.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "platform/sdl/sdl_joystick.h"
+#include "backends/sdl/sdl_joystick.h"
 
 #include <SDL.h>
 

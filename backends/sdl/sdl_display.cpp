@@ -1,7 +1,6 @@
-#include "platform/sdl/sdl_display.h"
-#include "graphics/offscreen_gl.h"
+#include "backends/sdl/sdl_display.h"
 
-#include <SDL2/SDL.h>
+#include <SDL.h>
 #include <GL/gl.h>
 #include <GL/glext.h>
 
@@ -287,7 +286,7 @@ void UseSdlGraphicsDriver() {
     SetGLContextBackend(MakeSdlContextBackend());
 }
 
-std::shared_ptr<TGLContextBackend> MakeOffscreenContextBackend() {
+std::shared_ptr<TGLContextBackend> MakeSdlOffscreenContextBackend() {
     // Always SDL's offscreen video driver: nothing is ever shown.
     SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_OVERRIDE);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;

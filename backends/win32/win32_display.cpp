@@ -1,5 +1,4 @@
-#include "platform/win32/win32_display.h"
-#include "graphics/offscreen_gl.h"
+#include "backends/win32/win32_display.h"
 
 #include <windows.h>
 #include <GL/gl.h>
@@ -11,7 +10,7 @@
 #include <vector>
 
 #include "platform/error.h"
-#include "platform/win32/win32_system.h"
+#include "backends/win32/win32_system.h"
 
 namespace {
 
@@ -365,7 +364,7 @@ void* Win32RecordWindow(const TGLContextRecord& record) {
 
 bool Win32HoldsDisplayMode() { return g_layer && g_layer->HoldsMode(); }
 
-std::shared_ptr<TGLContextBackend> MakeOffscreenContextBackend() {
+std::shared_ptr<TGLContextBackend> MakeWin32OffscreenContextBackend() {
     // A hidden window that never changes the display mode.
     TWin32DisplayOptions options;
     options.hidden = true;

@@ -1,6 +1,6 @@
-#include "platform/sdl/sdl_audio.h"
+#include "backends/sdl/sdl_audio.h"
 
-#include <SDL2/SDL.h>
+#include <SDL.h>
 
 #include <algorithm>
 #include <chrono>

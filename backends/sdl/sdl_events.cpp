@@ -1,8 +1,8 @@
-#include "platform/sdl/sdl_events.h"
+#include "backends/sdl/sdl_events.h"
 
 #include "platform/event.h"
 #include "platform/joystick.h"
-#include "platform/sdl/sdl_joystick.h"
+#include "backends/sdl/sdl_joystick.h"
 
 #include <SDL.h>
 

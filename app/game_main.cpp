@@ -6,14 +6,14 @@
 #include "game/startup.h"
 #include "platform/error.h"
 #ifdef _WIN32
-#include "audio/win32/win32_audio.h"
-#include "platform/win32/win32_clock.h"
-#include "platform/win32/win32_display.h"
-#include "platform/win32/win32_system.h"
+#include "backends/win32/win32_audio.h"
+#include "backends/win32/win32_clock.h"
+#include "backends/win32/win32_display.h"
+#include "backends/win32/win32_system.h"
 #else
-#include "platform/sdl/sdl_audio.h"
-#include "platform/sdl/sdl_display.h"
-#include "platform/sdl/sdl_events.h"
+#include "backends/sdl/sdl_audio.h"
+#include "backends/sdl/sdl_display.h"
+#include "backends/sdl/sdl_events.h"
 #endif
 
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/win32/win32_system.h"
+#include "backends/win32/win32_system.h"
 
 #include <windows.h>
 #include <mmsystem.h>
@@ -9,7 +9,7 @@
 #include "platform/error.h"
 #include "platform/event.h"
 #include "platform/joystick.h"
-#include "platform/win32/win32_joystick.h"
+#include "backends/win32/win32_joystick.h"
 
 namespace {
 
