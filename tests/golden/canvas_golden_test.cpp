@@ -23,7 +23,7 @@ class CanvasGolden : public ::testing::Test {
     static void SetUpTestSuite() { opened = OpenOffscreenGL(); }
     static void TearDownTestSuite() { CloseOffscreenGL(); }
     void SetUp() override {
-        ASSERT_TRUE(opened) << "no offscreen OpenGL context";
+        ZAP_REQUIRE_GL(opened);
         // Every picture starts from the state of a new context.
         ResetOffscreenGL(BLEND_SOLID);
     }
@@ -246,7 +246,7 @@ TEST_F(VirtualDisplay, NullRendererPacesInVirtualTime) {
 TEST_F(VirtualDisplay, GLRendererCapturesFramesBeforeTheFlip) {
     auto clock = InstallVirtualClock(5000);
     auto vd = UseVirtualDisplay(TVirtualRenderer::GL, clock, MakeOffscreenGLBackend());
-    ASSERT_TRUE(vd);
+    ZAP_REQUIRE_GL(vd);
     SelectGraphicsDriver(Canvas2DDriver(), GFX_DOUBLE_BUFFER);
     ASSERT_TRUE(OpenGraphics(1024, 768, 32, 50, 0));
     EXPECT_FALSE(SoftSyncActive());

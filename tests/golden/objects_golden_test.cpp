@@ -24,6 +24,7 @@
 #include "sim/virtual_clock.h"
 #include "sim/virtual_display.h"
 #include "support/gl_fixture.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ class ObjectsGolden : public ::testing::Test {
     }
 
     void SetUp() override {
-        if (!game_.display) GTEST_SKIP() << "no offscreen OpenGL";
+        ZAP_REQUIRE_GL(game_.display);
         game_.clock->Set(200000);
         SetRandomSeed(777);
         humans = {0, 1, 0, 1, 0};

@@ -29,7 +29,7 @@ protected:
     }
     static void TearDownTestSuite() { CloseOffscreenGL(); }
     void SetUp() override {
-        ASSERT_TRUE(opened) << "no offscreen OpenGL context";
+        ZAP_REQUIRE_GL(opened);
         ResetOffscreenGL(BLEND_ALPHA);
         SelectImageFont(nullptr);
         // As the game loads them.

@@ -26,6 +26,7 @@
 #include "sim/virtual_clock.h"
 #include "sim/virtual_display.h"
 #include "support/gl_fixture.h"
+#include "support/test_support.h"
 #include "support/golden.h"
 
 namespace {
@@ -43,7 +44,7 @@ class ScreensGolden : public ::testing::Test {
     // Every picture starts from the same state, whether the tests run in one
     // process or each in its own.
     void SetUp() override {
-        if (!game_.display) GTEST_SKIP() << "no offscreen OpenGL";
+        ZAP_REQUIRE_GL(game_.display);
         game_.clock->Set(200000);
         SetRandomSeed(4242);
         humans = {0, 0, 0, 0, 0};

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "sim/sim_runner.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ TEST(SimCommandLine, AFrameCaptureThatCannotBeWrittenFailsTheRun) {
     std::filesystem::create_directories(dir + "/frame-2.png");
     SimRun r = RunSim("capture_blocked", "--frames 3 --renderer gl --capture 2 --capture-dir '" + dir + "'",
                       "", false);
-    if (r.err.find("OpenGL renderer") != std::string::npos) GTEST_SKIP() << "no offscreen OpenGL";
+    ZAP_REQUIRE_GL(r.err.find("OpenGL renderer") == std::string::npos);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("frame-2.png"), std::string::npos) << r.err;
 }

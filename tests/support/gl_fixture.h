@@ -5,7 +5,7 @@
 //  - the 2D driver on a hidden SDL offscreen window (graphics-level pictures):
 //      static void SetUpTestSuite() { opened = OpenOffscreenGL(); }
 //      static void TearDownTestSuite() { CloseOffscreenGL(); }
-//      void SetUp() override { ASSERT_TRUE(opened); ResetOffscreenGL(BLEND_SOLID); }
+//      void SetUp() override { ZAP_REQUIRE_GL(opened); ResetOffscreenGL(BLEND_SOLID); }
 //      ExpectOffscreenGolden("lines", 256, 256, 2);
 //  - the whole game started on the simulator's virtual GL display in virtual
 //    time (screens and playfield pictures):

@@ -7,6 +7,11 @@ std::string SourceDir() {
     return dir ? dir : ".";
 }
 
+bool RunningInCI() {
+    const char* ci = std::getenv("CI");
+    return ci && std::string(ci) == "true";
+}
+
 std::string BinaryDir() {
     const char* dir = std::getenv("ZAP_BINARY_DIR");
     return dir ? dir : ".";
