@@ -1,7 +1,12 @@
 # The two set-up commands: `make run` and `make test`. Everything else is for developers.
 JOBS ?= $(shell nproc)
 BUILD ?= build
+# Extra CMake options for every build made here.
 CMAKE_FLAGS ?=
+# Warnings as errors: CI sets WERROR=ON; `make run`, `install` and `package`
+# build with it off (a build tree left with it on is configured again).
+WERROR ?= OFF
+override CMAKE_FLAGS += -DZAP_WERROR=$(WERROR)
 
 .PHONY: all deps build run test test-asan test-tsan fuzz fuzz-run bench install package clean windows test-windows
 
@@ -14,6 +19,7 @@ $(BUILD)/CMakeCache.txt: | deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
 
 build: deps $(BUILD)/CMakeCache.txt
+	@grep -qx "ZAP_WERROR:BOOL=$(WERROR)" $(BUILD)/CMakeCache.txt || cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
@@ -24,21 +30,21 @@ test: build
 
 # The unit and simulator tests again under AddressSanitizer + UndefinedBehaviorSanitizer.
 test-asan: deps
-	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZAP_SANITIZE=ON -DZAP_BENCH=OFF
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZAP_SANITIZE=ON -DZAP_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS) -L 'unit|sim'
 
 # The mixer and audio-device tests under ThreadSanitizer.
 test-tsan: deps
-	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAP_TSAN=ON -DZAP_BENCH=OFF
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAP_TSAN=ON -DZAP_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build build-tsan -j $(JOBS) --target test_audio
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -R 'Mixer|Device|Tsan'
 
 fuzz:
 	@bash tools/install-deps.sh --fuzz
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAP_FUZZ=ON \
-	  -DZAP_TESTS=OFF -DZAP_BENCH=OFF
+	  -DZAP_TESTS=OFF -DZAP_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build build-fuzz -j $(JOBS)
 
 # Runs every fuzz target for FUZZ_SECONDS each on its seed corpus.
@@ -72,7 +78,7 @@ windows:
 	  { grep -qx "ZAP_WIN_PREFIX:[A-Z]*=$$prefix" $(WINBUILD)/CMakeCache.txt 2>/dev/null || \
 	    rm -f $(WINBUILD)/CMakeCache.txt; } && \
 	  cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-	    -DZAP_WIN_PREFIX=$$prefix -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	    -DZAP_WIN_PREFIX=$$prefix -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
 	cmake --build $(WINBUILD) -j $(JOBS)
 
 # The Windows build's tests under Wine and Xvfb, and the determinism check

@@ -3,8 +3,11 @@
 # are missing. Uses sudo when not run as root.
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config git libsdl2-dev libpng-dev libfreetype-dev libvorbis-dev libogg-dev
-      libgl1-mesa-dri libglx-mesa0 libgl-dev libegl1 libegl-mesa0 googletest libgtest-dev libbenchmark-dev)
+      libgl1-mesa-dri libglx-mesa0 libgl-dev libegl1 libegl-mesa0 googletest libgtest-dev libbenchmark-dev
+      python3)
 if [ "${1:-}" = "--fuzz" ]; then pkgs+=(clang libclang-rt-14-dev); fi
+# The format check (tools/check-format.sh).
+if [ "${1:-}" = "--format" ]; then pkgs+=(clang-format); fi
 # The Windows cross build and its tests under Wine (make windows, make test-windows).
 if [ "${1:-}" = "--windows" ]; then
   pkgs+=(mingw-w64 gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix dpkg-dev wine wine64 xvfb xauth googletest)
