@@ -16,16 +16,86 @@ namespace {
 // What the callbacks work on. vorbisfile is C: an exception must not unwind
 // through it, so the callbacks keep the first one and the loader rethrows it
 // once the decoder has returned.
+//
+// The decoder is shown the stream's first link only: the data ends, for it,
+// where a page of a new link begins. A sample is the first link's frames in
+// any case, and vorbisfile loses a later link's whole header set (some 34 KB)
+// when it opens a chained stream whose later link turns out damaged.
 struct TOggSource {
     TStream* stream;
     std::exception_ptr error;
+    int start = 0;          // where the Ogg data begins
+    int limit = -1;         // where the first link ends; -1 until the decoder first asks for the end
 };
+
+uint32_t Le32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+// Reads exactly count bytes at pos; false when the stream has fewer.
+bool ReadAt(TStream& stream, int pos, uint8_t* buffer, int count) {
+    if (stream.Seek(pos) != pos) return false;
+    return stream.Read(buffer, count) == count;
+}
+
+// The next Ogg page capture pattern at or after pos, or -1.
+int FindCapture(TStream& stream, int pos, int size) {
+    uint8_t chunk[4096];
+    while (pos + 4 <= size) {
+        const int n = std::min(static_cast<int>(sizeof chunk), size - pos);
+        if (!ReadAt(stream, pos, chunk, n)) return -1;
+        for (int i = 0; i + 4 <= n; ++i)
+            if (std::memcmp(chunk + i, "OggS", 4) == 0) return pos + i;
+        pos += n - 3; // a pattern may straddle two chunks
+    }
+    return -1;
+}
+
+// Where the first link of the Ogg data from start to size ends: at the first
+// page, after the link's opening pages, that starts a logical stream or
+// belongs to one the link did not open. Damaged stretches are skipped the way
+// the decoder skips them, by looking for the next capture pattern.
+int FirstLinkEnd(TStream& stream, int start, int size) {
+    std::vector<uint32_t> serials;
+    bool opening = true; // still among the link's opening (BOS) pages
+    int pos = start;
+    while (pos + 27 <= size) {
+        uint8_t header[27 + 255];
+        if (!ReadAt(stream, pos, header, 27)) break;
+        if (std::memcmp(header, "OggS", 4) != 0 || header[4] != 0) {
+            pos = FindCapture(stream, pos + 1, size);
+            if (pos < 0) break;
+            continue;
+        }
+        const int segments = header[26];
+        if (!ReadAt(stream, pos + 27, header + 27, segments)) break;
+        int body = 0;
+        for (int i = 0; i < segments; ++i) body += header[27 + i];
+        const bool bos = (header[5] & 2) != 0;
+        const uint32_t serial = Le32(header + 14);
+        const bool known = std::find(serials.begin(), serials.end(), serial) != serials.end();
+        if (bos && opening && !known) {
+            serials.push_back(serial);
+        } else if (bos || !known) {
+            return pos; // a new link starts here
+        } else {
+            opening = false;
+        }
+        pos += 27 + segments + body;
+    }
+    return size;
+}
 
 size_t OggRead(void* buffer, size_t size, size_t count, void* datasource) {
     auto* source = static_cast<TOggSource*>(datasource);
     if (source->error || size == 0 || count == 0) return 0;
     try {
-        const size_t wanted = std::min(size * count, static_cast<size_t>(INT_MAX)) / size * size;
+        size_t wanted = std::min(size * count, static_cast<size_t>(INT_MAX)) / size * size;
+        if (source->limit >= 0) {
+            const int left = source->limit - source->stream->Pos();
+            wanted = left > 0 ? std::min(wanted, static_cast<size_t>(left)) / size * size : 0;
+            if (wanted == 0) return 0;
+        }
         const int got = source->stream->Read(buffer, static_cast<int>(wanted));
         return got > 0 ? static_cast<size_t>(got) / size : 0;
     } catch (...) {
@@ -49,7 +119,10 @@ int OggSeek(void* datasource, ogg_int64_t offset, int whence) {
             target = static_cast<int>(static_cast<unsigned>(source->stream->Pos()) + static_cast<unsigned>(low));
             break;
         case SEEK_END:
-            target = static_cast<int>(static_cast<unsigned>(source->stream->Size()) + static_cast<unsigned>(low));
+            // The decoder asks for the end once it has the first link's
+            // headers: the end it sees is the first link's.
+            if (source->limit < 0) source->limit = FirstLinkEnd(*source->stream, source->start, source->stream->Size());
+            target = static_cast<int>(static_cast<unsigned>(source->limit) + static_cast<unsigned>(low));
             break;
         default:
             return -1;
@@ -89,6 +162,7 @@ struct TVorbisFile {
 
 std::shared_ptr<TAudioSample> TAudioSampleLoaderOGG::LoadAudioSample(TStream& stream) {
     TOggSource source{&stream, nullptr};
+    source.start = stream.Pos();
     const ov_callbacks callbacks{OggRead, OggSeek, OggClose, OggTell};
     TVorbisFile file;
     std::memset(&file.vf, 0, sizeof file.vf);

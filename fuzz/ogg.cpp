@@ -23,11 +23,6 @@ public:
 };
 } // namespace
 
-// libvorbisfile 1.3.7 loses the serial-number list it gathered when a
-// stream's headers turn out bad (8 bytes per such open, inside the library's
-// own open); that one is not ours to fix, so the leak check looks past it.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libvorbisfile.so"; }
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1 << 20)) return 0;
     auto bank = TBank::Create(static_cast<int>(size));

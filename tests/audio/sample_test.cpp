@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 #include "assets/embedded_assets.h"
 #include "audio/sample.h"
@@ -10,6 +12,17 @@
 #include "platform/embed.h"
 #include "platform/error.h"
 #include "platform/stream.h"
+#include "support/test_support.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#define ZAP_LEAK_CHECK 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#include <sanitizer/lsan_interface.h>
+#define ZAP_LEAK_CHECK 1
+#endif
+#endif
 
 namespace {
 
@@ -175,8 +188,8 @@ TEST(Ogg, DamagedOrUnsupportedDataGivesNull) {
 }
 
 namespace {
-// Serves an Ogg whole while the decoder looks it over (it reads the end to
-// learn the length); once it comes back to the start to decode, the data
+// Serves an Ogg whole while the decoder looks it over (it reads up to the end
+// to learn the length); once it comes back to the start to decode, the data
 // runs dry at the middle, before the announced number of frames.
 class TCutStream : public TStream {
 public:
@@ -189,7 +202,6 @@ public:
     }
     int Read(void* buf, int count) override {
         const int half = Size() / 2;
-        if (phase == 0 && pos_ > half) phase = 1;
         if (phase == 1 && pos_ < half) phase = 2;
         int end = std::min(Size(), pos_ + std::max(0, count));
         if (phase == 2) end = std::min(end, half);
@@ -197,6 +209,7 @@ public:
         std::memcpy(buf, bytes_.data() + pos_, static_cast<size_t>(n));
         pos_ += n;
         if (phase == 2) decoded_bytes += n;
+        if (phase == 0 && pos_ == Size()) phase = 1; // the end has been seen
         return n;
     }
     int phase = 0;
@@ -235,6 +248,23 @@ TEST(Ogg, StreamWithoutPositionRaises) {
     } catch (const TRuntimeError& e) {
         EXPECT_STREQ(e.what(), "Stream is not seekable");
     }
+}
+
+TEST(Ogg, ChainWithADamagedLaterLinkGivesTheFirstLinkAndLeaksNothing) {
+    // Two links, the second cut off in the middle of its data: the decoder
+    // used to lose the second link's whole header set on every load.
+    std::ifstream file(SourceDir() + "/fuzz/corpus/ogg/damaged_later_link.ogg", std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(bytes.size(), 10719u);
+    for (int i = 0; i < 3; ++i) {
+        auto sample = LoadBytes(bytes);
+        ASSERT_TRUE(sample);
+        EXPECT_EQ(sample->length, 13230); // the first link's frames
+        EXPECT_EQ(sample->format, SampleMono16LE);
+    }
+#ifdef ZAP_LEAK_CHECK
+    EXPECT_EQ(__lsan_do_recoverable_leak_check(), 0);
+#endif
 }
 
 TEST(Ogg, TheGameSoundsDecode) {
