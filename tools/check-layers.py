@@ -61,6 +61,7 @@ PROJECT = ("platform", "graphics", "audio", "game", "sim", "backends", "app", "a
 SYSTEM_SDL = re.compile(r"^SDL2?/|^SDL[_.]")
 SYSTEM_WIN = re.compile(r"^(windows|winuser|wingdi|mmsystem|mmreg|dsound|objbase|unknwn|timeapi|joystickapi)\.h$",
                         re.I)
+SYSTEM_X11 = re.compile(r"^X11/")
 SYSTEM_GL = re.compile(r"^(GL|GLES\d?|EGL|KHR)/")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 
@@ -107,7 +108,7 @@ def check_file(root, rel):
                 continue
             if allowed is None:
                 continue
-            if SYSTEM_SDL.search(path) and backend != "sdl":
+            if (SYSTEM_SDL.search(path) or SYSTEM_X11.search(path)) and backend != "sdl":
                 problems.append(f"{where}: only backends/sdl includes SDL")
             elif SYSTEM_WIN.search(path) and backend != "win32":
                 problems.append(f"{where}: only backends/win32 includes the Windows headers")
@@ -139,6 +140,7 @@ def self_test():
         "platform/planted_climb.cpp": '#include "graphics/canvas.h"\n',
         "game/planted_backend.cpp": '#include "backends/sdl/sdl_display.h"\n',
         "audio/planted_sdl.cpp": "#include <SDL.h>\n",
+        "game/planted_x11.cpp": "#include <X11/Xlib.h>\n",
         "sim/planted_windows.cpp": "#include <windows.h>\n",
         "graphics/planted_gl.cpp": "#include <GL/gl.h>\n",
         "backends/sdl/planted_game.cpp": '#include "game/round.h"\n',

@@ -4,7 +4,7 @@
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config git libsdl2-dev libpng-dev libfreetype-dev libvorbis-dev libogg-dev
       libgl1-mesa-dri libglx-mesa0 libgl-dev libegl1 libegl-mesa0 googletest libgtest-dev libbenchmark-dev
-      python3)
+      python3 libx11-dev xvfb xauth)
 if [ "${1:-}" = "--fuzz" ]; then pkgs+=(clang libclang-rt-14-dev); fi
 # The format check (tools/check-format.sh).
 if [ "${1:-}" = "--format" ]; then pkgs+=(clang-format); fi

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include "backends/sdl/sdl_x11.h"
+
 namespace {
 
 // Framebuffer-object entry points, looked up once a context exists.
@@ -97,6 +99,15 @@ class TSdlContextBackend final : public TGLContextBackend {
         if (!window) {
             SDL_QuitSubSystem(SDL_INIT_VIDEO);
             return nullptr;
+        }
+        // With no window manager (a bare X server, as kiosks and party set-ups
+        // run), nobody makes the window full screen: cover the display
+        // ourselves.
+        if (full && !X11HasWindowManager(window)) {
+            SDL_Rect bounds;
+            const int display = SDL_GetWindowDisplayIndex(window);
+            if (display >= 0 && SDL_GetDisplayBounds(display, &bounds) == 0)
+                X11PlaceWindow(window, bounds.x, bounds.y, bounds.w, bounds.h);
         }
         SDL_GLContext context = SDL_GL_CreateContext(window);
         if (!context) {
@@ -224,8 +235,10 @@ class TSdlContextBackend final : public TGLContextBackend {
     // Scales the finished picture into the window with its aspect kept, black
     // bars filling the rest. The game's scissor and clear colour are put back.
     static void Present(TSdlContextRecord& r) {
+        // The window's real size: on X11 SDL claims the desktop's size for a
+        // full-screen window even when the window never became that big.
         int dw = 0, dh = 0;
-        SDL_GL_GetDrawableSize(r.window, &dw, &dh);
+        if (!X11WindowSize(r.window, dw, dh)) SDL_GL_GetDrawableSize(r.window, &dw, &dh);
         auto& f = r.fbo_api;
         GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
         GLfloat clear[4];
