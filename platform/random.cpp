@@ -37,8 +37,10 @@ double RandomReal(double a, double b) {
 
 int RandomInt(int a, int b) {
     const double r = RandomUnit();
-    // The difference is taken in 32 bits, wrapping like the original int arithmetic.
-    const int d = static_cast<int>(static_cast<uint32_t>(b) - static_cast<uint32_t>(a));
-    if (d > 0) return a + static_cast<int>(r * (static_cast<double>(d) + 1));
-    return b + static_cast<int>(r * (1 - static_cast<double>(d)));
+    // The span is taken in 64 bits: bounds more than 2^31 apart would wrap a
+    // 32-bit difference and overflow the sum. Every narrower span gives the
+    // same numbers either way.
+    const int64_t d = static_cast<int64_t>(b) - a;
+    if (d > 0) return static_cast<int>(a + static_cast<int64_t>(r * (static_cast<double>(d) + 1)));
+    return static_cast<int>(b + static_cast<int64_t>(r * (1 - static_cast<double>(d))));
 }

@@ -296,7 +296,9 @@ void TBank::Resize(int size) {
         // static bank's memory is copied, never written past or freed.
         const int cap = std::max(_capacity > 0 ? _capacity * 3 / 2 : 0, size);
         auto fresh = std::make_unique<uint8_t[]>(static_cast<size_t>(cap));
-        if (_size > 0) std::memcpy(fresh.get(), _buf, static_cast<size_t>(_size));
+        // A static bank may shrink into a copy smaller than what it wrapped.
+        const int keep = std::min(_size, size);
+        if (keep > 0) std::memcpy(fresh.get(), _buf, static_cast<size_t>(keep));
         _owned = std::move(fresh);
         _buf = _owned.get();
         _capacity = cap;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <set>
 
 #include "platform/random.h"
@@ -92,6 +93,20 @@ TEST(Random, RangesAreClosedAndWorkInEitherOrder) {
         ASSERT_GE(f, 0.0f);
         ASSERT_LT(f, 1.0f);
     }
+}
+
+TEST(Random, BoundsMoreThanTwoToThe31ApartStayInRange) {
+    // The span no longer wraps (UndefinedBehaviorSanitizer saw the sum overflow).
+    SetRandomSeed(7);
+    bool low = false, high = false;
+    for (int i = 0; i < 200; ++i) {
+        const int v = RandomInt(INT_MIN, INT_MAX);
+        const int w = RandomInt(INT_MAX, -2);
+        ASSERT_GE(w, -2);
+        low |= v < -(1 << 30);
+        high |= v > (1 << 30);
+    }
+    EXPECT_TRUE(low && high); // spread over the whole range, not folded into part of it
 }
 
 TEST(Random, UnitNeverReachesOne) {

@@ -194,6 +194,15 @@ TEST(Bank, GrowingAStaticBankCopiesAndLeavesTheWrappedMemoryAlone) {
     EXPECT_EQ(bank->PeekByte(3), 6);
     bank->PokeByte(0, 1);
     EXPECT_EQ(memory[0], 9);
+
+    // Shrinking one copies only what fits (AddressSanitizer saw the old size copied).
+    uint8_t block[100];
+    for (int i = 0; i < 100; ++i) block[i] = static_cast<uint8_t>(i);
+    auto shrunk = TBank::CreateStatic(block, 100);
+    shrunk->Resize(10);
+    EXPECT_EQ(shrunk->Size(), 10);
+    EXPECT_NE(shrunk->Buf(), block);
+    EXPECT_EQ(shrunk->PeekByte(9), 9);
 }
 
 TEST(Bank, PeekAndPokeOutsideTheBankAreRefused) {
