@@ -23,7 +23,6 @@
 
 namespace {
 
-constexpr int KEY_ESCAPE = 27;
 constexpr int HOLD_FRAMES = 50;
 // Joypad buttons that act as a player's switch, in the order they are asked.
 constexpr int SWITCH_BUTTONS[4] = {1, 2, 3, 0};

@@ -22,11 +22,11 @@ struct TBaseSetup {
     int x, y, dx, dy, keyswitch, charge;
 };
 constexpr TBaseSetup base_setup[5] = {
-    {0, 0, 0, 0, 0, 0},         // slot 0 is never used
-    {384, 752, 4, 0, 32, 10},   // bottom, space
-    {384, 16, -4, 0, 13, 60},   // top, enter
-    {16, 384, 0, 4, 49, 85},    // left, digit 1
-    {752, 384, 0, -4, 109, 35}, // right, numeric-keypad minus
+    {0, 0, 0, 0, 0, 0},                      // slot 0 is never used
+    {384, 752, 4, 0, KEY_SPACE, 10},         // bottom
+    {384, 16, -4, 0, KEY_ENTER, 60},         // top
+    {16, 384, 0, 4, KEY_DIGIT_1, 85},        // left
+    {752, 384, 0, -4, KEY_NUMPAD_MINUS, 35}, // right
 };
 
 // The track ends: a base is kept 64 pixels clear of the playfield's corners.

@@ -10,7 +10,6 @@
 #include "platform/input.h"
 
 namespace {
-constexpr int KEY_ESCAPE = 27;
 constexpr int RESULTS_FRAMES = 300;
 } // namespace
 

@@ -14,7 +14,6 @@
 #include "platform/input.h"
 
 namespace {
-constexpr int KEY_ESCAPE = 27;
 constexpr int COUNTDOWN_FRAMES = 150;
 } // namespace
 
