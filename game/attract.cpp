@@ -24,22 +24,6 @@
 namespace {
 
 constexpr int HOLD_FRAMES = 50;
-// Joypad buttons that act as a player's switch, in the order they are asked.
-constexpr int SWITCH_BUTTONS[4] = {1, 2, 3, 0};
-
-int JoypadSwitchHits(int port) {
-    int hits = 0;
-    for (int b : SWITCH_BUTTONS)
-        hits += TakeJoyButtonHits(b, port);
-    return hits;
-}
-
-bool JoypadSwitchDown(int port) {
-    int down = 0;
-    for (int b : SWITCH_BUTTONS)
-        down += IsJoyButtonDown(b, port);
-    return down != 0;
-}
 
 bool AnybodyJoined() {
     return humans[1] + humans[2] + humans[3] + humans[4] > 0;

@@ -50,7 +50,25 @@ void MoveAxis(int& pos, int& speed) {
     }
 }
 
+// Joypad buttons that act as a player's switch, in the order they are asked.
+// Each query samples the pad, so they are asked one by one in this order.
+constexpr int SWITCH_BUTTONS[4] = {1, 2, 3, 0};
+
 } // namespace
+
+int JoypadSwitchHits(int port) {
+    int hits = 0;
+    for (const int button : SWITCH_BUTTONS)
+        hits += TakeJoyButtonHits(button, port);
+    return hits;
+}
+
+bool JoypadSwitchDown(int port) {
+    int down = 0;
+    for (const int button : SWITCH_BUTTONS)
+        down += IsJoyButtonDown(button, port);
+    return down != 0;
+}
 
 void CreatePlayers() {
     for (int n = 1; n <= 4; ++n) {
@@ -149,16 +167,7 @@ void TPlayer::Update() {
         // The demonstration ignores the switches.
         if (attract_mode == 0) {
             flip = TakeKeyHits(keyswitch) != 0;
-            if (!flip && CountJoypads() >= index) {
-                // Buttons 1, 2, 3 and 0 of this player's joypad all count as the
-                // switch. Each query samples the pad, so they are asked one by one
-                // in that order (the operands of a sum have no fixed order).
-                const int port = index - 1;
-                int hits = 0;
-                for (const int button : {1, 2, 3, 0})
-                    hits += TakeJoyButtonHits(button, port);
-                flip = hits != 0;
-            }
+            if (!flip && CountJoypads() >= index) flip = JoypadSwitchHits(index - 1) != 0;
         }
     } else {
         // The computer turns round now and then, at random.
