@@ -2,8 +2,8 @@
 
 #include <array>
 #include <cmath>
-#include <numbers>
 
+#include "game/angles.h"
 #include "game/globals.h"
 #include "game/player.h"
 #include "graphics/canvas.h"
@@ -44,13 +44,6 @@ void MoveAxis(float& pos, float& speed, float r) {
         pos = 768.0f - r;
         speed = -speed;
     }
-}
-
-double SinDeg(double d) {
-    return std::sin(d * std::numbers::pi / 180.0);
-}
-double CosDeg(double d) {
-    return std::cos(d * std::numbers::pi / 180.0);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "audio/sound.h"
+#include "game/angles.h"
 #include "game/bubble.h"
 #include "game/effects.h"
 #include "game/globals.h"
@@ -79,13 +80,6 @@ void BeamEnds(int index, int x, int y, TPointF& far_end, TPointF& near_end) {
 }
 
 namespace {
-
-double SinDeg(double d) {
-    return std::sin(d * std::numbers::pi / 180.0);
-}
-double CosDeg(double d) {
-    return std::cos(d * std::numbers::pi / 180.0);
-}
 
 TPointF Swapped(TPointF p) {
     return TPointF{p.y, p.x};
