@@ -110,6 +110,14 @@ void TPlayer::Draw() {
     SetDrawRotation(0.0f);
 }
 
+void TPlayer::GlideScoreBox() {
+    const int target = score_index * 52;
+    if (score_y < target)
+        score_y += 4;
+    else if (score_y > target)
+        score_y -= 4;
+}
+
 void TPlayer::Update() {
     // An empty seat with computer players switched off stands still, dimmed,
     // for the whole round. The demonstration plays every seat.
@@ -120,12 +128,7 @@ void TPlayer::Update() {
 
     charge += catchup + 1;
 
-    // The score box glides to its row.
-    const int target = score_index * 52;
-    if (score_y < target)
-        score_y += 4;
-    else if (score_y > target)
-        score_y -= 4;
+    GlideScoreBox();
 
     if (charge == 100) {
         // Successive volleys, whoever fires them, play the tune note by note.

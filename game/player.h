@@ -25,6 +25,8 @@ class TPlayer {
 
     void Draw();
     void Update();
+    // One frame of the score box's glide: 4 pixels towards its row.
+    void GlideScoreBox();
 };
 
 // Buttons 0 to 3 of a joypad all act as its player's switch (port n - 1 for

@@ -43,11 +43,7 @@ int ResultsFrame(int j) {
         TPlayer& p = *players[n];
         if (cpu_active != 1 && p.human != 1) continue;
         // The bases stand still here, so the score boxes glide on from this loop.
-        const int target = p.score_index * 52;
-        if (p.score_y < target)
-            p.score_y += 4;
-        else if (p.score_y > target)
-            p.score_y -= 4;
+        p.GlideScoreBox();
         SetColor(col_bright[n].r, col_bright[n].g, col_bright[n].b);
         DrawCentred(p.result, 384, p.score_index * 40 + 310);
     }
