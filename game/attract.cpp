@@ -210,7 +210,7 @@ bool AttractFrame() {
     SetBlend(BLEND_ALPHA);
     SetAlpha(0.5f);
     SetColor(0, 0, 0);
-    DrawRect(0, 0, 768, 768);
+    DrawRect(0, 0, PLAYFIELD_SIZE, PLAYFIELD_SIZE);
     SetBlend(BLEND_LIGHT);
 
     for (int n = 1; n <= 4; ++n)

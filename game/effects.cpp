@@ -6,6 +6,7 @@
 #include "game/globals.h"
 #include "game/laser.h"
 #include "game/player.h"
+#include "game/playfield.h"
 #include "graphics/canvas.h"
 #include "graphics/font.h"
 #include "graphics/image.h"
@@ -45,7 +46,7 @@ void TTextLine::Draw() {
     if (y > 505.0f) SetAlpha(1.0f - 0.015f * (y - 505.0f));
     if (y < 250.0f) SetAlpha(1.0f - 0.015f * (250.0f - y));
     const int w = StringWidth(text);
-    DrawString(text, static_cast<float>(384 - w / 2), y);
+    DrawString(text, static_cast<float>(PLAYFIELD_MIDDLE - w / 2), y);
 }
 
 // ---- TRing ----

@@ -12,6 +12,7 @@
 #include "game/effects.h"
 #include "game/globals.h"
 #include "game/player.h"
+#include "game/playfield.h"
 
 // The whole game must run the same on every build, so the precision of each
 // step below is fixed: the line's slope and offset and the quadratic's first
@@ -179,7 +180,7 @@ bool SweepLaser(TPlayer& p) {
             // Big bubbles pop low; the pop sits where the bubble was.
             auto channel = SoundPlay(snd_pop, nullptr);
             ChannelSetRate(channel, 1.5f - bubble_scale[sz]);
-            ChannelSetPan(channel, 0.0026f * (b.x - 384.0f));
+            ChannelSetPan(channel, 0.0026f * (b.x - PLAYFIELD_MIDDLE));
         }
 
         bubbles.Remove(bp.get());

@@ -8,6 +8,7 @@
 #include "game/globals.h"
 #include "game/hud.h"
 #include "game/laser.h"
+#include "game/playfield.h"
 #include "graphics/canvas.h"
 #include "graphics/image.h"
 #include "platform/input.h"
@@ -31,7 +32,7 @@ constexpr TBaseSetup base_setup[5] = {
 
 // The track ends: a base is kept 64 pixels clear of the playfield's corners.
 constexpr int TRACK_MIN = 64;
-constexpr int TRACK_MAX = 704;
+constexpr int TRACK_MAX = PLAYFIELD_SIZE - TRACK_MIN;
 
 void DrawFrame(const std::shared_ptr<TImage>& image, int x, int y, int frame) {
     if (image) DrawImageFrame(*image, static_cast<float>(x), static_cast<float>(y), frame);
@@ -156,7 +157,7 @@ void TPlayer::Update() {
         SpawnLaserAfterglow(index);
         // The shot lights up the whole playfield for a frame (additive blend).
         SetColor(32, 32, 32);
-        DrawRect(0.0f, 0.0f, 768.0f, 768.0f);
+        DrawRect(0.0f, 0.0f, PLAYFIELD_SIZE, PLAYFIELD_SIZE);
         const bool hit = SweepLaser(*this);
         if (hit && attract_mode == 0) RankResults();
 

@@ -36,8 +36,8 @@ int ResultsFrame(int j) {
     SetColor(255, 0, 0);
     SelectImageFont(fnt_digital);
     // Twice in the same place: the light blend doubles its brightness.
-    DrawCentred("TIME UP!", 384, 250);
-    DrawCentred("TIME UP!", 384, 250);
+    DrawCentred("TIME UP!", PLAYFIELD_MIDDLE, 250);
+    DrawCentred("TIME UP!", PLAYFIELD_MIDDLE, 250);
     SelectImageFont(fnt_medium);
     for (int n = 1; n <= 4; ++n) {
         TPlayer& p = *players[n];
@@ -45,7 +45,7 @@ int ResultsFrame(int j) {
         // The bases stand still here, so the score boxes glide on from this loop.
         p.GlideScoreBox();
         SetColor(col_bright[n].r, col_bright[n].g, col_bright[n].b);
-        DrawCentred(p.result, 384, p.score_index * 40 + 310);
+        DrawCentred(p.result, PLAYFIELD_MIDDLE, p.score_index * 40 + 310);
     }
     SetAlpha(1);
     SetColor(255, 255, 255);
