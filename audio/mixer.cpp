@@ -378,11 +378,7 @@ void mixer::flushrecycled() {
     }
 }
 
-void mixer::mix(int count) {
-    count = std::clamp(count, 0, accumulatorsize) & ~1;
-    if (count == 0) return;
-    const int now = useblocktime ? blocktime : ClockMillis();
-
+template <class Each> void mixer::drainstarts(Each&& each) {
     int r = startread.load(std::memory_order_relaxed);
     const int w = startwrite.load(std::memory_order_acquire);
     while (r != w) {
@@ -390,13 +386,23 @@ void mixer::mix(int count) {
         r = (r + 1) & (RING - 1);
         v->next = active;
         active = v;
+        each(v);
+    }
+    startread.store(r, std::memory_order_release);
+}
+
+void mixer::mix(int count) {
+    count = std::clamp(count, 0, accumulatorsize) & ~1;
+    if (count == 0) return;
+    const int now = useblocktime ? blocktime : ClockMillis();
+
+    drainstarts([&](sound* v) {
         int ms = static_cast<int>(static_cast<unsigned>(v->starttime) + START_DELAY_MS - static_cast<unsigned>(now));
         // Never more than a second: a clock that was swapped under a voice
         // must not keep it silent for good.
         ms = std::clamp(ms, 0, 1000);
         v->delay = static_cast<int>(static_cast<int64_t>(ms) * outputrate / 1000);
-    }
-    startread.store(r, std::memory_order_release);
+    });
     flushrecycled();
 
     int32_t* acc = accumulator.data();
@@ -440,15 +446,7 @@ void mixer::mix16(int16_t* destination, int count) {
 
 void mixer::stopall() {
     // Voices still waiting to start go too.
-    int r = startread.load(std::memory_order_relaxed);
-    const int w = startwrite.load(std::memory_order_acquire);
-    while (r != w) {
-        sound* v = startring[static_cast<size_t>(r)];
-        r = (r + 1) & (RING - 1);
-        v->next = active;
-        active = v;
-    }
-    startread.store(r, std::memory_order_release);
+    drainstarts([](sound*) {});
     while (sound* v = active) {
         active = v->next;
         v->status.store(0, std::memory_order_relaxed);
@@ -535,6 +533,14 @@ mixer* openmixer() { return g_device ? g_device->mix.get() : nullptr; }
 sound* voiceof(int handle) {
     if (!g_table || !openmixer() || handle == 0) return nullptr;
     return g_table->lookup(handle);
+}
+
+// Game thread. Marks a voice stopped; one that the output thread has already
+// made dead (0) stays so, whenever that happens.
+void stopvoice(sound* v) {
+    int s = v->status.load(std::memory_order_relaxed);
+    while (s != 0 && !v->status.compare_exchange_weak(s, MIX_STOPPED, std::memory_order_relaxed)) {
+    }
 }
 } // namespace
 
@@ -631,9 +637,7 @@ int MixPlaySound(mixsample* data, int paused, int handle) {
         sound*& slot = g_table->voice(h);
         sound* old = slot;
         if (old && old != v) {
-            int s = old->status.load(std::memory_order_relaxed);
-            while (s != 0 && !old->status.compare_exchange_weak(s, MIX_STOPPED, std::memory_order_relaxed)) {
-            }
+            stopvoice(old);
             g_table->orphan(old);
         }
         slot = v;
@@ -659,9 +663,7 @@ void MixStopChannel(int handle) {
     sound* v = g_table->voice(handle);
     if (v) {
         v->selfrelease.store(1, std::memory_order_relaxed);
-        int s = v->status.load(std::memory_order_relaxed);
-        while (s != 0 && !v->status.compare_exchange_weak(s, MIX_STOPPED, std::memory_order_relaxed)) {
-        }
+        stopvoice(v);
         g_table->orphan(v);
     }
     g_table->release(handle & 0xfff);

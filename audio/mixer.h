@@ -118,6 +118,9 @@ public:
     channeltable* table = nullptr;
 
 private:
+    // Output thread. Moves the voices waiting in the start ring to the front
+    // of the active list, calling each(voice) on every one as it arrives.
+    template <class Each> void drainstarts(Each&& each);
     void recycle(sound* voice);
     void flushrecycled();
 

@@ -41,8 +41,8 @@ bool Start() {
 // A bubble anywhere on the playfield, already faded in.
 void AddBubble(int size) {
     const int r = bubble_radius[static_cast<std::size_t>(size)];
-    const float x = static_cast<float>(RandomInt(r, 768 - r));
-    const float y = static_cast<float>(RandomInt(r, 768 - r));
+    const float x = static_cast<float>(RandomInt(r, PLAYFIELD_SIZE - r));
+    const float y = static_cast<float>(RandomInt(r, PLAYFIELD_SIZE - r));
     auto b = CreateBubble(x, y, size, RandomInt(0, 4), 0.0f, 0.0f);
     b->fadein = 0;
 }

@@ -23,24 +23,7 @@
 
 namespace {
 
-constexpr int KEY_ESCAPE = 27;
 constexpr int HOLD_FRAMES = 50;
-// Joypad buttons that act as a player's switch, in the order they are asked.
-constexpr int SWITCH_BUTTONS[4] = {1, 2, 3, 0};
-
-int JoypadSwitchHits(int port) {
-    int hits = 0;
-    for (int b : SWITCH_BUTTONS)
-        hits += TakeJoyButtonHits(b, port);
-    return hits;
-}
-
-bool JoypadSwitchDown(int port) {
-    int down = 0;
-    for (int b : SWITCH_BUTTONS)
-        down += IsJoyButtonDown(b, port);
-    return down != 0;
-}
 
 bool AnybodyJoined() {
     return humans[1] + humans[2] + humans[3] + humans[4] > 0;
@@ -227,7 +210,7 @@ bool AttractFrame() {
     SetBlend(BLEND_ALPHA);
     SetAlpha(0.5f);
     SetColor(0, 0, 0);
-    DrawRect(0, 0, 768, 768);
+    DrawRect(0, 0, PLAYFIELD_SIZE, PLAYFIELD_SIZE);
     SetBlend(BLEND_LIGHT);
 
     for (int n = 1; n <= 4; ++n)

@@ -2,10 +2,11 @@
 
 #include <array>
 #include <cmath>
-#include <numbers>
 
+#include "game/angles.h"
 #include "game/globals.h"
 #include "game/player.h"
+#include "game/playfield.h"
 #include "graphics/canvas.h"
 #include "graphics/image.h"
 #include "graphics/overlap.h"
@@ -32,6 +33,9 @@ float StartSpeed(float d) {
     return d;
 }
 
+// The far walls; the near ones are at 0.
+constexpr float WALL = PLAYFIELD_SIZE;
+
 // One axis of the move: a bubble that crosses a wall is put back against it
 // and turns round in the same frame.
 void MoveAxis(float& pos, float& speed, float r) {
@@ -40,17 +44,10 @@ void MoveAxis(float& pos, float& speed, float r) {
         pos = r;
         speed = -speed;
     }
-    if (pos + r > 768.0f) {
-        pos = 768.0f - r;
+    if (pos + r > WALL) {
+        pos = WALL - r;
         speed = -speed;
     }
-}
-
-double SinDeg(double d) {
-    return std::sin(d * std::numbers::pi / 180.0);
-}
-double CosDeg(double d) {
-    return std::cos(d * std::numbers::pi / 180.0);
 }
 
 } // namespace

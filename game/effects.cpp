@@ -4,7 +4,9 @@
 #include <cmath>
 
 #include "game/globals.h"
+#include "game/laser.h"
 #include "game/player.h"
+#include "game/playfield.h"
 #include "graphics/canvas.h"
 #include "graphics/font.h"
 #include "graphics/image.h"
@@ -44,7 +46,7 @@ void TTextLine::Draw() {
     if (y > 505.0f) SetAlpha(1.0f - 0.015f * (y - 505.0f));
     if (y < 250.0f) SetAlpha(1.0f - 0.015f * (250.0f - y));
     const int w = StringWidth(text);
-    DrawString(text, static_cast<float>(384 - w / 2), y);
+    DrawString(text, static_cast<float>(PLAYFIELD_MIDDLE - w / 2), y);
 }
 
 // ---- TRing ----
@@ -118,15 +120,8 @@ std::shared_ptr<TLaserAfterglow> CreateLaserAfterglow(int index, int x, int y, i
 std::shared_ptr<TLaserAfterglow> SpawnLaserAfterglow(int i) {
     if (i < 1 || i > 4 || !players[static_cast<std::size_t>(i)]) return nullptr;
     const TPlayer& p = *players[static_cast<std::size_t>(i)];
-    // The same ends as the beam, from the base's end to the far end.
-    switch (i) {
-    case 1:
-        return CreateLaserAfterglow(i, p.x, 738, p.x, 192);
-    case 2:
-        return CreateLaserAfterglow(i, p.x, 30, p.x, 576);
-    case 3:
-        return CreateLaserAfterglow(i, 30, p.y, 576, p.y);
-    default:
-        return CreateLaserAfterglow(i, 738, p.y, 192, p.y);
-    }
+    // The beam's own line, from the base's end to the far end, in whole
+    // pixels: the hit test's 0.1 offsets are no part of the picture.
+    const TBeamLine beam = BeamLine(i, p.x, p.y);
+    return CreateLaserAfterglow(i, beam.near_x, beam.near_y, beam.far_x, beam.far_y);
 }

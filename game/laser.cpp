@@ -7,10 +7,12 @@
 #include <utility>
 
 #include "audio/sound.h"
+#include "game/angles.h"
 #include "game/bubble.h"
 #include "game/effects.h"
 #include "game/globals.h"
 #include "game/player.h"
+#include "game/playfield.h"
 
 // The whole game must run the same on every build, so the precision of each
 // step below is fixed: the line's slope and offset and the quadratic's first
@@ -56,35 +58,11 @@ TCircleHits SegmentCircleHits(TPointF p1, TPointF p2, TPointF c, float r) {
     return hits;
 }
 
-void BeamEnds(int index, int x, int y, TPointF& far_end, TPointF& near_end) {
-    const float fx = static_cast<float>(x), fy = static_cast<float>(y);
-    switch (index) {
-    case 1:
-        far_end = {fx - 0.1f, 192.0f};
-        near_end = {fx + 0.1f, 738.0f};
-        break;
-    case 2:
-        far_end = {fx - 0.1f, 576.0f};
-        near_end = {fx + 0.1f, 30.0f};
-        break;
-    case 3:
-        far_end = {576.0f, fy - 0.1f};
-        near_end = {30.0f, fy + 0.1f};
-        break;
-    default:
-        far_end = {192.0f, fy - 0.1f};
-        near_end = {738.0f, fy + 0.1f};
-        break;
-    }
-}
-
 namespace {
 
-double SinDeg(double d) {
-    return std::sin(d * std::numbers::pi / 180.0);
-}
-double CosDeg(double d) {
-    return std::cos(d * std::numbers::pi / 180.0);
+// Bases 1 and 2 (bottom and top) fire up and down the playfield.
+bool VerticalBeam(int index) {
+    return index == 1 || index == 2;
 }
 
 TPointF Swapped(TPointF p) {
@@ -93,13 +71,39 @@ TPointF Swapped(TPointF p) {
 
 } // namespace
 
+TBeamLine BeamLine(int index, int x, int y) {
+    switch (index) {
+    case 1:
+        return {x, 738, x, 192};
+    case 2:
+        return {x, 30, x, 576};
+    case 3:
+        return {30, y, 576, y};
+    default:
+        return {738, y, 192, y};
+    }
+}
+
+void BeamEnds(int index, int x, int y, TPointF& far_end, TPointF& near_end) {
+    const TBeamLine line = BeamLine(index, x, y);
+    far_end = {static_cast<float>(line.far_x), static_cast<float>(line.far_y)};
+    near_end = {static_cast<float>(line.near_x), static_cast<float>(line.near_y)};
+    if (VerticalBeam(index)) {
+        far_end.x -= 0.1f;
+        near_end.x += 0.1f;
+    } else {
+        far_end.y -= 0.1f;
+        near_end.y += 0.1f;
+    }
+}
+
 bool SweepLaser(TPlayer& p) {
     if (p.index < 1 || p.index > 4) return false;
     TPointF far_end, near_end;
     BeamEnds(p.index, p.x, p.y, far_end, near_end);
     // The vertical beams are tested in a frame with the axes swapped, so that
     // the beam always runs along the first coordinate.
-    const bool vertical = p.index == 1 || p.index == 2;
+    const bool vertical = VerticalBeam(p.index);
     if (vertical) {
         far_end = Swapped(far_end);
         near_end = Swapped(near_end);
@@ -176,7 +180,7 @@ bool SweepLaser(TPlayer& p) {
             // Big bubbles pop low; the pop sits where the bubble was.
             auto channel = SoundPlay(snd_pop, nullptr);
             ChannelSetRate(channel, 1.5f - bubble_scale[sz]);
-            ChannelSetPan(channel, 0.0026f * (b.x - 384.0f));
+            ChannelSetPan(channel, 0.0026f * (b.x - PLAYFIELD_MIDDLE));
         }
 
         bubbles.Remove(bp.get());

@@ -30,9 +30,18 @@ TCircleHits LineCircleHits(TPointF p1, TPointF p2, TPointF c, float r);
 // of p1 and p2, in the same order.
 TCircleHits SegmentCircleHits(TPointF p1, TPointF p2, TPointF c, float r);
 
-// The beam of player `index` (1..4) fired from a base at (x, y): its far end
-// and its near end. The ends sit 0.1 either side of the base's line so that
-// the segment is never exactly vertical.
+// The beam of player `index` (1..4) fired from a base at (x, y), in whole
+// pixels: from the base's end across the playfield to the far end. The beam's
+// afterglow is drawn along it.
+struct TBeamLine {
+    int near_x, near_y;
+    int far_x, far_y;
+};
+TBeamLine BeamLine(int index, int x, int y);
+
+// The ends of that beam as the hit test takes them: its far end and its near
+// end, each moved 0.1 off the base's line (to either side) so that the segment
+// is never exactly vertical.
 void BeamEnds(int index, int x, int y, TPointF& far_end, TPointF& near_end);
 
 // Fires player p's beam: every bubble it crosses pops, scores for p (outside

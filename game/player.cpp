@@ -8,6 +8,7 @@
 #include "game/globals.h"
 #include "game/ranking.h"
 #include "game/laser.h"
+#include "game/playfield.h"
 #include "graphics/canvas.h"
 #include "graphics/image.h"
 #include "platform/input.h"
@@ -22,16 +23,16 @@ struct TBaseSetup {
     int x, y, dx, dy, keyswitch, charge;
 };
 constexpr TBaseSetup base_setup[5] = {
-    {0, 0, 0, 0, 0, 0},         // slot 0 is never used
-    {384, 752, 4, 0, 32, 10},   // bottom, space
-    {384, 16, -4, 0, 13, 60},   // top, enter
-    {16, 384, 0, 4, 49, 85},    // left, digit 1
-    {752, 384, 0, -4, 109, 35}, // right, numeric-keypad minus
+    {0, 0, 0, 0, 0, 0},                      // slot 0 is never used
+    {384, 752, 4, 0, KEY_SPACE, 10},         // bottom
+    {384, 16, -4, 0, KEY_ENTER, 60},         // top
+    {16, 384, 0, 4, KEY_DIGIT_1, 85},        // left
+    {752, 384, 0, -4, KEY_NUMPAD_MINUS, 35}, // right
 };
 
 // The track ends: a base is kept 64 pixels clear of the playfield's corners.
 constexpr int TRACK_MIN = 64;
-constexpr int TRACK_MAX = 704;
+constexpr int TRACK_MAX = PLAYFIELD_SIZE - TRACK_MIN;
 
 void DrawFrame(const std::shared_ptr<TImage>& image, int x, int y, int frame) {
     if (image) DrawImageFrame(*image, static_cast<float>(x), static_cast<float>(y), frame);
@@ -50,7 +51,25 @@ void MoveAxis(int& pos, int& speed) {
     }
 }
 
+// Joypad buttons that act as a player's switch, in the order they are asked.
+// Each query samples the pad, so they are asked one by one in this order.
+constexpr int SWITCH_BUTTONS[4] = {1, 2, 3, 0};
+
 } // namespace
+
+int JoypadSwitchHits(int port) {
+    int hits = 0;
+    for (const int button : SWITCH_BUTTONS)
+        hits += TakeJoyButtonHits(button, port);
+    return hits;
+}
+
+bool JoypadSwitchDown(int port) {
+    int down = 0;
+    for (const int button : SWITCH_BUTTONS)
+        down += IsJoyButtonDown(button, port);
+    return down != 0;
+}
 
 void CreatePlayers() {
     for (int n = 1; n <= 4; ++n) {
@@ -92,6 +111,14 @@ void TPlayer::Draw() {
     SetDrawRotation(0.0f);
 }
 
+void TPlayer::GlideScoreBox() {
+    const int target = score_index * 52;
+    if (score_y < target)
+        score_y += 4;
+    else if (score_y > target)
+        score_y -= 4;
+}
+
 void TPlayer::Update() {
     // An empty seat with computer players switched off stands still, dimmed,
     // for the whole round. The demonstration plays every seat.
@@ -102,12 +129,7 @@ void TPlayer::Update() {
 
     charge += catchup + 1;
 
-    // The score box glides to its row.
-    const int target = score_index * 52;
-    if (score_y < target)
-        score_y += 4;
-    else if (score_y > target)
-        score_y -= 4;
+    GlideScoreBox();
 
     if (charge == 100) {
         // Successive volleys, whoever fires them, play the tune note by note.
@@ -135,7 +157,7 @@ void TPlayer::Update() {
         SpawnLaserAfterglow(index);
         // The shot lights up the whole playfield for a frame (additive blend).
         SetColor(32, 32, 32);
-        DrawRect(0.0f, 0.0f, 768.0f, 768.0f);
+        DrawRect(0.0f, 0.0f, PLAYFIELD_SIZE, PLAYFIELD_SIZE);
         const bool hit = SweepLaser(*this);
         if (hit && attract_mode == 0) RankResults();
 
@@ -149,16 +171,7 @@ void TPlayer::Update() {
         // The demonstration ignores the switches.
         if (attract_mode == 0) {
             flip = TakeKeyHits(keyswitch) != 0;
-            if (!flip && CountJoypads() >= index) {
-                // Buttons 1, 2, 3 and 0 of this player's joypad all count as the
-                // switch. Each query samples the pad, so they are asked one by one
-                // in that order (the operands of a sum have no fixed order).
-                const int port = index - 1;
-                int hits = 0;
-                for (const int button : {1, 2, 3, 0})
-                    hits += TakeJoyButtonHits(button, port);
-                flip = hits != 0;
-            }
+            if (!flip && CountJoypads() >= index) flip = JoypadSwitchHits(index - 1) != 0;
         }
     } else {
         // The computer turns round now and then, at random.

@@ -25,7 +25,15 @@ class TPlayer {
 
     void Draw();
     void Update();
+    // One frame of the score box's glide: 4 pixels towards its row.
+    void GlideScoreBox();
 };
+
+// Buttons 0 to 3 of a joypad all act as its player's switch (port n - 1 for
+// player n). The presses of those buttons not yet taken, summed:
+int JoypadSwitchHits(int port);
+// Whether any of those buttons is held.
+bool JoypadSwitchDown(int port);
 
 // Replaces all four bases in `players` with new ones; a base is human when
 // its `humans` slot is 1.

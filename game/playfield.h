@@ -1,5 +1,10 @@
 #pragma once
 
+// The playfield: the square on the left of the screen where the bases run
+// round the edges and the bubbles bounce, in pixels from the top-left corner.
+constexpr int PLAYFIELD_SIZE = 768;
+constexpr int PLAYFIELD_MIDDLE = PLAYFIELD_SIZE / 2; // its centre line, either way
+
 // The playfield objects' part of a frame, shared by every screen. The order
 // is fixed because it decides the order of random draws and so the course of
 // the game: bases 1 to 4, then every bubble, then every effect, each list

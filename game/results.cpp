@@ -10,7 +10,6 @@
 #include "platform/input.h"
 
 namespace {
-constexpr int KEY_ESCAPE = 27;
 constexpr int RESULTS_FRAMES = 300;
 } // namespace
 
@@ -37,20 +36,16 @@ int ResultsFrame(int j) {
     SetColor(255, 0, 0);
     SelectImageFont(fnt_digital);
     // Twice in the same place: the light blend doubles its brightness.
-    DrawCentred("TIME UP!", 384, 250);
-    DrawCentred("TIME UP!", 384, 250);
+    DrawCentred("TIME UP!", PLAYFIELD_MIDDLE, 250);
+    DrawCentred("TIME UP!", PLAYFIELD_MIDDLE, 250);
     SelectImageFont(fnt_medium);
     for (int n = 1; n <= 4; ++n) {
         TPlayer& p = *players[n];
         if (cpu_active != 1 && p.human != 1) continue;
         // The bases stand still here, so the score boxes glide on from this loop.
-        const int target = p.score_index * 52;
-        if (p.score_y < target)
-            p.score_y += 4;
-        else if (p.score_y > target)
-            p.score_y -= 4;
+        p.GlideScoreBox();
         SetColor(col_bright[n].r, col_bright[n].g, col_bright[n].b);
-        DrawCentred(p.result, 384, p.score_index * 40 + 310);
+        DrawCentred(p.result, PLAYFIELD_MIDDLE, p.score_index * 40 + 310);
     }
     SetAlpha(1);
     SetColor(255, 255, 255);

@@ -15,7 +15,6 @@
 #include "platform/input.h"
 
 namespace {
-constexpr int KEY_ESCAPE = 27;
 constexpr int COUNTDOWN_FRAMES = 150;
 } // namespace
 
@@ -42,7 +41,7 @@ void RunStartCountdown() {
         if (j % 30 == 29 && j / 30 < 4) SoundPlay(snd_blip);
         static const char* const words[] = {nullptr, "THREE", "TWO", "ONE", "GO!"};
         const int w = j / 30;
-        if (w >= 1 && w <= 4) DrawCentred(words[w], 384, 350);
+        if (w >= 1 && w <= 4) DrawCentred(words[w], PLAYFIELD_MIDDLE, 350);
         SelectImageFont(fnt_small);
         // The scene comes up from black over the first 100 frames.
         DrawBlackout(1.0f - 0.01f * static_cast<float>(j));

@@ -2,10 +2,27 @@
 
 // Polled keyboard and mouse state, kept by the input-tracking hook from the
 // emitted events. Opening the display starts tracking; the game only queries.
-// Keys are numbered as virtual-key codes: 32 space, 13 enter, 49 digit 1,
-// 109 numeric-keypad minus, 27 escape, 160-165 left/right shift, control, alt.
+// Keys are numbered as virtual-key codes (the KEY_* names below).
 // Every query first pumps the system events (PumpSystemEvents), so reading a
 // key in a frame also handles what arrived since the last read.
+
+// The virtual-key codes of the keys the game and the simulator name.
+constexpr int KEY_ENTER = 13;
+constexpr int KEY_SHIFT = 16; // either shift, when the side is not known
+constexpr int KEY_CONTROL = 17;
+constexpr int KEY_ALT = 18;
+constexpr int KEY_ESCAPE = 27;
+constexpr int KEY_SPACE = 32;
+constexpr int KEY_DIGIT_1 = 49; // the 1 above the letters
+constexpr int KEY_LEFT_SYSTEM = 91;
+constexpr int KEY_RIGHT_SYSTEM = 92;
+constexpr int KEY_NUMPAD_MINUS = 109;
+constexpr int KEY_LEFT_SHIFT = 160;
+constexpr int KEY_RIGHT_SHIFT = 161;
+constexpr int KEY_LEFT_CONTROL = 162;
+constexpr int KEY_RIGHT_CONTROL = 163;
+constexpr int KEY_LEFT_ALT = 164;
+constexpr int KEY_RIGHT_ALT = 165;
 
 // Starts tracking the events of source (null: of every source); does nothing
 // when tracking is already on. Clears key and mouse state.

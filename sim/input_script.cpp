@@ -1,6 +1,7 @@
 #include "sim/input_script.h"
 
 #include "platform/event.h"
+#include "platform/input.h"
 
 #include <charconv>
 #include <filesystem>
@@ -42,20 +43,20 @@ int Number(std::string_view word, int lo, int hi, int line, const char* what) {
 
 int ModifierBit(int key) {
     switch (key) {
-    case 16:
-    case 160:
-    case 161:
+    case KEY_SHIFT:
+    case KEY_LEFT_SHIFT:
+    case KEY_RIGHT_SHIFT:
         return MODIFIER_SHIFT;
-    case 17:
-    case 162:
-    case 163:
+    case KEY_CONTROL:
+    case KEY_LEFT_CONTROL:
+    case KEY_RIGHT_CONTROL:
         return MODIFIER_CONTROL;
-    case 18:
-    case 164:
-    case 165:
+    case KEY_ALT:
+    case KEY_LEFT_ALT:
+    case KEY_RIGHT_ALT:
         return MODIFIER_OPTION;
-    case 91:
-    case 92:
+    case KEY_LEFT_SYSTEM:
+    case KEY_RIGHT_SYSTEM:
         return MODIFIER_SYSTEM;
     default:
         return 0;

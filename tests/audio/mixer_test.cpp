@@ -358,6 +358,29 @@ TEST(Mixer, PlayingOnAChannelReplacesItsVoice) {
     MixFreeSound(data);
 }
 
+TEST(Mixer, StopAllEndsPlayingAndWaitingVoicesAlike) {
+    TClockScope time;
+    TMixerScope scope;
+    mixsample* hum = MonoSound(Dc(5000, 1000), 44100, -1);
+    const int playing = MixPlaySound(hum, 0, 0);
+    time.clock->Set(1020);
+    EXPECT_EQ(L(scope.Mix(100), 50), 1000);
+    const int waiting = MixPlaySound(hum, 0, 0); // not mixed yet: still in the start ring
+    EXPECT_EQ(MixGetCounts().playing, 2);
+    scope.m->stopall();
+    EXPECT_EQ(MixChannelStatus(playing), 0);
+    EXPECT_EQ(MixChannelStatus(waiting), 0);
+    EXPECT_EQ(MixGetCounts().playing, 0);
+    time.clock->Set(1040);
+    EXPECT_EQ(FirstNonZeroFrame(scope.Mix(100)), -1);
+    // Both voices are free for the next plays.
+    const int made = MixGetCounts().voices;
+    MixPlaySound(hum, 0, 0);
+    MixPlaySound(hum, 0, 0);
+    EXPECT_EQ(MixGetCounts().voices, made);
+    MixFreeSound(hum);
+}
+
 TEST(Mixer, CountsFollowHandlesAndVoices) {
     {
         MixClose();

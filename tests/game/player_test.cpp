@@ -212,6 +212,23 @@ TEST_F(Player, JoypadButtonsAreAskedInTheOrder1230) {
     }
 }
 
+TEST_F(Player, OnlyButtons0To3OfAPadAreItsSwitch) {
+    pads->count = 2;
+    for (int b = 0; b < 8; ++b) {
+        pads->buttons[1] = 0;
+        EXPECT_EQ(JoypadSwitchHits(1), 0);
+        pads->buttons[1] = 1u << b;
+        EXPECT_EQ(JoypadSwitchDown(1), b < 4) << "button " << b;
+        EXPECT_EQ(JoypadSwitchHits(1), b < 4 ? 1 : 0) << "button " << b;
+        EXPECT_FALSE(JoypadSwitchDown(0)) << "button " << b; // the other pad
+    }
+    pads->buttons[1] = 0;
+    JoypadSwitchHits(1);
+    pads->buttons[1] = 0xfu;
+    EXPECT_EQ(JoypadSwitchHits(1), 4); // one press of each
+    EXPECT_EQ(JoypadSwitchHits(1), 0);
+}
+
 TEST_F(Player, ComputerTurnIsDrawnAfterTheVolleysPieces) {
     // A computer base pops a bubble: the pieces' wobbles take the first two
     // numbers, and the 1-in-500 turn the third.

@@ -2,6 +2,7 @@
 #include "platform/hook.h"
 #include "platform/input.h"
 #include "platform/joystick.h"
+#include "platform/system.h"
 #include "sim/input_script.h"
 #include "support/test_support.h"
 
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -161,6 +163,22 @@ TEST_F(ScriptedInput, ModifierKeysSetTheMaskOfLaterEvents) {
     DeleteHook(EmitEventHookId(), RecordMods, nullptr);
     EXPECT_EQ(mods_seen, (std::vector<int>{1, 1, 0, 0}));
     EXPECT_EQ(TakeKeyHits(160), 1);
+}
+
+TEST_F(ScriptedInput, EachModifierKeySetsItsOwnBitWhicheverSide) {
+    // Virtual-key codes: shift, control, alt as one key and left/right, the system keys; 20 is no modifier.
+    const std::pair<int, int> keys[] = {{16, 1}, {160, 1}, {161, 1}, {17, 2}, {162, 2}, {163, 2},
+                                        {18, 4}, {164, 4}, {165, 4}, {91, 8}, {92, 8},  {20, 0}};
+    for (const auto& [key, bit] : keys) {
+        Play("1 key-down " + std::to_string(key) + "\n1 key-down 65\n");
+        mods_seen.clear();
+        InsertHook(EmitEventHookId(), RecordMods, nullptr, 1);
+        input->DeliverFrame(1);
+        PumpSystemEvents();
+        DeleteHook(EmitEventHookId(), RecordMods, nullptr);
+        EXPECT_EQ(mods_seen, (std::vector<int>{bit, bit})) << "key " << key;
+        SetCurrentModifiers(0);
+    }
 }
 
 TEST_F(ScriptedInput, JoypadsAppearAndRememberButtonsOfAbsentPorts) {
