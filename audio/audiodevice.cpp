@@ -8,7 +8,77 @@ void reportwriteerror() {
     std::printf("waveOutWrite error\n");
     std::fflush(stdout);
 }
+
+// The open output device and the factory that makes new ones.
+struct TDeviceState {
+    audiodevicefactory factory = nullptr;
+    std::unique_ptr<audiodevice> device;
+};
+
+// Never destroyed: the audio driver is shut down from an exit handler, which
+// may run after function-local statics made later than its registration.
+TDeviceState& State() {
+    static auto* state = new TDeviceState;
+    return *state;
+}
+
+// Opens the device on the open mixer; false (and no device) on failure.
+bool OpenOnMixer(std::unique_ptr<audiodevice> device, mixer* m) {
+    device->mix = m;
+    if (device->open() != 0) {
+        device->close();
+        return false;
+    }
+    State().device = std::move(device);
+    return true;
+}
+
+void CloseDevice() {
+    auto& st = State();
+    if (!st.device) return;
+    st.device->close();
+    st.device.reset();
+}
 } // namespace
+
+// ---- opening and closing the output ------------------------------------------
+
+void MixSetDeviceFactory(audiodevicefactory factory) { State().factory = factory; }
+
+audiodevice* MixCurrentDevice() { return State().device.get(); }
+
+int MixStartDevice(int mode) {
+    auto& st = State();
+    if (!st.factory) return -1;
+    std::unique_ptr<audiodevice> device = st.factory(mode);
+    if (!device) return -1;
+    return MixOpen(std::move(device));
+}
+
+int MixOpen(std::unique_ptr<audiodevice> device) {
+    if (!device) return -1;
+    MixClose(); // one device at a time
+    mixer* m = MixOpenMixer(device->blockvalues());
+    if (!OpenOnMixer(std::move(device), m)) {
+        MixCloseMixer();
+        return -1;
+    }
+    return 0;
+}
+
+int MixClose() {
+    CloseDevice();
+    MixCloseMixer();
+    return 0;
+}
+
+int MixReplaceDevice(std::unique_ptr<audiodevice> device) {
+    if (!device) return -1;
+    if (!MixCurrentMixer()) return MixOpen(std::move(device));
+    CloseDevice(); // no output thread mixes after this
+    mixer* m = MixOpenMixer(device->blockvalues());
+    return OpenOnMixer(std::move(device), m) ? 0 : -1;
+}
 
 // ---- the fragment ring -------------------------------------------------------
 
@@ -16,9 +86,11 @@ winmmdevice::winmmdevice(std::unique_ptr<waveoutbackend> backend) : backend_(std
 
 winmmdevice::~winmmdevice() { close(); }
 
+int winmmdevice::blockvalues() { return std::max(2, backend_->fragmentvalues()) & ~1; }
+
 int winmmdevice::open() {
-    fragment_ = std::max(2, backend_->fragmentvalues()) & ~1;
-    mix = std::make_unique<mixer>(fragment_);
+    fragment_ = blockvalues();
+    if (!mix) return -1;
     if (backend_->open() != 0) return -1;
     opened_ = true;
     mix->outputrate = 44100;
@@ -39,7 +111,6 @@ void winmmdevice::close() {
     if (!opened_) return;
     running_.store(false, std::memory_order_release);
     backend_->stoptimer(); // no tick runs after this
-    mix->stopall();
     backend_->reset();
     backend_->close();
     opened_ = false;
@@ -106,7 +177,10 @@ dsounddevice::~dsounddevice() { close(); }
 int dsounddevice::open() {
     running_.store(true, std::memory_order_release);
     alive_.store(false, std::memory_order_release);
-    mix = std::make_unique<mixer>(MIXERVALUES);
+    if (!mix) {
+        running_.store(false, std::memory_order_release);
+        return -1;
+    }
     mix->outputrate = 44100;
     mix->outputchannels = 2;
     if (backend_->open() != 0) {

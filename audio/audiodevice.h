@@ -8,19 +8,45 @@
 
 #include "audio/mixer.h"
 
-// Output devices: each owns the mixer and asks it for finished 16-bit stereo
-// blocks from a thread of its own. The device logic here is portable; the
-// platform supplies a small backend (SDL in the game, fakes in the tests).
+// Output devices: each asks the mixer for finished 16-bit stereo blocks from
+// a thread of its own. The device logic here is portable; the platform
+// supplies a small backend (SDL in the game, fakes in the tests). The mixer
+// is not the device's: it is handed over before open and outlives close, so a
+// device can be closed and another opened while the voices play on.
 class audiodevice {
 public:
     virtual ~audiodevice() = default;
-    // 0 on success, non-zero on failure (then close is called).
+    // Sample values the device mixes at a time: the mixer's block.
+    virtual int blockvalues() = 0;
+    // 0 on success, non-zero on failure (then close is called). `mix` is set.
     virtual int open() = 0;
-    // Stops output and releases what the device holds. Safe to call twice.
+    // Stops output and releases what the device holds; no mixing happens
+    // after it returns. Safe to call twice.
     virtual void close() = 0;
 
-    std::unique_ptr<mixer> mix;
+    mixer* mix = nullptr; // the mixer this device plays; not owned
 };
+
+// The device factory: makes the output device for a mode (0 fragment ring,
+// 1 notification-driven stream). The platform layer installs it at start-up;
+// without one every device fails to start.
+using audiodevicefactory = std::unique_ptr<audiodevice> (*)(int mode);
+void MixSetDeviceFactory(audiodevicefactory factory);
+
+// Opening and closing the output (game thread). MixOpen closes whatever is
+// open, opens a new mixer for the device and then the device; on failure
+// neither stays open. MixClose closes the device and then the mixer, with
+// every voice and channel handle.
+int MixStartDevice(int mode);
+int MixOpen(std::unique_ptr<audiodevice> device);
+int MixClose();
+// Puts another device under the open mixer: the old device is closed and the
+// new one opened, while the voices and channel handles live on (an output that
+// disappeared, or another chosen). With no mixer open it is MixOpen. On
+// failure the mixer stays open without a device and -1 is returned.
+int MixReplaceDevice(std::unique_ptr<audiodevice> device);
+// The open device, null when none is.
+audiodevice* MixCurrentDevice();
 
 // ---- the fragment ring (mode 0) ----------------------------------------------
 
@@ -57,6 +83,7 @@ public:
 
     explicit winmmdevice(std::unique_ptr<waveoutbackend> backend);
     ~winmmdevice() override;
+    int blockvalues() override;
     int open() override;
     void close() override;
 
@@ -118,6 +145,7 @@ public:
 
     explicit dsounddevice(std::unique_ptr<dsoundbackend> backend);
     ~dsounddevice() override;
+    int blockvalues() override { return MIXERVALUES; }
     int open() override;
     void close() override;
 

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "audio/audiodevice.h"
 #include "platform/clock.h"
 
 namespace {
@@ -258,6 +257,11 @@ int sound::mixinto(int32_t* accumulator, int count) {
 // ---- mixer -----------------------------------------------------------------
 
 mixer::mixer(int size_) : accumulator(static_cast<size_t>(std::max(2, size_)), 0), accumulatorsize(std::max(2, size_)) {}
+
+void mixer::resize(int size_) {
+    accumulatorsize = std::max(2, size_);
+    accumulator.assign(static_cast<size_t>(accumulatorsize), 0);
+}
 
 mixer::~mixer() {
     // The output thread is gone by now: every voice gives its data back.
@@ -524,15 +528,26 @@ void channeltable::orphan(sound* voice) {
 // ---- the flat interface ------------------------------------------------------
 
 namespace {
-audiodevicefactory g_factory = nullptr;
-std::unique_ptr<audiodevice> g_device;
-std::unique_ptr<channeltable> g_table;
 
-mixer* openmixer() { return g_device ? g_device->mix.get() : nullptr; }
+// The open mixer and the handles of its channels.
+struct TMixerState {
+    std::unique_ptr<mixer> mix;
+    std::unique_ptr<channeltable> table;
+};
+
+// Never destroyed: the audio driver is shut down from an exit handler, which
+// may run after function-local statics made later than its registration.
+TMixerState& State() {
+    static auto* state = new TMixerState;
+    return *state;
+}
+
+mixer* openmixer() { return State().mix.get(); }
 
 sound* voiceof(int handle) {
-    if (!g_table || !openmixer() || handle == 0) return nullptr;
-    return g_table->lookup(handle);
+    auto& st = State();
+    if (!st.table || !st.mix || handle == 0) return nullptr;
+    return st.table->lookup(handle);
 }
 
 // Game thread. Marks a voice stopped; one that the output thread has already
@@ -544,40 +559,27 @@ void stopvoice(sound* v) {
 }
 } // namespace
 
-void MixSetDeviceFactory(audiodevicefactory factory) { g_factory = factory; }
-
 mixer* MixCurrentMixer() { return openmixer(); }
 
-audiodevice* MixCurrentDevice() { return g_device.get(); }
-
-int MixStartDevice(int mode) {
-    if (!g_factory) return -1;
-    std::unique_ptr<audiodevice> device = g_factory(mode);
-    if (!device) return -1;
-    return MixOpen(std::move(device));
-}
-
-int MixOpen(std::unique_ptr<audiodevice> device) {
-    if (!device) return -1;
-    if (g_device) MixClose(); // one device at a time
-    g_device = std::move(device);
-    if (g_device->open() != 0 || !g_device->mix) {
-        g_device->close();
-        g_device.reset();
-        return -1;
+mixer* MixOpenMixer(int values) {
+    auto& st = State();
+    if (st.mix) {
+        st.mix->resize(values);
+        return st.mix.get();
     }
-    g_table = std::make_unique<channeltable>(g_device->mix.get());
-    g_device->mix->table = g_table.get();
-    return 0;
+    st.mix = std::make_unique<mixer>(values);
+    st.table = std::make_unique<channeltable>(st.mix.get());
+    st.mix->table = st.table.get();
+    return st.mix.get();
 }
 
-int MixClose() {
-    if (!g_device) return 0;
-    g_device->close();
-    if (g_device->mix) g_device->mix->table = nullptr;
-    g_table.reset();
-    g_device.reset();
-    return 0;
+void MixCloseMixer() {
+    auto& st = State();
+    if (!st.mix) return;
+    st.mix->stopall();
+    st.mix->table = nullptr;
+    st.table.reset();
+    st.mix.reset();
 }
 
 mixsample* MixCreateSound(int length, int bits, int channels, int hertz, const void* data, int loop) {
@@ -616,29 +618,30 @@ void MixFreeSound(mixsample* data) {
 }
 
 int MixPlaySound(mixsample* data, int paused, int handle) {
+    channeltable* table = State().table.get();
     mixer* m = openmixer();
-    if (!data || !m || !g_table) return handle;
+    if (!data || !m || !table) return handle;
     sound* templ = nullptr;
     int h = handle;
     if (handle != 0) {
-        templ = g_table->lookup(handle);
+        templ = table->lookup(handle);
         if (!templ) return handle;
     } else {
-        h = g_table->alloc();
+        h = table->alloc();
     }
     int status = data->loop ? MIX_LOOPED : MIX_ONCE;
     if (paused) status |= MIX_PAUSED;
     sound* v = m->play(data, templ, status, h);
     if (!v) {
-        if (handle == 0 && h) g_table->release(h & 0xfff);
+        if (handle == 0 && h) table->release(h & 0xfff);
         return handle;
     }
     if (h) {
-        sound*& slot = g_table->voice(h);
+        sound*& slot = table->voice(h);
         sound* old = slot;
         if (old && old != v) {
             stopvoice(old);
-            g_table->orphan(old);
+            table->orphan(old);
         }
         slot = v;
     }
@@ -648,25 +651,28 @@ int MixPlaySound(mixsample* data, int paused, int handle) {
 }
 
 int MixAllocChannel() {
-    if (!g_table || !openmixer()) return 0;
-    return g_table->alloc();
+    channeltable* table = State().table.get();
+    if (!table || !openmixer()) return 0;
+    return table->alloc();
 }
 
 void MixFreeChannel(int handle) {
-    if (!g_table || !openmixer() || !g_table->inuse(handle)) return;
-    if (sound* v = g_table->voice(handle)) g_table->orphan(v);
-    g_table->release(handle & 0xfff);
+    channeltable* table = State().table.get();
+    if (!table || !openmixer() || !table->inuse(handle)) return;
+    if (sound* v = table->voice(handle)) table->orphan(v);
+    table->release(handle & 0xfff);
 }
 
 void MixStopChannel(int handle) {
-    if (!g_table || !openmixer() || !g_table->inuse(handle)) return;
-    sound* v = g_table->voice(handle);
+    channeltable* table = State().table.get();
+    if (!table || !openmixer() || !table->inuse(handle)) return;
+    sound* v = table->voice(handle);
     if (v) {
         v->selfrelease.store(1, std::memory_order_relaxed);
         stopvoice(v);
-        g_table->orphan(v);
+        table->orphan(v);
     }
-    g_table->release(handle & 0xfff);
+    table->release(handle & 0xfff);
 }
 
 void MixPauseChannel(int handle, int paused) {
@@ -705,10 +711,11 @@ int MixChannelPosition(int handle) {
 }
 
 MixCounts MixGetCounts() {
+    channeltable* table = State().table.get();
     MixCounts counts;
     const mixer* m = openmixer();
-    if (!m || !g_table) return counts;
-    counts.handles = g_table->inusecount();
+    if (!m || !table) return counts;
+    counts.handles = table->inusecount();
     counts.voices = m->voicesmade();
     counts.playing = m->voicesplaying();
     return counts;

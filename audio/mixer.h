@@ -12,7 +12,6 @@
 // changes their parameters; one output thread mixes. They meet only through
 // two single-producer, single-consumer rings and atomic fields: no locks.
 
-class audiodevice;
 class channeltable;
 class mixer;
 
@@ -103,6 +102,9 @@ public:
     void stopall();
 
     int size() const { return accumulatorsize; }
+    // Game thread, while no output thread mixes: blocks of another size from
+    // now on. Voices and their places are kept.
+    void resize(int size);
     // Game thread. Voices this mixer has made so far (they are reused, never
     // freed while it is open), and those of them that are playing or paused.
     int voicesmade() const { return static_cast<int>(pool.size()); }
@@ -169,18 +171,9 @@ private:
     std::array<uint32_t, SLOTS> generation{};
 };
 
-// The device factory: makes the output device for a mode (0 fragment ring,
-// 1 notification-driven stream). The platform layer installs it at start-up;
-// without one every device fails to start.
-using audiodevicefactory = std::unique_ptr<audiodevice> (*)(int mode);
-void MixSetDeviceFactory(audiodevicefactory factory);
-
 // The flat interface (game thread). Handles are ints; every operation with a
 // handle does nothing (or returns 0) when the mixer is closed, the handle is
 // 0 or the handle is no longer valid.
-int MixStartDevice(int mode);
-int MixOpen(std::unique_ptr<audiodevice> device);
-int MixClose();
 mixsample* MixCreateSound(int length, int bits, int channels, int hertz, const void* data, int loop);
 void MixFreeSound(mixsample* data);
 int MixPlaySound(mixsample* data, int paused, int handle);
@@ -204,6 +197,16 @@ struct MixCounts {
 };
 MixCounts MixGetCounts();
 
-// The open device and its mixer, null when closed (for devices and tests).
+// The open mixer, null when closed (for devices and tests).
 mixer* MixCurrentMixer();
-audiodevice* MixCurrentDevice();
+
+// The mixer's own life, for the output-device layer (audio/audiodevice.h),
+// which opens a mixer for its device and closes it with the device. The
+// mixer does not know devices: a device can be closed and another opened
+// while the mixer and its voices live on.
+// Opens the mixer for blocks of `values` sample values, or gives the open one
+// those blocks (its voices and channel handles stay). Game thread, while no
+// output thread mixes.
+mixer* MixOpenMixer(int values);
+// Stops every voice and ends the open mixer with its channel handles.
+void MixCloseMixer();

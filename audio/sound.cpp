@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "audio/audiodevice.h"
 #include "audio/mixer.h"
 #include "audio/sound_log.h"
 

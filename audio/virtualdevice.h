@@ -21,6 +21,7 @@ public:
     using blocksink = std::function<void(const int16_t* values, int frames)>;
     explicit virtualdevice(blocksink sink = {});
     ~virtualdevice() override;
+    int blockvalues() override { return 2 * BLOCKFRAMES; }
     int open() override;
     void close() override;
 

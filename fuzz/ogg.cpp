@@ -15,10 +15,8 @@
 namespace {
 class fuzzdevice : public audiodevice {
 public:
-    int open() override {
-        mix = std::make_unique<mixer>(1024);
-        return 0;
-    }
+    int blockvalues() override { return 1024; }
+    int open() override { return 0; }
     void close() override {}
 };
 } // namespace

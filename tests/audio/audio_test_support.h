@@ -117,10 +117,8 @@ public:
 class manualdevice : public audiodevice {
 public:
     explicit manualdevice(int values = 1764, bool fail = false) : values_(values), fail_(fail) {}
-    int open() override {
-        mix = std::make_unique<mixer>(values_);
-        return fail_ ? -1 : 0;
-    }
+    int blockvalues() override { return values_; }
+    int open() override { return fail_ ? -1 : 0; }
     void close() override { closed = true; }
     bool closed = false;
 

@@ -54,7 +54,9 @@ constexpr int FRAG = 1024; // sample values per fragment
 
 TEST(DeviceWaveOut, PrimesAndKeepsItsLead) {
     auto log = std::make_shared<FakeWaveOut::Log>();
+    mixer m(FRAG); // the device plays it; it outlives the device
     winmmdevice device(std::make_unique<FakeWaveOut>(log));
+    device.mix = &m;
     ASSERT_EQ(device.open(), 0);
     EXPECT_EQ(device.lead(), 6);
     EXPECT_EQ(device.writeposition(), 6 * FRAG);
@@ -72,7 +74,9 @@ TEST(DeviceWaveOut, PrimesAndKeepsItsLead) {
 
 TEST(DeviceWaveOut, UnderrunsMuteAndGrowTheLead) {
     auto log = std::make_shared<FakeWaveOut::Log>();
+    mixer m(FRAG); // the device plays it; it outlives the device
     winmmdevice device(std::make_unique<FakeWaveOut>(log));
+    device.mix = &m;
     ASSERT_EQ(device.open(), 0);
     const int expected_leads[] = {8, 10, 10};
     for (int round = 0; round < 3; ++round) {
@@ -106,7 +110,9 @@ TEST(DeviceWaveOut, UnderrunsMuteAndGrowTheLead) {
 
 TEST(DeviceWaveOut, BadPositionsRestartFromTheTop) {
     auto log = std::make_shared<FakeWaveOut::Log>();
+    mixer m(FRAG); // the device plays it; it outlives the device
     winmmdevice device(std::make_unique<FakeWaveOut>(log));
+    device.mix = &m;
     ASSERT_EQ(device.open(), 0);
     log->position = 268435456LL + 2;
     device.tick();
@@ -128,7 +134,9 @@ TEST(DeviceWaveOut, BadPositionsRestartFromTheTop) {
 TEST(DeviceWaveOut, RefusedDataIsReported) {
     auto log = std::make_shared<FakeWaveOut::Log>();
     log->writeerror = 1;
+    mixer m(FRAG); // the device plays it; it outlives the device
     winmmdevice device(std::make_unique<FakeWaveOut>(log));
+    device.mix = &m;
     testing::internal::CaptureStdout();
     EXPECT_EQ(device.open(), 0); // the device carries on
     const std::string printed = testing::internal::GetCapturedStdout();
@@ -190,7 +198,9 @@ TEST(DeviceDSound, AtMostTwoChunksAPassAndWrapsCounted) {
     // Start; steady; a long stall (the cursor runs far ahead, and wraps twice);
     // then steady again.
     log->cursors = {0, 8192, 16384, 12000, 13000, 100, 8292, 16392};
+    mixer m(dsounddevice::MIXERVALUES);
     dsounddevice device(std::make_unique<FakeDSound>(log));
+    device.mix = &m;
     ASSERT_EQ(device.open(), 0);
     auto stopped = [&] {
         std::lock_guard<std::mutex> hold(log->lock);
@@ -224,6 +234,37 @@ TEST(DeviceDSound, OpenFailsWithoutTheOutput) {
     log->openfails = true;
     EXPECT_EQ(MixOpen(std::make_unique<dsounddevice>(std::make_unique<FakeDSound>(log))), -1);
     EXPECT_EQ(MixCurrentMixer(), nullptr);
+}
+
+TEST(DeviceReplace, VoicesAndHandlesLiveOnUnderAnotherDevice) {
+    TClockScope time(1000);
+    ASSERT_EQ(MixOpen(std::make_unique<manualdevice>(1764)), 0);
+    mixer* m = MixCurrentMixer();
+    mixsample* loop = MonoSound(std::vector<int16_t>(100, 2000), 44100, -1);
+    const int channel = MixAllocChannel();
+    ASSERT_EQ(MixPlaySound(loop, 0, channel), channel);
+
+    // The output went away and another one, with smaller blocks, took over.
+    auto next = std::make_unique<manualdevice>(512);
+    manualdevice* second = next.get();
+    ASSERT_EQ(MixReplaceDevice(std::move(next)), 0);
+    EXPECT_EQ(MixCurrentDevice(), second);
+    EXPECT_EQ(second->mix, m);
+    EXPECT_EQ(MixCurrentMixer(), m); // the same mixer, its voices and handles
+    EXPECT_EQ(m->size(), 512);
+    EXPECT_NE(MixChannelStatus(channel), 0);
+    time.clock->Set(1100); // past the start delay
+    std::vector<int16_t> block(512);
+    m->mix16(block.data(), 512);
+    EXPECT_NE(block[0], 0); // still playing
+
+    // A device that will not open leaves the mixer without one, voices intact.
+    EXPECT_EQ(MixReplaceDevice(std::make_unique<manualdevice>(512, true)), -1);
+    EXPECT_EQ(MixCurrentDevice(), nullptr);
+    EXPECT_NE(MixChannelStatus(channel), 0);
+    MixClose();
+    EXPECT_EQ(MixChannelStatus(channel), 0);
+    MixFreeSound(loop);
 }
 
 TEST(DeviceVirtual, MixesTwentyMillisecondBlocksAndStartsSoundsTwentyLater) {
