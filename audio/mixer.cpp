@@ -496,6 +496,19 @@ void channeltable::release(int slot) {
     link[0] = slot;
 }
 
+bool channeltable::reclaim(int handle) {
+    const int slot = handle & 0xfff;
+    if (!valid(handle) || link[static_cast<size_t>(slot)] == -1) return false;
+    for (int at = 0; link[static_cast<size_t>(at)] != 0; at = link[static_cast<size_t>(at)]) {
+        if (link[static_cast<size_t>(at)] == slot) {
+            link[static_cast<size_t>(at)] = link[static_cast<size_t>(slot)];
+            link[static_cast<size_t>(slot)] = -1;
+            return true;
+        }
+    }
+    return false;
+}
+
 int channeltable::inusecount() const {
     int n = 0;
     for (int slot = 1; slot < SLOTS; ++slot)
@@ -533,6 +546,9 @@ namespace {
 struct TMixerState {
     std::unique_ptr<mixer> mix;
     std::unique_ptr<channeltable> table;
+    // The last table's slot generations: handles kept from an earlier mixer
+    // must never address a channel of a later one.
+    std::unique_ptr<std::array<uint32_t, channeltable::SLOTS>> generations;
 };
 
 // Never destroyed: the audio driver is shut down from an exit handler, which
@@ -569,6 +585,7 @@ mixer* MixOpenMixer(int values) {
     }
     st.mix = std::make_unique<mixer>(values);
     st.table = std::make_unique<channeltable>(st.mix.get());
+    if (st.generations) st.table->carryon(*st.generations);
     st.mix->table = st.table.get();
     return st.mix.get();
 }
@@ -578,6 +595,7 @@ void MixCloseMixer() {
     if (!st.mix) return;
     st.mix->stopall();
     st.mix->table = nullptr;
+    st.generations = std::make_unique<std::array<uint32_t, channeltable::SLOTS>>(st.table->generations());
     st.table.reset();
     st.mix.reset();
 }
@@ -624,6 +642,9 @@ int MixPlaySound(mixsample* data, int paused, int handle) {
     sound* templ = nullptr;
     int h = handle;
     if (handle != 0) {
+        // A kept channel whose slot went back to the free list (its voice was
+        // reused) takes the slot back rather than playing nothing.
+        if (!table->inuse(handle)) table->reclaim(handle);
         templ = table->lookup(handle);
         if (!templ) return handle;
     } else {

@@ -154,6 +154,14 @@ public:
     bool valid(int handle) const;  // generation still matches
     bool inuse(int handle) const;  // valid and handed out
     void release(int slot);        // no-op for a free slot
+    // A handle whose slot went back to the free list without being handed out
+    // again takes it back (it leaves the free list); false when the handle is
+    // not valid any more or its slot is in use.
+    bool reclaim(int handle);
+    // The slots' generations: a table that follows another one carries them
+    // on, so that no handle of the old table is valid in the new one.
+    const std::array<uint32_t, SLOTS>& generations() const { return generation; }
+    void carryon(const std::array<uint32_t, SLOTS>& previous) { generation = previous; }
     sound*& voice(int handle) { return voices[handle & 0xfff]; }
     // The handle's voice, an idle one made for it if it has none; null for a
     // handle that is not valid or whose slot has been given back.

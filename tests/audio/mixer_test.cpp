@@ -88,6 +88,49 @@ TEST(Mixer, GenerationsKeepOldHandlesOut) {
     MixFreeSound(data);
 }
 
+TEST(Mixer, AStoppedChannelPlaysAgainUntilItsSlotIsHandedOut) {
+    TClockScope time;
+    TMixerScope scope;
+    mixsample* data = MonoSound(Dc(5000, 1000), 44100, -1);
+    const int h = MixAllocChannel();
+    EXPECT_EQ(MixPlaySound(data, 0, h), h);
+    MixStopChannel(h); // its slot goes back to the free list
+    EXPECT_EQ(MixPlaySound(data, 0, h), h);
+    EXPECT_EQ(MixChannelStatus(h), MIX_LOOPED); // playing again, on its old slot
+    time.clock->Set(1020);
+    EXPECT_EQ(L(scope.Mix(100), 50), 1000);
+    const int other = MixAllocChannel();
+    EXPECT_NE(other & 0xfff, h & 0xfff); // the slot left the free list: nobody else gets it
+
+    // Once the slot has been handed out again, the old handle does nothing.
+    MixStopChannel(h);
+    const int next = MixAllocChannel();
+    ASSERT_EQ(next & 0xfff, h & 0xfff);
+    EXPECT_EQ(MixPlaySound(data, 0, next), next);
+    EXPECT_EQ(MixPlaySound(data, 0, h), h);
+    MixStopChannel(h);
+    EXPECT_EQ(MixChannelStatus(h), 0);
+    EXPECT_EQ(MixChannelStatus(next), MIX_LOOPED);
+    MixFreeSound(data);
+}
+
+TEST(Mixer, HandlesFromAnEarlierMixerReachNothingInTheNext) {
+    TClockScope time;
+    int old = 0;
+    {
+        TMixerScope first;
+        old = MixAllocChannel();
+    }
+    TMixerScope second; // another audio driver selected
+    mixsample* data = MonoSound(Dc(5000, 1000), 44100, -1);
+    const int h = MixAllocChannel();
+    EXPECT_NE(h, old);
+    EXPECT_EQ(MixPlaySound(data, 0, h), h);
+    MixStopChannel(old);
+    EXPECT_EQ(MixChannelStatus(h), MIX_LOOPED);
+    MixFreeSound(data);
+}
+
 TEST(Mixer, ParametersSetBeforePlayAreCarriedWithoutRamp) {
     TClockScope time;
     TMixerScope scope;
