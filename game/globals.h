@@ -75,5 +75,12 @@ extern float fade;                // level of the fade to black that ends the jo
 // Fills the constant tables above (start-up): rotations, bubble sizes,
 // colour names, the results messages, the melody and humans all 0.
 void FillTables();
+// The game's state as start-up leaves it before the screens begin, whatever
+// ran before: the tables filled (FillTables), no bubbles or effects, the
+// options at their defaults (computer players on, catch-up off, rounds of
+// 180 seconds), every screen counter at its start, fade 1, the melody at its
+// first note, the figure reader at the start of figure A, no screen running
+// and four new computer bases. The random generator is left alone.
+void ResetGameState();
 // Fills the scrolling message (start-up, last step before the screen cycle).
 void FillMessage();

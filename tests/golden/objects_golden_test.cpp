@@ -38,16 +38,10 @@ class ObjectsGolden : public ::testing::Test {
         if (!game_.display) GTEST_SKIP() << "no offscreen OpenGL";
         game_.clock->Set(200000);
         SetRandomSeed(777);
+        ResetGameState();
         humans = {0, 1, 0, 1, 0};
-        cpu_active = 1;
-        catchup_active = 0;
-        attract_mode = 0;
         seconds = 120;
         tick_time = game_.clock->Millis();
-        round_length = 180;
-        melody_pos = 0;
-        bubbles.Clear();
-        particles.Clear();
         CreatePlayers();
         ResetGameDrawState();
         Cls();

@@ -45,15 +45,9 @@ class ScreensGolden : public ::testing::Test {
         if (!game_.display) GTEST_SKIP() << "no offscreen OpenGL";
         game_.clock->Set(200000);
         SetRandomSeed(4242);
-        humans = {0, 0, 0, 0, 0};
-        round_length = 180;
-        cpu_active = 1;
-        catchup_active = 0;
+        ResetGameState();
         attract_mode = 1;
         seconds = 1;
-        bubbles.Clear();
-        particles.Clear();
-        CreatePlayers();
         ResetGameDrawState();
     }
 
