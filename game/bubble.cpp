@@ -5,6 +5,7 @@
 
 #include "game/angles.h"
 #include "game/globals.h"
+#include "game/hud.h"
 #include "game/player.h"
 #include "game/playfield.h"
 #include "graphics/canvas.h"
@@ -127,7 +128,7 @@ void TBubble::Draw() {
 
     if (owned != 0) {
         const TRgb& c = own_col[static_cast<std::size_t>(owned >= 0 && owned <= 4 ? owned : 0)];
-        SetColor(c.r, c.g, c.b);
+        SetRgb(c);
         // Ownership running out: blink white, faster in the last second.
         const int m = owntime % 5;
         const bool white = (owntime >= 50 && owntime < 100 && m == 4) || (owntime < 50 && m >= 2);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "game/globals.h"
+#include "game/hud.h"
 #include "game/laser.h"
 #include "game/player.h"
 #include "game/playfield.h"
@@ -20,10 +21,6 @@ constexpr std::array<TRgb, 5> ring_col{
 // Afterglow colour by index (0 is white, for the attract screen's drawings).
 constexpr std::array<TRgb, 5> glow_col{
     {{255, 255, 255}, {8, 255, 8}, {255, 255, 8}, {64, 64, 255}, {255, 64, 64}}};
-
-void SetRgb(const TRgb& c) {
-    SetColor(c.r, c.g, c.b);
-}
 
 // Pictures are loaded at start-up; a missing one is simply not drawn.
 void DrawFrame(const std::shared_ptr<TImage>& image, float x, float y, int frame) {

@@ -27,10 +27,6 @@ void Dash(int p, int fixed, bool horizontal) {
         DrawLine(f, a, f, b, 0);
 }
 
-void SetRgb(const TRgb& c) {
-    SetColor(c.r, c.g, c.b);
-}
-
 // The backdrop's dashed guide lines, in drawing order: a colour and two lines
 // along the same direction at the given offsets.
 struct TGuideLines {
@@ -70,6 +66,10 @@ std::array<int, 5> RowsByPlace() {
 }
 
 } // namespace
+
+void SetRgb(const TRgb& c) {
+    SetColor(c.r, c.g, c.b);
+}
 
 void DrawBackground() {
     SetLineWidth(2);

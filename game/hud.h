@@ -5,6 +5,11 @@
 // Drawing and ranking shared by the screens: the playfield backdrop, box
 // outlines, the score boxes and round clock, and the score table order.
 
+struct TRgb;
+
+// Sets the drawing colour.
+void SetRgb(const TRgb& c);
+
 // The playfield backdrop: jittering dashed guide lines and four overlapping
 // translucent panels. First thing drawn in every frame. Leaves alpha 1.
 void DrawBackground();
