@@ -1,6 +1,5 @@
 #include "game/bubble.h"
 
-#include <array>
 #include <cmath>
 
 #include "game/angles.h"
@@ -14,10 +13,6 @@
 #include "platform/random.h"
 
 namespace {
-
-// Tint by owner: the owner's colour, so the board shows whose bubbles pay double.
-constexpr std::array<TRgb, 5> own_col{
-    {{255, 255, 255}, {8, 255, 8}, {255, 255, 8}, {64, 64, 255}, {255, 64, 64}}};
 
 long long short_circuit_tests = 0;
 
@@ -127,7 +122,8 @@ void TBubble::Draw() {
     }
 
     if (owned != 0) {
-        const TRgb& c = own_col[static_cast<std::size_t>(owned >= 0 && owned <= 4 ? owned : 0)];
+        // The owner's tint, so the board shows whose bubbles pay double.
+        const TRgb& c = col_tint[static_cast<std::size_t>(owned >= 0 && owned <= 4 ? owned : 0)];
         SetRgb(c);
         // Ownership running out: blink white, faster in the last second.
         const int m = owntime % 5;

@@ -14,13 +14,10 @@
 
 namespace {
 
-// Ring colour by the popped bubble's owner: the owners' bubble tints, except
-// that blue is deeper here.
+// Ring colour by the popped bubble's owner: the players' tints (col_tint),
+// except that blue is deeper here, so this table is kept apart.
 constexpr std::array<TRgb, 5> ring_col{
     {{255, 255, 255}, {8, 255, 8}, {255, 255, 8}, {8, 8, 255}, {255, 64, 64}}};
-// Afterglow colour by index (0 is white, for the attract screen's drawings).
-constexpr std::array<TRgb, 5> glow_col{
-    {{255, 255, 255}, {8, 255, 8}, {255, 255, 8}, {64, 64, 255}, {255, 64, 64}}};
 
 // Pictures are loaded at start-up; a missing one is simply not drawn.
 void DrawFrame(const std::shared_ptr<TImage>& image, float x, float y, int frame) {
@@ -84,7 +81,7 @@ void TLaserAfterglow::Update() {
 }
 
 void TLaserAfterglow::Draw() {
-    if (index >= 0 && index <= 4) SetRgb(glow_col[static_cast<std::size_t>(index)]);
+    if (index >= 0 && index <= 4) SetRgb(col_tint[static_cast<std::size_t>(index)]);
     if (alpha < 0.5f) SetColor(32, 32, 32);
     SetAlpha(alpha);
     // A thin core and a wide halo.

@@ -38,6 +38,8 @@ const std::array<TRgb, 5> col_bright{
     {{0, 0, 0}, {32, 128, 32}, {180, 180, 32}, {32, 32, 255}, {255, 32, 32}}};
 const std::array<TRgb, 5> col_dark{{{0, 0, 0}, {8, 128, 8}, {128, 128, 8}, {8, 8, 128}, {128, 8, 8}}};
 const std::array<TRgb, 5> col_base{{{0, 0, 0}, {64, 255, 64}, {255, 255, 64}, {64, 64, 255}, {255, 64, 64}}};
+const std::array<TRgb, 5> col_tint{
+    {{255, 255, 255}, {8, 255, 8}, {255, 255, 8}, {64, 64, 255}, {255, 64, 64}}};
 
 // Their starting values are set by ResetGameState.
 std::array<int, 5> humans{};

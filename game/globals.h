@@ -56,6 +56,10 @@ struct TRgb {
 extern const std::array<TRgb, 5> col_bright; // labels and results lines
 extern const std::array<TRgb, 5> col_dark;   // score box fill
 extern const std::array<TRgb, 5> col_base;   // the bases' own colour
+// The players' colours as light: the tint of the bubbles a player owns and
+// the afterglow of a player's beam. Slot 0 is white: nobody's bubble, and the
+// attract screen's line drawings.
+extern const std::array<TRgb, 5> col_tint;
 
 // Screen and option state.
 extern std::array<int, 5> humans; // 1 for each player who has joined the next round
