@@ -135,6 +135,6 @@ void TBubble::Draw() {
     // Black draws nothing under additive blending: a flicker while fading in.
     if (fadein % 5 == 3) SetColor(0, 0, 0);
 
-    if (img_bubble) DrawImageFrame(*img_bubble, x, y, 0);
+    DrawPicture(img_bubble, x, y, 0);
     SetDrawScale(1.0f, 1.0f);
 }

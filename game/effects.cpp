@@ -19,11 +19,6 @@ namespace {
 constexpr std::array<TRgb, 5> ring_col{
     {{255, 255, 255}, {8, 255, 8}, {255, 255, 8}, {8, 8, 255}, {255, 64, 64}}};
 
-// Pictures are loaded at start-up; a missing one is simply not drawn.
-void DrawFrame(const std::shared_ptr<TImage>& image, float x, float y, int frame) {
-    if (image) DrawImageFrame(*image, x, y, frame);
-}
-
 } // namespace
 
 // ---- TTextLine ----
@@ -56,7 +51,7 @@ void TRing::Draw() {
     if (index >= 0 && index <= 4) SetRgb(ring_col[static_cast<std::size_t>(index)]);
     SetDrawScale(scale, scale);
     SetAlpha(alpha);
-    DrawFrame(img_ring, x, y, 0);
+    DrawPicture(img_ring, x, y, 0);
     SetDrawScale(1.0f, 1.0f);
     // The demonstration scores nothing, so its rings carry no points.
     if (attract_mode == 0) {
@@ -93,8 +88,8 @@ void TLaserAfterglow::Draw() {
     // The spark's turn depends only on where the line starts, so it is steady
     // for the life of the glow. Drawn twice: additive blending doubles it.
     SetDrawRotation(std::fmod(x + y, 360.0f));
-    DrawFrame(img_spark1, x2, y2, 0);
-    DrawFrame(img_spark1, x2, y2, 0);
+    DrawPicture(img_spark1, x2, y2, 0);
+    DrawPicture(img_spark1, x2, y2, 0);
     SetDrawRotation(0.0f);
 }
 

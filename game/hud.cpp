@@ -8,6 +8,7 @@
 #include "game/player.h"
 #include "graphics/canvas.h"
 #include "graphics/font.h"
+#include "graphics/image.h"
 #include "platform/clock.h"
 #include "platform/random.h"
 
@@ -69,6 +70,10 @@ std::array<int, 5> RowsByPlace() {
 
 void SetRgb(const TRgb& c) {
     SetColor(c.r, c.g, c.b);
+}
+
+void DrawPicture(const std::shared_ptr<TImage>& image, float x, float y, int frame) {
+    if (image) DrawImageFrame(*image, x, y, frame);
 }
 
 void DrawBackground() {
