@@ -176,7 +176,7 @@ void JoinPanel(int n) {
         else
             DrawString("Join?", static_cast<float>(180 * n - 90), 648);
         const std::string t = std::to_string(countdown_end - seconds);
-        DrawString(t, static_cast<float>(cx - StringWidth(t) / 2), 670);
+        DrawCentred(t, cx, 670);
     }
 }
 

@@ -34,6 +34,7 @@ void TTextLine::Draw() {
     // Fade in over the bottom 60 pixels of the run and out over the top 60.
     if (y > 505.0f) SetAlpha(1.0f - 0.015f * (y - 505.0f));
     if (y < 250.0f) SetAlpha(1.0f - 0.015f * (250.0f - y));
+    // Centred like DrawCentred, but at a height between whole pixels.
     const int w = StringWidth(text);
     DrawString(text, static_cast<float>(PLAYFIELD_MIDDLE - w / 2), y);
 }
@@ -57,6 +58,7 @@ void TRing::Draw() {
     if (attract_mode == 0) {
         if (s_col >= 1 && s_col <= 4) SetRgb(col_base[static_cast<std::size_t>(s_col)]);
         SelectImageFont(fnt_medium);
+        // Centred on the ring's centre, which lies between whole pixels (so not DrawCentred).
         const int w = StringWidth(s_text);
         const int h = FontLineHeight();
         DrawString(s_text, x - static_cast<float>(w / 2), y - static_cast<float>(h / 2) + 3.0f);

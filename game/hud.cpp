@@ -135,8 +135,7 @@ void DrawHud() {
         SetColor(255, 255, 255);
         SelectImageFont(fnt_medium);
         const std::string s = std::to_string(p.score);
-        DrawString(s, static_cast<float>(900 - StringWidth(s) / 2),
-                   static_cast<float>(p.score_y - FontLineHeight() / 2 + 3));
+        DrawCentred(s, 900, p.score_y - FontLineHeight() / 2 + 3);
         SelectImageFont(fnt_small);
         DrawString(p.human == 1 ? "Human" : "CPU", 810, sy - 20);
     }
