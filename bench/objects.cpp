@@ -50,13 +50,8 @@ void AddBubble(int size) {
 // A round in full swing: four computer bases, scores to rank, 40 bubbles.
 void SetUpBusyRound() {
     SetRandomSeed(2024);
-    humans = {0, 0, 0, 0, 0};
-    cpu_active = 1;
+    ResetGameState();
     catchup_active = 1;
-    attract_mode = 0;
-    bubbles.Clear();
-    particles.Clear();
-    CreatePlayers();
     for (int i = 0; i < BUBBLES; ++i)
         AddBubble(1 + i % 3);
 }

@@ -148,7 +148,7 @@ void FigureStep() {
 
 void JoinPanel(int n) {
     const int cx = 180 * n - 65;
-    SetColor(col_bright[n].r, col_bright[n].g, col_bright[n].b);
+    SetRgb(col_bright[n]);
     if (option_sel == 0 && seconds > 1) {
         if (TakeKeyHits(players[n]->keyswitch) != 0) humans[n] ^= 1;
         if (CountJoypads() >= n && JoypadSwitchHits(n - 1) != 0) humans[n] ^= 1;
@@ -176,7 +176,7 @@ void JoinPanel(int n) {
         else
             DrawString("Join?", static_cast<float>(180 * n - 90), 648);
         const std::string t = std::to_string(countdown_end - seconds);
-        DrawString(t, static_cast<float>(cx - StringWidth(t) / 2), 670);
+        DrawCentred(t, cx, 670);
     }
 }
 

@@ -1,10 +1,10 @@
 #include "game/bubble.h"
 
-#include <array>
 #include <cmath>
 
 #include "game/angles.h"
 #include "game/globals.h"
+#include "game/hud.h"
 #include "game/player.h"
 #include "game/playfield.h"
 #include "graphics/canvas.h"
@@ -13,10 +13,6 @@
 #include "platform/random.h"
 
 namespace {
-
-// Tint by owner: the owner's colour, so the board shows whose bubbles pay double.
-constexpr std::array<TRgb, 5> own_col{
-    {{255, 255, 255}, {8, 255, 8}, {255, 255, 8}, {64, 64, 255}, {255, 64, 64}}};
 
 long long short_circuit_tests = 0;
 
@@ -126,8 +122,9 @@ void TBubble::Draw() {
     }
 
     if (owned != 0) {
-        const TRgb& c = own_col[static_cast<std::size_t>(owned >= 0 && owned <= 4 ? owned : 0)];
-        SetColor(c.r, c.g, c.b);
+        // The owner's tint, so the board shows whose bubbles pay double.
+        const TRgb& c = col_tint[static_cast<std::size_t>(owned >= 0 && owned <= 4 ? owned : 0)];
+        SetRgb(c);
         // Ownership running out: blink white, faster in the last second.
         const int m = owntime % 5;
         const bool white = (owntime >= 50 && owntime < 100 && m == 4) || (owntime < 50 && m >= 2);
@@ -138,6 +135,6 @@ void TBubble::Draw() {
     // Black draws nothing under additive blending: a flicker while fading in.
     if (fadein % 5 == 3) SetColor(0, 0, 0);
 
-    if (img_bubble) DrawImageFrame(*img_bubble, x, y, 0);
+    DrawPicture(img_bubble, x, y, 0);
     SetDrawScale(1.0f, 1.0f);
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "game/globals.h"
+#include "game/hud.h"
 #include "game/laser.h"
 #include "game/player.h"
 #include "game/playfield.h"
@@ -13,22 +14,10 @@
 
 namespace {
 
-// Ring colour by the popped bubble's owner: the owners' bubble tints, except
-// that blue is deeper here.
+// Ring colour by the popped bubble's owner: the players' tints (col_tint),
+// except that blue is deeper here, so this table is kept apart.
 constexpr std::array<TRgb, 5> ring_col{
     {{255, 255, 255}, {8, 255, 8}, {255, 255, 8}, {8, 8, 255}, {255, 64, 64}}};
-// Afterglow colour by index (0 is white, for the attract screen's drawings).
-constexpr std::array<TRgb, 5> glow_col{
-    {{255, 255, 255}, {8, 255, 8}, {255, 255, 8}, {64, 64, 255}, {255, 64, 64}}};
-
-void SetRgb(const TRgb& c) {
-    SetColor(c.r, c.g, c.b);
-}
-
-// Pictures are loaded at start-up; a missing one is simply not drawn.
-void DrawFrame(const std::shared_ptr<TImage>& image, float x, float y, int frame) {
-    if (image) DrawImageFrame(*image, x, y, frame);
-}
 
 } // namespace
 
@@ -45,6 +34,7 @@ void TTextLine::Draw() {
     // Fade in over the bottom 60 pixels of the run and out over the top 60.
     if (y > 505.0f) SetAlpha(1.0f - 0.015f * (y - 505.0f));
     if (y < 250.0f) SetAlpha(1.0f - 0.015f * (250.0f - y));
+    // Centred like DrawCentred, but at a height between whole pixels.
     const int w = StringWidth(text);
     DrawString(text, static_cast<float>(PLAYFIELD_MIDDLE - w / 2), y);
 }
@@ -62,12 +52,13 @@ void TRing::Draw() {
     if (index >= 0 && index <= 4) SetRgb(ring_col[static_cast<std::size_t>(index)]);
     SetDrawScale(scale, scale);
     SetAlpha(alpha);
-    DrawFrame(img_ring, x, y, 0);
+    DrawPicture(img_ring, x, y, 0);
     SetDrawScale(1.0f, 1.0f);
     // The demonstration scores nothing, so its rings carry no points.
     if (attract_mode == 0) {
         if (s_col >= 1 && s_col <= 4) SetRgb(col_base[static_cast<std::size_t>(s_col)]);
         SelectImageFont(fnt_medium);
+        // Centred on the ring's centre, which lies between whole pixels (so not DrawCentred).
         const int w = StringWidth(s_text);
         const int h = FontLineHeight();
         DrawString(s_text, x - static_cast<float>(w / 2), y - static_cast<float>(h / 2) + 3.0f);
@@ -87,7 +78,7 @@ void TLaserAfterglow::Update() {
 }
 
 void TLaserAfterglow::Draw() {
-    if (index >= 0 && index <= 4) SetRgb(glow_col[static_cast<std::size_t>(index)]);
+    if (index >= 0 && index <= 4) SetRgb(col_tint[static_cast<std::size_t>(index)]);
     if (alpha < 0.5f) SetColor(32, 32, 32);
     SetAlpha(alpha);
     // A thin core and a wide halo.
@@ -99,8 +90,8 @@ void TLaserAfterglow::Draw() {
     // The spark's turn depends only on where the line starts, so it is steady
     // for the life of the glow. Drawn twice: additive blending doubles it.
     SetDrawRotation(std::fmod(x + y, 360.0f));
-    DrawFrame(img_spark1, x2, y2, 0);
-    DrawFrame(img_spark1, x2, y2, 0);
+    DrawPicture(img_spark1, x2, y2, 0);
+    DrawPicture(img_spark1, x2, y2, 0);
     SetDrawRotation(0.0f);
 }
 

@@ -1,6 +1,8 @@
 #include "game/globals.h"
 
 #include "game/figures.h"
+#include "game/frame.h"
+#include "game/player.h"
 
 std::array<std::shared_ptr<TPlayer>, 5> players;
 TList<TBubble> bubbles;
@@ -30,26 +32,29 @@ std::array<std::string, 5> col_name;
 std::string result_msg[5][5];
 std::array<std::string, 40> message;
 std::array<int, 32> melody{};
-int melody_pos = 0;
+int melody_pos;
 
 const std::array<TRgb, 5> col_bright{
     {{0, 0, 0}, {32, 128, 32}, {180, 180, 32}, {32, 32, 255}, {255, 32, 32}}};
 const std::array<TRgb, 5> col_dark{{{0, 0, 0}, {8, 128, 8}, {128, 128, 8}, {8, 8, 128}, {128, 8, 8}}};
 const std::array<TRgb, 5> col_base{{{0, 0, 0}, {64, 255, 64}, {255, 255, 64}, {64, 64, 255}, {255, 64, 64}}};
+const std::array<TRgb, 5> col_tint{
+    {{255, 255, 255}, {8, 255, 8}, {255, 255, 8}, {64, 64, 255}, {255, 64, 64}}};
 
+// Their starting values are set by ResetGameState.
 std::array<int, 5> humans{};
-int attract_mode = 0;
-int cpu_active = 1;
-int catchup_active = 0;
-int round_length = 180;
-int seconds = 0;
-int tick_time = 0;
-int countdown_end = 0;
-int option_sel = 0;
-int hold_count = 0;
-int option_time = 0;
-int logo_count = 0;
-float fade = 1.0f;
+int attract_mode;
+int cpu_active;
+int catchup_active;
+int round_length;
+int seconds;
+int tick_time;
+int countdown_end;
+int option_sel;
+int hold_count;
+int option_time;
+int logo_count;
+float fade;
 
 void FillTables() {
     base_rotation = {0, 0, 180, 90, 270};
@@ -63,4 +68,26 @@ void FillTables() {
     humans = {0, 0, 0, 0, 0};
     melody = {0, 2, 4, 5, 7, 4, 7, 7,  6, 3, 6, 6, 5, 2, 5, 5,
               0, 2, 4, 5, 7, 4, 7, 12, 7, 4, 0, 4, 7, 7, 7, 7};
+}
+
+void ResetGameState() {
+    FillTables();
+    bubbles.Clear();
+    particles.Clear();
+    attract_mode = 0;
+    cpu_active = 1;
+    catchup_active = 0;
+    round_length = 180;
+    seconds = 0;
+    tick_time = 0;
+    countdown_end = 0;
+    option_sel = 0;
+    hold_count = 0;
+    option_time = 0;
+    logo_count = 0;
+    fade = 1.0f;
+    melody_pos = 0;
+    RestoreFigure(FIGURE_A);
+    game_screen = TScreen::NONE;
+    CreatePlayers();
 }

@@ -56,6 +56,10 @@ struct TRgb {
 extern const std::array<TRgb, 5> col_bright; // labels and results lines
 extern const std::array<TRgb, 5> col_dark;   // score box fill
 extern const std::array<TRgb, 5> col_base;   // the bases' own colour
+// The players' colours as light: the tint of the bubbles a player owns and
+// the afterglow of a player's beam. Slot 0 is white: nobody's bubble, and the
+// attract screen's line drawings.
+extern const std::array<TRgb, 5> col_tint;
 
 // Screen and option state.
 extern std::array<int, 5> humans; // 1 for each player who has joined the next round
@@ -75,5 +79,12 @@ extern float fade;                // level of the fade to black that ends the jo
 // Fills the constant tables above (start-up): rotations, bubble sizes,
 // colour names, the results messages, the melody and humans all 0.
 void FillTables();
+// The game's state as start-up leaves it before the screens begin, whatever
+// ran before: the tables filled (FillTables), no bubbles or effects, the
+// options at their defaults (computer players on, catch-up off, rounds of
+// 180 seconds), every screen counter at its start, fade 1, the melody at its
+// first note, the figure reader at the start of figure A, no screen running
+// and four new computer bases. The random generator is left alone.
+void ResetGameState();
 // Fills the scrolling message (start-up, last step before the screen cycle).
 void FillMessage();

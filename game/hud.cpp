@@ -7,6 +7,7 @@
 #include "game/player.h"
 #include "graphics/canvas.h"
 #include "graphics/font.h"
+#include "graphics/image.h"
 #include "platform/clock.h"
 #include "platform/random.h"
 
@@ -26,10 +27,6 @@ void Dash(int p, int fixed, bool horizontal) {
         DrawLine(f, a, f, b, 0);
 }
 
-void SetRgb(const TRgb& c) {
-    SetColor(c.r, c.g, c.b);
-}
-
 // The backdrop's dashed guide lines, in drawing order: a colour and two lines
 // along the same direction at the given offsets.
 struct TGuideLines {
@@ -43,6 +40,14 @@ constexpr TGuideLines guide_lines[4] = {{{255, 255, 0}, true, 32, 576},
                                         {{0, 255, 0}, true, 192, 736}};
 
 } // namespace
+
+void SetRgb(const TRgb& c) {
+    SetColor(c.r, c.g, c.b);
+}
+
+void DrawPicture(const std::shared_ptr<TImage>& image, float x, float y, int frame) {
+    if (image) DrawImageFrame(*image, x, y, frame);
+}
 
 void DrawBackground() {
     SetLineWidth(2);
@@ -103,8 +108,7 @@ void DrawHud() {
         SetColor(255, 255, 255);
         SelectImageFont(fnt_medium);
         const std::string s = std::to_string(p.score);
-        DrawString(s, static_cast<float>(900 - StringWidth(s) / 2),
-                   static_cast<float>(p.score_y - FontLineHeight() / 2 + 3));
+        DrawCentred(s, 900, p.score_y - FontLineHeight() / 2 + 3);
         SelectImageFont(fnt_small);
         DrawString(p.human == 1 ? "Human" : "CPU", 810, sy - 20);
     }

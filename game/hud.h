@@ -1,8 +1,19 @@
 #pragma once
+#include <memory>
 #include <string_view>
 
 // Drawing shared by the screens: the playfield backdrop, box outlines, the
 // score boxes and the round clock.
+
+struct TRgb;
+class TImage;
+
+// Sets the drawing colour.
+void SetRgb(const TRgb& c);
+
+// Draws a frame of a picture at (x, y) in the current drawing state. The
+// pictures are loaded at start-up; one that is missing is simply not drawn.
+void DrawPicture(const std::shared_ptr<TImage>& image, float x, float y, int frame);
 
 // The playfield backdrop: jittering dashed guide lines and four overlapping
 // translucent panels. First thing drawn in every frame. Leaves alpha 1.

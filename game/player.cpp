@@ -6,6 +6,7 @@
 #include "audio/sound.h"
 #include "game/effects.h"
 #include "game/globals.h"
+#include "game/hud.h"
 #include "game/ranking.h"
 #include "game/laser.h"
 #include "game/playfield.h"
@@ -33,10 +34,6 @@ constexpr TBaseSetup base_setup[5] = {
 // The track ends: a base is kept 64 pixels clear of the playfield's corners.
 constexpr int TRACK_MIN = 64;
 constexpr int TRACK_MAX = PLAYFIELD_SIZE - TRACK_MIN;
-
-void DrawFrame(const std::shared_ptr<TImage>& image, int x, int y, int frame) {
-    if (image) DrawImageFrame(*image, static_cast<float>(x), static_cast<float>(y), frame);
-}
 
 // Moves along one axis, turning round at either end of the track.
 void MoveAxis(int& pos, int& speed) {
@@ -101,13 +98,13 @@ void TPlayer::Draw() {
     SetDrawScale(1.0f, 1.0f);
     // A short-circuited or idle base is dim.
     if (charge < 0) SetAlpha(0.25f);
-    DrawFrame(img_base, x, y, 0);
+    DrawPicture(img_base, x, y, 0);
     SetColor(255, 255, 255);
     SetAlpha(1.0f);
     if (charge > 0)
-        DrawFrame(img_base_charge, x, y, charge / 17);
+        DrawPicture(img_base_charge, x, y, charge / 17);
     else
-        DrawFrame(img_base_static, x, y, RandomInt(0, 5));
+        DrawPicture(img_base_static, x, y, RandomInt(0, 5));
     SetDrawRotation(0.0f);
 }
 

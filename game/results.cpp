@@ -44,7 +44,7 @@ int ResultsFrame(int j) {
         if (cpu_active != 1 && p.human != 1) continue;
         // The bases stand still here, so the score boxes glide on from this loop.
         p.GlideScoreBox();
-        SetColor(col_bright[n].r, col_bright[n].g, col_bright[n].b);
+        SetRgb(col_bright[n]);
         DrawCentred(p.result, PLAYFIELD_MIDDLE, p.score_index * 40 + 310);
     }
     SetAlpha(1);

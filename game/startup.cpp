@@ -92,16 +92,13 @@ void StartUp(std::FILE* report) {
     img_ring_dark = Image("gfx_ring_dark.png");
     img_ring_light = Image("gfx_ring_light.png");
 
-    particles.Clear();
-    bubbles.Clear();
-    FillTables();
+    ResetGameState();
 
     snd_fiddle = Sound("snd_fiddle.ogg");
     snd_pop = Sound("snd_pop.ogg");
     snd_click = Sound("snd_click.ogg");
     snd_blip = Sound("snd_blip.ogg");
 
-    CreatePlayers();
     AddStartingBubbles();
 
     SetLineWidth(2);

@@ -8,8 +8,9 @@
 // Start-up after the files are registered: the 2D driver installed as
 // Canvas2DDriver() and the display, the audio driver (writing which one to
 // standard output), centred image handles, the random seed from the clock,
-// fonts, images, tables, sounds, four computer bases, five bubbles, the
-// resting line width and blend, the scrolling message.
+// fonts, images, the game state (ResetGameState: tables, options, four
+// computer bases), sounds, five bubbles, the resting line width and blend,
+// the scrolling message.
 // The line naming the audio driver goes to `report`: standard output for the
 // game, null for hosts that keep their own output clean (benchmarks, tests).
 // Throws TRuntimeError with a one-line message when the display cannot be

@@ -37,10 +37,7 @@ class Hud : public ::testing::Test {
     }
     void SetUp() override {
         ASSERT_TRUE(display_);
-        humans = {0, 0, 0, 0, 0};
-        cpu_active = 1;
-        attract_mode = 0;
-        CreatePlayers();
+        ResetGameState();
     }
     TRecordingCanvasDriver* Recorder() {
         return dynamic_cast<TRecordingCanvasDriver*>(display_->canvas.get());

@@ -118,16 +118,8 @@ class ObjectsTest : public ::testing::Test {
             ForgetFrames(image);
         for (const auto& font : {fnt_small, fnt_medium, DefaultImageFont(), CurrentImageFont()})
             ForgetFrames(font);
-        FillTables();
-        bubbles.Clear();
-        particles.Clear();
-        humans = {0, 0, 0, 0, 0};
-        attract_mode = 0;
-        cpu_active = 1;
-        catchup_active = 0;
-        melody_pos = 0;
+        ResetGameState();
         SetRandomSeed(12345);
-        CreatePlayers();
         SelectImageFont(fnt_small); // the game's resting font
         SetBlend(BLEND_LIGHT);
         SetColor(255, 255, 255);

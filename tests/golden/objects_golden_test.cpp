@@ -39,16 +39,10 @@ class ObjectsGolden : public ::testing::Test {
         ZAP_REQUIRE_GL(game_.display);
         game_.clock->Set(200000);
         SetRandomSeed(777);
+        ResetGameState();
         humans = {0, 1, 0, 1, 0};
-        cpu_active = 1;
-        catchup_active = 0;
-        attract_mode = 0;
         seconds = 120;
         tick_time = game_.clock->Millis();
-        round_length = 180;
-        melody_pos = 0;
-        bubbles.Clear();
-        particles.Clear();
         CreatePlayers();
         ResetGameDrawState();
         Cls();

@@ -47,15 +47,9 @@ class ScreensGolden : public ::testing::Test {
         ZAP_REQUIRE_GL(game_.display);
         game_.clock->Set(200000);
         SetRandomSeed(4242);
-        humans = {0, 0, 0, 0, 0};
-        round_length = 180;
-        cpu_active = 1;
-        catchup_active = 0;
+        ResetGameState();
         attract_mode = 1;
         seconds = 1;
-        bubbles.Clear();
-        particles.Clear();
-        CreatePlayers();
         ResetGameDrawState();
     }
 

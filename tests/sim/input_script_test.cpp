@@ -152,16 +152,21 @@ THookData RecordMods(int, const THookData& data, void*) {
     if (const auto* e = std::any_cast<std::shared_ptr<TEvent>>(&data)) mods_seen.push_back((*e)->mods);
     return data;
 }
+
+// The modifier masks of the events that frame 1 of the script emits.
+std::vector<int> ModsOfFrame1(TScriptedInput& input) {
+    mods_seen.clear();
+    InsertHook(EmitEventHookId(), RecordMods, nullptr, 1);
+    input.DeliverFrame(1);
+    PumpSystemEvents();
+    DeleteHook(EmitEventHookId(), RecordMods, nullptr);
+    return mods_seen;
+}
 } // namespace
 
 TEST_F(ScriptedInput, ModifierKeysSetTheMaskOfLaterEvents) {
     Play("1 key-down 160\n1 key-down 65\n1 key-up 160\n1 key-up 65\n");
-    mods_seen.clear();
-    InsertHook(EmitEventHookId(), RecordMods, nullptr, 1);
-    input->DeliverFrame(1);
-    PumpSystemEvents();
-    DeleteHook(EmitEventHookId(), RecordMods, nullptr);
-    EXPECT_EQ(mods_seen, (std::vector<int>{1, 1, 0, 0}));
+    EXPECT_EQ(ModsOfFrame1(*input), (std::vector<int>{1, 1, 0, 0}));
     EXPECT_EQ(TakeKeyHits(160), 1);
 }
 
@@ -171,12 +176,7 @@ TEST_F(ScriptedInput, EachModifierKeySetsItsOwnBitWhicheverSide) {
                                         {18, 4}, {164, 4}, {165, 4}, {91, 8}, {92, 8},  {20, 0}};
     for (const auto& [key, bit] : keys) {
         Play("1 key-down " + std::to_string(key) + "\n1 key-down 65\n");
-        mods_seen.clear();
-        InsertHook(EmitEventHookId(), RecordMods, nullptr, 1);
-        input->DeliverFrame(1);
-        PumpSystemEvents();
-        DeleteHook(EmitEventHookId(), RecordMods, nullptr);
-        EXPECT_EQ(mods_seen, (std::vector<int>{bit, bit})) << "key " << key;
+        EXPECT_EQ(ModsOfFrame1(*input), (std::vector<int>{bit, bit})) << "key " << key;
         SetCurrentModifiers(0);
     }
 }
