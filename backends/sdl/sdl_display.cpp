@@ -5,6 +5,7 @@
 #include <GL/glext.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "backends/sdl/sdl_x11.h"
 
@@ -52,6 +53,64 @@ struct TSdlContextRecord : TGLContextRecord {
     GLuint depth_rb = 0;
     bool has_fbo = false;
 };
+
+// Every window with a context, of any backend: the mouse's coordinates are
+// mapped through the picture's place in its window.
+struct TSdlDisplayState {
+    std::vector<TSdlContextRecord*> records;
+};
+
+TSdlDisplayState& State() {
+    static auto* state = new TSdlDisplayState; // events may still arrive during exit
+    return *state;
+}
+
+TSdlContextRecord* RecordOf(SDL_Window* window) {
+    if (!window) return nullptr;
+    for (TSdlContextRecord* r : State().records)
+        if (r->window == window) return r;
+    return nullptr;
+}
+
+// The window's size in pixels. On X11 SDL claims the desktop's size for a
+// full-screen window even when the window never became that big, so the X
+// server is asked.
+void WindowPixels(const TSdlContextRecord& r, int& w, int& h) {
+    w = h = 0;
+    if (!X11WindowSize(r.window, w, h)) SDL_GL_GetDrawableSize(r.window, &w, &h);
+}
+
+// Where the picture goes in a window of dw x dh pixels: scaled to fit with its
+// aspect kept, centred, black bars filling the rest.
+SDL_Rect PictureRect(const TSdlContextRecord& r, int dw, int dh) {
+    if (dw == r.width && dh == r.height) return {0, 0, dw, dh};
+    int w = dw, h = dh;
+    if (static_cast<long>(dw) * r.height > static_cast<long>(dh) * r.width) {
+        w = static_cast<int>(static_cast<long>(dh) * r.width / r.height);
+    } else {
+        h = static_cast<int>(static_cast<long>(dw) * r.height / r.width);
+    }
+    return {(dw - w) / 2, (dh - h) / 2, w, h};
+}
+
+// The picture's place in the window in the window's own coordinates (which
+// differ from pixels on high-density screens); false when the window shows
+// the picture one to one.
+bool PictureInWindow(const TSdlContextRecord& r, double& x0, double& y0, double& sx, double& sy) {
+    if (!r.has_fbo || r.width <= 0 || r.height <= 0) return false;
+    int dw = 0, dh = 0, ww = 0, wh = 0;
+    WindowPixels(r, dw, dh);
+    SDL_GetWindowSize(r.window, &ww, &wh);
+    if (dw <= 0 || dh <= 0 || ww <= 0 || wh <= 0) return false;
+    const SDL_Rect p = PictureRect(r, dw, dh);
+    if (p.w <= 0 || p.h <= 0) return false;
+    const double kx = static_cast<double>(ww) / dw, ky = static_cast<double>(wh) / dh;
+    x0 = p.x * kx;
+    y0 = p.y * ky;
+    sx = p.w * kx / r.width;
+    sy = p.h * ky / r.height;
+    return true;
+}
 
 class TSdlContextBackend final : public TGLContextBackend {
   public:
@@ -134,6 +193,7 @@ class TSdlContextBackend final : public TGLContextBackend {
             watching_ = true;
         }
         windows_.push_back(record.get());
+        State().records.push_back(record.get());
         return record;
     }
 
@@ -141,6 +201,7 @@ class TSdlContextBackend final : public TGLContextBackend {
         auto& record = static_cast<TSdlContextRecord&>(base);
         if (!record.window) return;
         std::erase(windows_, &record);
+        std::erase(State().records, &record);
         if (record.has_fbo) {
             SDL_GL_MakeCurrent(record.window, record.context);
             record.fbo_api.BindFramebuffer(GL_FRAMEBUFFER, 0);
@@ -235,10 +296,8 @@ class TSdlContextBackend final : public TGLContextBackend {
     // Scales the finished picture into the window with its aspect kept, black
     // bars filling the rest. The game's scissor and clear colour are put back.
     static void Present(TSdlContextRecord& r) {
-        // The window's real size: on X11 SDL claims the desktop's size for a
-        // full-screen window even when the window never became that big.
         int dw = 0, dh = 0;
-        if (!X11WindowSize(r.window, dw, dh)) SDL_GL_GetDrawableSize(r.window, &dw, &dh);
+        WindowPixels(r, dw, dh);
         auto& f = r.fbo_api;
         GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
         GLfloat clear[4];
@@ -249,13 +308,8 @@ class TSdlContextBackend final : public TGLContextBackend {
         if (dw == r.width && dh == r.height) {
             f.BlitFramebuffer(0, 0, r.width, r.height, 0, 0, dw, dh, GL_COLOR_BUFFER_BIT, GL_NEAREST);
         } else if (dw > 0 && dh > 0) {
-            int w = dw, h = dh;
-            if (static_cast<long>(dw) * r.height > static_cast<long>(dh) * r.width) {
-                w = static_cast<int>(static_cast<long>(dh) * r.width / r.height);
-            } else {
-                h = static_cast<int>(static_cast<long>(dw) * r.height / r.width);
-            }
-            const int x = (dw - w) / 2, y = (dh - h) / 2;
+            const SDL_Rect p = PictureRect(r, dw, dh);
+            const int x = p.x, y = p.y, w = p.w, h = p.h;
             glClearColor(0, 0, 0, 1);
             glClear(GL_COLOR_BUFFER_BIT);
             f.BlitFramebuffer(0, 0, r.width, r.height, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT, GL_LINEAR);
@@ -293,6 +347,23 @@ class TSdlContextBackend final : public TGLContextBackend {
 
 std::shared_ptr<TGLContextBackend> MakeSdlContextBackend(const TSdlDisplayOptions& options) {
     return std::make_shared<TSdlContextBackend>(options);
+}
+
+void SdlPictureToWindow(SDL_Window* window, int& x, int& y) {
+    const TSdlContextRecord* r = RecordOf(window);
+    double x0 = 0, y0 = 0, sx = 1, sy = 1;
+    if (!r || !PictureInWindow(*r, x0, y0, sx, sy)) return;
+    // The middle of the picture's pixel, so that the way back lands on it.
+    x = static_cast<int>(std::floor(x0 + (x + 0.5) * sx));
+    y = static_cast<int>(std::floor(y0 + (y + 0.5) * sy));
+}
+
+void SdlWindowToPicture(SDL_Window* window, int& x, int& y) {
+    const TSdlContextRecord* r = RecordOf(window);
+    double x0 = 0, y0 = 0, sx = 1, sy = 1;
+    if (!r || !PictureInWindow(*r, x0, y0, sx, sy)) return;
+    x = static_cast<int>(std::floor((x + 0.5 - x0) / sx));
+    y = static_cast<int>(std::floor((y + 0.5 - y0) / sy));
 }
 
 void UseSdlGraphicsDriver() {

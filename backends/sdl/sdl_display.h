@@ -19,6 +19,16 @@ struct TSdlDisplayOptions {
     bool fullscreen = true; // full-screen-desktop for depth != 0 (else a window of the drawable size)
 };
 
+struct SDL_Window;
+
+// Maps a point between the game's picture (its pixels) and a window's own
+// coordinates, through the scale and offset at which the window shows the
+// picture. A window the display does not know, or one that shows the picture
+// one to one, leaves the point as it is. For the mouse: the pointer is placed
+// and reported in the picture's pixels.
+void SdlPictureToWindow(SDL_Window* window, int& x, int& y);
+void SdlWindowToPicture(SDL_Window* window, int& x, int& y);
+
 // Installs the SDL window layer as the GL context backend.
 void UseSdlGraphicsDriver();
 std::shared_ptr<TGLContextBackend> MakeSdlContextBackend(const TSdlDisplayOptions& options = {});

@@ -1,5 +1,7 @@
 #include "backends/sdl/sdl_events.h"
 
+#include "backends/sdl/sdl_display.h"
+
 #include "platform/event.h"
 #include "platform/joystick.h"
 #include "backends/sdl/sdl_joystick.h"
@@ -221,9 +223,17 @@ void EmitText(std::string_view text) {
 SDL_Window* ActiveWindow() {
     if (SDL_Window* w = SDL_GetKeyboardFocus()) return w;
     if (SDL_Window* w = SDL_GetMouseFocus()) return w;
-    // Without focus (headless, or before the window is shown) the program's
-    // first window is the one meant.
+    // Without focus (headless, or before the window is shown) the window the
+    // game draws into, or else the program's first window, is the one meant.
+    if (SDL_Window* w = SDL_GL_GetCurrentWindow()) return w;
     return SDL_GetWindowFromID(1);
+}
+
+// The window a mouse event happened in; events without one (no focus) are
+// taken as the active window's.
+SDL_Window* EventWindow(Uint32 id) {
+    if (SDL_Window* w = SDL_GetWindowFromID(id)) return w;
+    return ActiveWindow();
 }
 
 } // namespace
@@ -265,7 +275,10 @@ void TSdlSystemDriver::Wait() {
 
 void TSdlSystemDriver::MoveMouse(int x, int y) {
     if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return;
-    if (SDL_Window* w = ActiveWindow()) SDL_WarpMouseInWindow(w, x, y);
+    if (SDL_Window* w = ActiveWindow()) {
+        SdlPictureToWindow(w, x, y);
+        SDL_WarpMouseInWindow(w, x, y);
+    }
 }
 
 void TSdlSystemDriver::SetMouseVisible(bool visible) {
@@ -297,17 +310,23 @@ void TSdlSystemDriver::Translate(const SDL_Event& e) {
     case SDL_MOUSEBUTTONUP: {
         const int button = MouseButton(e.button.button);
         if (button == 0) return;
-        EmitSystemEvent(e.type == SDL_MOUSEBUTTONDOWN ? EVENT_MOUSEDOWN : EVENT_MOUSEUP, nullptr, button,
-                        e.button.x, e.button.y);
+        int x = e.button.x, y = e.button.y;
+        SdlWindowToPicture(EventWindow(e.button.windowID), x, y);
+        EmitSystemEvent(e.type == SDL_MOUSEBUTTONDOWN ? EVENT_MOUSEDOWN : EVENT_MOUSEUP, nullptr, button, x, y);
         return;
     }
-    case SDL_MOUSEMOTION:
-        EmitSystemEvent(EVENT_MOUSEMOVE, nullptr, HeldButton(e.motion.state), e.motion.x, e.motion.y);
+    case SDL_MOUSEMOTION: {
+        int x = e.motion.x, y = e.motion.y;
+        SdlWindowToPicture(EventWindow(e.motion.windowID), x, y);
+        EmitSystemEvent(EVENT_MOUSEMOVE, nullptr, HeldButton(e.motion.state), x, y);
         return;
+    }
     case SDL_MOUSEWHEEL: {
         int delta = e.wheel.y;
         if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) delta = -delta;
-        if (delta != 0) EmitSystemEvent(EVENT_MOUSEWHEEL, nullptr, delta, e.wheel.mouseX, e.wheel.mouseY);
+        int x = e.wheel.mouseX, y = e.wheel.mouseY;
+        SdlWindowToPicture(EventWindow(e.wheel.windowID), x, y);
+        if (delta != 0) EmitSystemEvent(EVENT_MOUSEWHEEL, nullptr, delta, x, y);
         return;
     }
     case SDL_WINDOWEVENT:
@@ -332,6 +351,7 @@ void TSdlSystemDriver::Translate(const SDL_Event& e) {
             mouse_inside_ = true;
             int x = 0, y = 0;
             SDL_GetMouseState(&x, &y);
+            SdlWindowToPicture(EventWindow(e.window.windowID), x, y);
             EmitSystemEvent(EVENT_MOUSEENTER, nullptr, 0, x, y);
             return;
         }
@@ -340,6 +360,7 @@ void TSdlSystemDriver::Translate(const SDL_Event& e) {
             mouse_inside_ = false;
             int x = 0, y = 0;
             SDL_GetMouseState(&x, &y);
+            SdlWindowToPicture(EventWindow(e.window.windowID), x, y);
             EmitSystemEvent(EVENT_MOUSELEAVE, nullptr, 0, x, y);
             return;
         }

@@ -12,6 +12,10 @@
 #include "graphics/canvas.h"
 #include "graphics/glcanvas.h"
 #include "graphics/graphics.h"
+#include "platform/input.h"
+#include "platform/joystick.h"
+#include "platform/system.h"
+#include "backends/sdl/sdl_events.h"
 
 // The window shows the 1024 x 768 picture scaled to its own size with the aspect
 // kept; presenting leaves the game's clear colour and scissor as they were.
@@ -67,6 +71,51 @@ TEST(SdlDisplay, FlipScalesThePictureIntoTheWindowWithBars) {
     std::vector<uint8_t> frame;
     ASSERT_TRUE(GLCanvasDriver()->ReadPixelsRGB(0, 0, 4, 4, frame));
     EXPECT_EQ(frame[0], 40);
+    CloseOpenedGraphics();
+    SelectGraphicsDriver(nullptr, 0);
+    SetGLContextBackend(nullptr);
+}
+
+// The mouse in a window that shows the picture scaled: placed and reported in
+// the picture's own pixels.
+TEST(SdlDisplay, TheMouseIsPlacedAndReportedInThePicturesPixels) {
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    TSdlDisplayOptions options;
+    options.fullscreen = false;
+    SetGLContextBackend(MakeSdlContextBackend(options));
+    SelectGraphicsDriver(GLCanvasDriver(), GFX_DOUBLE_BUFFER);
+    ASSERT_TRUE(OpenGraphics(1024, 768, 0, 0, 0));
+    SDL_Window* window = SDL_GL_GetCurrentWindow();
+    ASSERT_TRUE(window);
+    SDL_SetWindowSize(window, 1280, 600); // the picture: 800 x 600 at x 240
+
+    int x = 512, y = 384;
+    SdlPictureToWindow(window, x, y);
+    EXPECT_EQ(x * 10000 + y, 640 * 10000 + 300);
+    SdlWindowToPicture(window, x, y);
+    EXPECT_EQ(x * 10000 + y, 512 * 10000 + 384);
+    x = 240, y = 0;
+    SdlWindowToPicture(window, x, y);
+    EXPECT_EQ(x * 10000 + y, 0);
+    x = 1039, y = 599;
+    SdlWindowToPicture(window, x, y);
+    EXPECT_EQ(x * 10000 + y, 1023 * 10000 + 767);
+    for (int px : {0, 1, 100, 511, 1023}) { // every picture pixel comes back as itself
+        int wx = px, wy = px * 767 / 1023;
+        SdlPictureToWindow(window, wx, wy);
+        SdlWindowToPicture(window, wx, wy);
+        EXPECT_EQ(wx, px);
+        EXPECT_EQ(wy, px * 767 / 1023);
+    }
+
+    // Through the system driver: the pointer put at (512, 384) reads back there.
+    UseSdlInput();
+    MoveMouse(512, 384);
+    EXPECT_EQ(MousePosX(), 512);
+    EXPECT_EQ(MousePosY(), 384);
+    SetSystemDriver(nullptr);
+    SetJoypadBackend(nullptr);
+
     CloseOpenedGraphics();
     SelectGraphicsDriver(nullptr, 0);
     SetGLContextBackend(nullptr);
