@@ -98,11 +98,12 @@ int winmmdevice::open() {
     ring_.assign(static_cast<size_t>(fragment_) * RINGFRAGMENTS, 0);
     restart_.store(0, std::memory_order_relaxed);
     writepos_.store(0, std::memory_order_relaxed);
+    base_.store(0, std::memory_order_relaxed);
     lead_.store(STARTLEAD, std::memory_order_relaxed);
     running_.store(true, std::memory_order_release);
     // Prime the ring with the first fragments before playback starts.
     fill(0);
-    if (backend_->write(ring_.data(), static_cast<int>(ring_.size())) != 0) reportwriteerror();
+    restart();
     backend_->starttimer([this] { tick(); });
     return 0;
 }
@@ -119,7 +120,9 @@ void winmmdevice::close() {
 }
 
 void winmmdevice::restart() {
+    base_.store(0, std::memory_order_relaxed);
     if (backend_->write(ring_.data(), static_cast<int>(ring_.size())) != 0) reportwriteerror();
+    backend_->written(writepos_.load(std::memory_order_relaxed));
 }
 
 void winmmdevice::tick() {
@@ -132,7 +135,23 @@ void winmmdevice::tick() {
     }
 
     int64_t bytes = 0;
-    if (backend_->position(bytes) != 0 || bytes < 0 || bytes > MAXPOSITION) {
+    bool usable = backend_->position(bytes) == 0 && bytes >= 0;
+    if (usable) {
+        bytes -= base_.load(std::memory_order_relaxed) * 2;
+        const int64_t ringvalues = static_cast<int64_t>(ring_.size());
+        const int64_t written = writepos_.load(std::memory_order_relaxed);
+        if (bytes > MAXPOSITION && bytes / 2 <= written && ringvalues > 0) {
+            // The play position has run long while the sound flows: count on
+            // from a whole number of rings later instead of starting again
+            // from the top, so that playback goes on without a break.
+            const int64_t shift = bytes / 2 - (bytes / 2) % ringvalues;
+            base_.store(base_.load(std::memory_order_relaxed) + shift, std::memory_order_relaxed);
+            writepos_.store(written - shift, std::memory_order_relaxed);
+            bytes -= shift * 2;
+        }
+        usable = bytes >= 0 && bytes <= MAXPOSITION;
+    }
+    if (!usable) {
         // The position is no use: start again from the top of the ring.
         backend_->reset();
         writepos_.store(0, std::memory_order_relaxed);
@@ -166,6 +185,7 @@ void winmmdevice::fill(int64_t played) {
         written += fragment_;
     }
     writepos_.store(written, std::memory_order_relaxed);
+    backend_->written(written + base_.load(std::memory_order_relaxed));
 }
 
 // ---- the notification-driven stream -------------------------------------------

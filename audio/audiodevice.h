@@ -61,9 +61,14 @@ public:
     virtual int open() = 0;
     // Starts (or restarts) playing the ring from its start; 0 on success.
     virtual int write(const int16_t* ring, int values) = 0;
-    // Bytes played since the last write; 0 on success. A backend that feeds
-    // a queue moves the ring's next bytes into it here.
+    // Bytes played since the last write; 0 on success.
     virtual int position(int64_t& bytes) = 0;
+    // The device has filled the ring up to this many sample values since the
+    // last write (a running count: the ring's index is it modulo the ring's
+    // length). A backend that feeds a queue instead of looping over the ring
+    // moves the newly filled values into its queue here, so that what it has
+    // queued and not yet played is really the mix's lead.
+    virtual void written(int64_t values) { (void)values; }
     // Stops playback; the position goes back to 0.
     virtual void reset() = 0;
     virtual void close() = 0;
@@ -94,6 +99,8 @@ public:
     int lead() const { return lead_.load(std::memory_order_relaxed); }
     int restartcountdown() const { return restart_.load(std::memory_order_relaxed); }
     int64_t writeposition() const { return writepos_.load(std::memory_order_relaxed); }
+    // Sample values taken off the backend's count, a whole number of rings.
+    int64_t positionbase() const { return base_.load(std::memory_order_relaxed); }
     int fragment() const { return fragment_; }
     const std::vector<int16_t>& ring() const { return ring_; }
 
@@ -108,6 +115,9 @@ private:
     bool opened_ = false;
     // Written only by the ticking thread; atomics so that tests may look.
     std::atomic<int64_t> writepos_{0};
+    // The backend's count goes on across the periodic reset of the play
+    // position; the device counts from this many values on.
+    std::atomic<int64_t> base_{0};
     std::atomic<int> restart_{0};
     std::atomic<int> lead_{STARTLEAD};
 };

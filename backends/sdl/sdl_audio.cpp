@@ -149,7 +149,6 @@ int sdlwaveoutbackend::write(const int16_t* ring, int values) {
     ring_ = ring;
     ringbytes_ = values * 2;
     queued_ = 0;
-    topup(0);
     SDL_PauseAudioDevice(device_, 0);
     return 0;
 }
@@ -160,18 +159,19 @@ int sdlwaveoutbackend::position(int64_t& bytes) {
         bytes = 0;
         return 0;
     }
+    // What SDL has taken off the queue: when the mix falls behind, the queue
+    // runs dry and the position comes up to what was written, as the
+    // underrun rule expects of a real output.
     const int64_t played = queued_ - static_cast<int64_t>(SDL_GetQueuedAudioSize(device_));
     bytes = std::max<int64_t>(0, played);
-    topup(bytes);
     return 0;
 }
 
-void sdlwaveoutbackend::topup(int64_t played) {
-    // Keep about three fragments (35 ms) in SDL's queue: far enough ahead to
-    // ride over a late tick, never past what the mixer has written (it stays
-    // at least six fragments ahead of the play position).
-    const int64_t ahead = 3 * 2048;
-    int64_t want = played + ahead - queued_;
+void sdlwaveoutbackend::written(int64_t values) {
+    // The queue holds exactly what the mixer has written and SDL has not yet
+    // played: the device's lead.
+    if (!device_ || !ring_ || ringbytes_ <= 0) return;
+    int64_t want = std::min<int64_t>(values * 2 - queued_, ringbytes_);
     while (want > 0) {
         const int offset = static_cast<int>(queued_ % ringbytes_);
         const int bytes = static_cast<int>(std::min<int64_t>(want, ringbytes_ - offset));

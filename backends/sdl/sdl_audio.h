@@ -17,7 +17,7 @@
 //
 // Mode 0 ("SoftMix Multimedia"): a ring of 32 fragments pumped every 5 ms by
 // a timer thread, six to ten fragments ahead of what SDL has played; the
-// ring's bytes are fed to SDL's queue a little ahead of the play position.
+// ring's bytes are fed to SDL's queue as the mixer writes them.
 
 // Starts SDL's audio subsystem and, if an output device can be opened here,
 // registers "SoftMix DirectSound", "SoftMix Multimedia" and "SoftMix" (in
@@ -64,6 +64,7 @@ public:
     int open() override;
     int write(const int16_t* ring, int values) override;
     int position(int64_t& bytes) override;
+    void written(int64_t values) override;
     void reset() override;
     void close() override;
     void starttimer(std::function<void()> tick) override;
@@ -74,7 +75,6 @@ protected:
     virtual void queue(const void* data, int bytes);
 
 private:
-    void topup(int64_t played);
 
     uint32_t device_ = 0;
     const int16_t* ring_ = nullptr;

@@ -38,6 +38,9 @@ struct win32waveoutbackend::state {
     HWAVEOUT out = nullptr;
     WAVEHDR header{};
     bool prepared = false;
+    // The output's byte count is 32 bits: it wraps after 6.7 hours of sound.
+    DWORD last = 0;
+    int64_t wraps = 0;
 };
 
 win32waveoutbackend::win32waveoutbackend() : s_(std::make_unique<state>()) {}
@@ -94,6 +97,8 @@ int win32waveoutbackend::write(const int16_t* ring, int values) {
     // A header that has played (or was reset) keeps its loop flags; ask again.
     h.dwFlags = (h.dwFlags & WHDR_PREPARED) | WHDR_BEGINLOOP | WHDR_ENDLOOP;
     h.dwLoops = 2147483647;
+    s_->last = 0;
+    s_->wraps = 0;
     return waveOutWrite(s_->out, &h, sizeof(WAVEHDR)) == MMSYSERR_NOERROR ? 0 : -1;
 }
 
@@ -103,7 +108,9 @@ int win32waveoutbackend::position(int64_t& bytes) {
     t.wType = TIME_BYTES;
     if (waveOutGetPosition(s_->out, &t, sizeof(t)) != MMSYSERR_NOERROR) return -1;
     if (t.wType != TIME_BYTES) return -1; // the device cannot count bytes
-    bytes = static_cast<int64_t>(t.u.cb);
+    if (t.u.cb < s_->last) ++s_->wraps;
+    s_->last = t.u.cb;
+    bytes = (s_->wraps << 32) + static_cast<int64_t>(t.u.cb);
     return 0;
 }
 

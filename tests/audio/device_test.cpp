@@ -131,6 +131,111 @@ TEST(DeviceWaveOut, BadPositionsRestartFromTheTop) {
     device.close();
 }
 
+namespace {
+
+// Outputs in virtual time: the test plays 5 ms (441 sample values) before
+// each tick, as the timer would.
+constexpr int TICKVALUES = 441;
+
+// One that loops over the ring as waveOut does, whatever is in it.
+struct LoopingOut : waveoutbackend {
+    const int16_t* ring = nullptr;
+    int values = 0;
+    int64_t cursor = 0; // values since the last write
+    int open() override { return 0; }
+    int write(const int16_t* r, int v) override {
+        ring = r;
+        values = v;
+        cursor = 0;
+        return 0;
+    }
+    int position(int64_t& bytes) override {
+        bytes = cursor * 2;
+        return 0;
+    }
+    void reset() override { ring = nullptr; }
+    void close() override {}
+    void starttimer(std::function<void()>) override {}
+    void stoptimer() override {}
+    // Plays the next 5 ms; false when it played a silent value.
+    bool play() {
+        bool sound = true;
+        for (int i = 0; i < TICKVALUES; ++i, ++cursor)
+            sound &= ring != nullptr && ring[cursor % values] != 0;
+        return sound;
+    }
+};
+
+// One that plays a queue of what the device has written, as SDL's queue
+// does: when the queue runs dry, the position stops where the writing did.
+struct QueueOut : waveoutbackend {
+    int64_t queued = 0, played = 0; // values since the last write
+    int open() override { return 0; }
+    int write(const int16_t*, int) override {
+        queued = played = 0;
+        return 0;
+    }
+    void written(int64_t values) override { queued = std::max(queued, values); }
+    int position(int64_t& bytes) override {
+        bytes = played * 2;
+        return 0;
+    }
+    void reset() override { queued = played = 0; }
+    void close() override {}
+    void starttimer(std::function<void()>) override {}
+    void stoptimer() override {}
+    void play() { played = std::min(played + TICKVALUES, queued); }
+};
+
+} // namespace
+
+TEST(DeviceWaveOut, PlaysOnWithoutABreakWhenThePositionCountRunsLong) {
+    TClockScope time(1000);
+    auto backend = std::make_unique<LoopingOut>();
+    LoopingOut* out = backend.get();
+    ASSERT_EQ(MixOpen(std::make_unique<winmmdevice>(std::move(backend))), 0);
+    auto* device = static_cast<winmmdevice*>(MixCurrentDevice());
+    mixsample* loop = MonoSound(std::vector<int16_t>(100, 4000), 44100, -1);
+    ASSERT_NE(MixPlaySound(loop, 0, 0), 0);
+    // Twenty-six minutes: the byte count passes its limit (2^28 bytes, about
+    // twenty-five minutes of sound) once, and the sound goes on through it.
+    int64_t silent = 0;
+    bool started = false;
+    for (int64_t step = 0; step < 26 * 60 * 200; ++step) {
+        const bool sound = out->play();
+        if (started && !sound) ++silent;
+        started |= sound;
+        device->tick();
+    }
+    EXPECT_TRUE(started);
+    EXPECT_EQ(silent, 0);
+    EXPECT_EQ(device->lead(), 6);
+    EXPECT_EQ(device->restartcountdown(), 0);
+    EXPECT_GT(device->positionbase(), 0); // it did count on from a later ring
+    MixClose();
+    MixFreeSound(loop);
+}
+
+TEST(DeviceWaveOut, AQueueThatRunsDryIsAnUnderrun) {
+    auto backend = std::make_unique<QueueOut>();
+    QueueOut* out = backend.get();
+    mixer m(FRAG);
+    winmmdevice device(std::move(backend));
+    device.mix = &m;
+    ASSERT_EQ(device.open(), 0);
+    for (int step = 0; step < 400; ++step) { // two seconds on time
+        out->play();
+        device.tick();
+    }
+    EXPECT_EQ(out->played, 400 * TICKVALUES); // the queue never ran dry
+    EXPECT_EQ(device.restartcountdown(), 0);
+    for (int step = 0; step < 12; ++step) out->play(); // the timer is 60 ms late
+    device.tick();
+    EXPECT_EQ(device.restartcountdown(), 250);
+    EXPECT_EQ(device.lead(), 8);
+    device.close();
+}
+
 TEST(DeviceWaveOut, RefusedDataIsReported) {
     auto log = std::make_shared<FakeWaveOut::Log>();
     log->writeerror = 1;
