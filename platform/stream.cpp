@@ -467,12 +467,22 @@ void BankCopy(TBank& src, int src_offset, TBank& dst, int dst_offset, int count)
 // ---- Factories -----------------------------------------------------------
 
 namespace {
-TStreamFactory* g_factories = nullptr;
+
+struct TStreamState {
+    TStreamFactory* factories = nullptr; // newest first
+};
+
+TStreamState& State() {
+    static TStreamState state;
+    return state;
+}
+
 } // namespace
 
 TStreamFactory::TStreamFactory() {
-    _succ = g_factories;
-    g_factories = this;
+    TStreamState& s = State();
+    _succ = s.factories;
+    s.factories = this;
 }
 
 std::shared_ptr<TStream> TBankStreamFactory::CreateStream(const TUrl& url, const std::string&, const std::string&,
@@ -511,7 +521,7 @@ std::shared_ptr<TStream> StreamOpen(const TUrl& url, int readable, int writeable
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         path = s.substr(sep + 2);
     }
-    for (TStreamFactory* f = g_factories; f; f = f->_succ)
+    for (TStreamFactory* f = State().factories; f; f = f->_succ)
         if (auto stream = f->CreateStream(url, scheme, path, readable, writeable)) return stream;
     return nullptr;
 }
