@@ -125,21 +125,31 @@ const std::array<uint8_t, 1536> DEFAULT_FONT_BITS = PackFont();
 // Font loader registry
 
 namespace {
-TFontLoader* font_loaders = nullptr;
-// The font used when no 2D context holds one (measuring text before a display is open).
-TImageFontPtr selected_font;
+
+struct TFontState {
+    TFontLoader* loaders = nullptr;
+    // The font used when no 2D context holds one (measuring text before a display is open).
+    TImageFontPtr selected_font;
+};
+
+TFontState& State() {
+    static TFontState state;
+    return state;
+}
+
 }  // namespace
 
 void AddFontLoader(TFontLoader* loader) {
     if (!loader || loader->_linked) return;
-    loader->_succ = font_loaders;
+    TFontState& s = State();
+    loader->_succ = s.loaders;
     loader->_linked = true;
-    font_loaders = loader;
+    s.loaders = loader;
 }
 
 TFontPtr LoadFontFrom(const TUrl& source, int size, int style) {
     StartFreeTypeFonts();
-    for (TFontLoader* loader = font_loaders; loader; loader = loader->_succ)
+    for (TFontLoader* loader = State().loaders; loader; loader = loader->_succ)
         if (TFontPtr font = loader->LoadFont(source, size, style)) return font;
     return nullptr;
 }
@@ -272,14 +282,15 @@ TImageFontPtr LoadTextFont(const TUrl& source, int size, int style) { return TIm
 
 void SelectImageFont(TImageFontPtr font) {
     if (!font) font = DefaultImageFont();
-    selected_font = font;
+    State().selected_font = font;
     if (TCanvasGraphics* canvas = TCanvasGraphics::Current()) canvas->image_font = std::move(font);
 }
 
 TImageFontPtr CurrentImageFont() {
     if (TCanvasGraphics* canvas = TCanvasGraphics::Current())
         if (canvas->image_font) return canvas->image_font;
-    return selected_font ? selected_font : DefaultImageFont();
+    TFontState& s = State();
+    return s.selected_font ? s.selected_font : DefaultImageFont();
 }
 
 void DrawString(std::string_view text, float x, float y) {

@@ -310,19 +310,26 @@ TPixmapPtr FlipPixmapHorizontally(const TPixmap& pixmap) {
 // Loader registry
 
 namespace {
-TPixmapLoader*& LoaderHead() {
-    static TPixmapLoader* head = nullptr;
-    return head;
+
+struct TPixmapState {
+    TPixmapLoader* loaders = nullptr;  // newest first
+};
+
+TPixmapState& State() {
+    static TPixmapState state;
+    return state;
 }
+
 }  // namespace
 
 TPixmapLoader::TPixmapLoader() {
-    _succ = LoaderHead();
-    LoaderHead() = this;
+    TPixmapState& s = State();
+    _succ = s.loaders;
+    s.loaders = this;
 }
 
 TPixmapLoader::~TPixmapLoader() {
-    for (TPixmapLoader** p = &LoaderHead(); *p; p = &(*p)->_succ) {
+    for (TPixmapLoader** p = &State().loaders; *p; p = &(*p)->_succ) {
         if (*p == this) {
             *p = _succ;
             break;
@@ -342,7 +349,7 @@ TPixmapPtr LoadPixmapFrom(const TUrl& url) {
     TPixmapPtr result;
     const int pos = stream->Pos();
     if (pos != -1) {
-        for (TPixmapLoader* loader = LoaderHead(); loader && !result; loader = loader->_succ) {
+        for (TPixmapLoader* loader = State().loaders; loader && !result; loader = loader->_succ) {
             try {
                 if (stream->Seek(pos) != pos) break;
                 result = loader->LoadPixmap(*stream);
