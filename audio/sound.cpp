@@ -9,14 +9,22 @@
 
 namespace {
 
-struct audiostate {
+// A sound started while the record is on, and the channel it went to.
+struct logrecord {
+    TSoundLogEntry entry;
+    const TChannel* channel;
+};
+
+struct TSoundState {
     std::shared_ptr<TAudioDriver> head;    // registry, newest first
     std::shared_ptr<TAudioDriver> null;    // the "Null" driver, last in the list
     std::shared_ptr<TAudioDriver> current; // none until the first selection
+    bool log_enabled = false;              // the record of started sounds
+    std::vector<logrecord> log;
 };
 
-audiostate& State() {
-    static audiostate state;
+TSoundState& State() {
+    static TSoundState state;
     return state;
 }
 
@@ -28,26 +36,21 @@ std::string Lower(std::string text) {
 
 // ---- the record of started sounds ----
 
-struct logrecord {
-    TSoundLogEntry entry;
-    const TChannel* channel;
-};
-bool g_log_enabled = false;
-std::vector<logrecord> g_log;
-
 void LogPlay(const std::shared_ptr<TSound>& sound, const std::shared_ptr<TChannel>& channel) {
-    if (!g_log_enabled || !sound) return;
+    TSoundState& s = State();
+    if (!s.log_enabled || !sound) return;
     logrecord record;
     record.entry.sound = sound.get();
     record.channel = channel.get();
-    g_log.push_back(record);
+    s.log.push_back(record);
 }
 
 // The newest record of this channel: a channel object freed and another made
 // at the same address within one frame still finds its own record first.
 TSoundLogEntry* LogFind(const std::shared_ptr<TChannel>& channel) {
-    if (!g_log_enabled || !channel) return nullptr;
-    for (auto it = g_log.rbegin(); it != g_log.rend(); ++it)
+    TSoundState& s = State();
+    if (!s.log_enabled || !channel) return nullptr;
+    for (auto it = s.log.rbegin(); it != s.log.rend(); ++it)
         if (it->channel == channel.get()) return &it->entry;
     return nullptr;
 }
@@ -55,17 +58,19 @@ TSoundLogEntry* LogFind(const std::shared_ptr<TChannel>& channel) {
 } // namespace
 
 void SoundLogEnable(bool enabled) {
-    g_log_enabled = enabled;
-    if (!enabled) g_log.clear();
+    TSoundState& s = State();
+    s.log_enabled = enabled;
+    if (!enabled) s.log.clear();
 }
 
-bool SoundLogEnabled() { return g_log_enabled; }
+bool SoundLogEnabled() { return State().log_enabled; }
 
 std::vector<TSoundLogEntry> SoundLogDrain() {
+    TSoundState& s = State();
     std::vector<TSoundLogEntry> entries;
-    entries.reserve(g_log.size());
-    for (const auto& record : g_log) entries.push_back(record.entry);
-    g_log.clear();
+    entries.reserve(s.log.size());
+    for (const auto& record : s.log) entries.push_back(record.entry);
+    s.log.clear();
     return entries;
 }
 
@@ -73,8 +78,8 @@ std::vector<TSoundLogEntry> SoundLogDrain() {
 
 void StartAudio() {
     static const bool started = [] {
-        audiostate& state = State();
-        state.null = TAudioDriver::Create();
+        TSoundState& s = State();
+        s.null = TAudioDriver::Create();
         std::atexit(ShutdownAudioDriver);
         return true;
     }();
@@ -117,9 +122,9 @@ std::shared_ptr<TChannel> TAudioDriver::AllocChannel() { return std::make_shared
 std::shared_ptr<TSound> TAudioDriver::LoadSound(const TUrl& url, int flags) { return TSound::Load(url, flags); }
 
 void TAudioDriver::Register(const std::shared_ptr<TAudioDriver>& driver) {
-    audiostate& state = State();
-    driver->_succ = state.head;
-    state.head = driver;
+    TSoundState& s = State();
+    driver->_succ = s.head;
+    s.head = driver;
 }
 
 std::shared_ptr<TAudioDriver> TAudioDriver::Create() {
@@ -332,10 +337,10 @@ int SelectAudioDriver(const std::string& name) {
     StartAudio();
     const std::string wanted = Lower(name);
     ShutdownAudioDriver();
-    audiostate& state = State();
-    state.current = state.null;
+    TSoundState& s = State();
+    s.current = s.null;
     std::shared_ptr<TAudioDriver> candidate;
-    for (auto driver = state.head; driver; driver = driver->_succ) {
+    for (auto driver = s.head; driver; driver = driver->_succ) {
         if (Lower(driver->Name()) == wanted) {
             candidate = driver;
             break;
@@ -343,23 +348,23 @@ int SelectAudioDriver(const std::string& name) {
     }
     if (!candidate) return 0;
     if (!candidate->Startup()) return 0;
-    state.current = candidate;
+    s.current = candidate;
     return 1;
 }
 
 std::shared_ptr<TAudioDriver> CurrentAudioDriver() {
     StartAudio();
-    audiostate& state = State();
-    if (!state.current) {
+    TSoundState& s = State();
+    if (!s.current) {
         if (!SelectAudioDriver("SoftMix")) SelectAudioDriver("Null");
     }
-    return state.current;
+    return s.current;
 }
 
 void ShutdownAudioDriver() {
-    audiostate& state = State();
-    if (!state.current) return;
-    std::shared_ptr<TAudioDriver> driver = std::move(state.current);
-    state.current.reset();
+    TSoundState& s = State();
+    if (!s.current) return;
+    std::shared_ptr<TAudioDriver> driver = std::move(s.current);
+    s.current.reset();
     driver->Shutdown();
 }
