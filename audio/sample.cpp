@@ -167,7 +167,7 @@ void ConvertSamples(const uint8_t* src, int src_format, uint8_t* dst, int dst_fo
     FromCommon(common.data(), dst, dst_format, frames);
 }
 
-// ---- The loader registry ---------------------------------------------------
+// ---- The loader registry ----------------------------------------------------
 
 namespace {
 

@@ -34,7 +34,7 @@ std::string Lower(std::string text) {
     return text;
 }
 
-// ---- the record of started sounds ----
+// ---- the record of started sounds -------------------------------------------
 
 void LogPlay(const std::shared_ptr<TSound>& sound, const std::shared_ptr<TChannel>& channel) {
     TSoundState& s = State();
@@ -74,7 +74,7 @@ std::vector<TSoundLogEntry> SoundLogDrain() {
     return entries;
 }
 
-// ---- module start ----
+// ---- module start -----------------------------------------------------------
 
 void StartAudio() {
     static const bool started = [] {
@@ -86,7 +86,7 @@ void StartAudio() {
     (void)started;
 }
 
-// ---- TSound / TChannel (silent bases) ----
+// ---- TSound / TChannel (silent bases) ---------------------------------------
 
 std::shared_ptr<TChannel> TSound::Play(const std::shared_ptr<TChannel>&) { return std::make_shared<TChannel>(); }
 std::shared_ptr<TChannel> TSound::Cue(const std::shared_ptr<TChannel>&) { return std::make_shared<TChannel>(); }
@@ -110,7 +110,7 @@ int TChannel::SetDepth(float) { return 0; }
 int TChannel::SetRate(float) { return 0; }
 int TChannel::Playing() { return 0; }
 
-// ---- TAudioDriver ----
+// ---- TAudioDriver -----------------------------------------------------------
 
 std::string TAudioDriver::Name() { return "Null"; }
 int TAudioDriver::Startup() { return 1; }
@@ -133,7 +133,7 @@ std::shared_ptr<TAudioDriver> TAudioDriver::Create() {
     return driver;
 }
 
-// ---- TSoftMixAudioDriver ----
+// ---- TSoftMixAudioDriver ----------------------------------------------------
 
 std::shared_ptr<TSoftMixAudioDriver> TSoftMixAudioDriver::Create(const std::string& name, int mode) {
     StartAudio(); // the "Null" driver always comes first, hence last in the list
@@ -178,7 +178,7 @@ std::shared_ptr<TChannel> TSoftMixAudioDriver::AllocChannel() {
     return TSoftMixChannel::CreateWithChannel(handle);
 }
 
-// ---- TSoftMixSound ----
+// ---- TSoftMixSound ----------------------------------------------------------
 
 TSoftMixSound::~TSoftMixSound() {
     if (sm_sound) MixFreeSound(sm_sound);
@@ -208,7 +208,7 @@ std::shared_ptr<TChannel> TSoftMixSound::Start(const std::shared_ptr<TChannel>& 
 std::shared_ptr<TChannel> TSoftMixSound::Play(const std::shared_ptr<TChannel>& channel) { return Start(channel, 0); }
 std::shared_ptr<TChannel> TSoftMixSound::Cue(const std::shared_ptr<TChannel>& channel) { return Start(channel, 1); }
 
-// ---- TSoftMixChannel ----
+// ---- TSoftMixChannel --------------------------------------------------------
 
 TSoftMixChannel::~TSoftMixChannel() {
     if (sm_channel) MixFreeChannel(sm_channel);
@@ -259,7 +259,7 @@ int TSoftMixChannel::Playing() {
 
 int TSoftMixChannel::Position() { return MixChannelPosition(sm_channel); }
 
-// ---- module operations ----
+// ---- module operations ------------------------------------------------------
 
 std::shared_ptr<TSound> SoundLoad(const TUrl& url, int flags) { return CurrentAudioDriver()->LoadSound(url, flags); }
 

@@ -40,7 +40,7 @@ void virtualdevice::advance(int now) {
     }
 }
 
-// ---- wavwriter ----
+// ---- wavwriter --------------------------------------------------------------
 
 wavwriter::~wavwriter() { close(); }
 

@@ -41,7 +41,7 @@ void UpdateTransform(TCanvasGraphics& c) {
 
 } // namespace
 
-// ---------------------------------------------------------------- TCanvasGraphics
+// ---- TCanvasGraphics --------------------------------------------------------
 
 TCanvasGraphics::TCanvasGraphics(std::shared_ptr<TGraphics> graphics, std::shared_ptr<TCanvasDriver> driver)
     : _graphics(std::move(graphics)), _driver(std::move(driver)) {}
@@ -120,7 +120,7 @@ std::shared_ptr<TCanvasGraphics> TCanvasGraphics::Create(std::shared_ptr<TGraphi
     return c;
 }
 
-// ---------------------------------------------------------------- TCanvasDriver
+// ---- TCanvasDriver ----------------------------------------------------------
 
 TCanvasDriver::TCanvasDriver(std::shared_ptr<TGraphicsDriver> display) : display_(std::move(display)) {}
 
@@ -301,7 +301,7 @@ void TCanvasDriver::DisableTextures() {
     ApplyTexturing(false);
 }
 
-// ---------------------------------------------------------------- module operations
+// ---- module operations ------------------------------------------------------
 
 TCanvasDriver* CurrentCanvasDriver() {
     return State().driver;

@@ -5,9 +5,7 @@
 
 #include "graphics/canvas.h"
 
-// ---------------------------------------------------------------------------------------------------
-// The built-in 8 x 16 font
-//
+// ---- The built-in 8 x 16 font -----------------------------------------------
 // Drawn here as 5 x 9 pictures (7 rows above the baseline, 2 for descenders), sixteen characters to a
 // band, and packed at compile time into the 1536-byte layout: 16 rows of 96 bytes, byte j of row i
 // holding row i of character 32 + j, bit k being column k from the left. Each picture sits at columns
@@ -121,8 +119,7 @@ constexpr std::array<uint8_t, 1536> PackFont() {
 
 const std::array<uint8_t, 1536> DEFAULT_FONT_BITS = PackFont();
 
-// ---------------------------------------------------------------------------------------------------
-// Font loader registry
+// ---- Font loader registry ---------------------------------------------------
 
 namespace {
 
@@ -154,8 +151,7 @@ TFontPtr LoadFontFrom(const TUrl& source, int size, int style) {
     return nullptr;
 }
 
-// ---------------------------------------------------------------------------------------------------
-// TImageFont
+// ---- TImageFont -------------------------------------------------------------
 
 int TImageFont::Style() const { return _src_font ? _src_font->Style() : 0; }
 int TImageFont::Height() const { return _src_font ? _src_font->Height() : 16; }
@@ -249,8 +245,7 @@ TImageFontPtr DefaultImageFont() {
     return font;
 }
 
-// ---------------------------------------------------------------------------------------------------
-// Text
+// ---- Text -------------------------------------------------------------------
 
 std::u32string DecodeText(std::string_view s) {
     std::u32string out;

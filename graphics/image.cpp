@@ -5,8 +5,7 @@
 #include "graphics/canvas.h"
 #include "graphics/graphics.h"
 
-// ---------------------------------------------------------------------------------------------------
-// Module settings
+// ---- Module settings --------------------------------------------------------
 
 namespace {
 
@@ -43,8 +42,7 @@ void SetImageMaskColour(int r, int g, int b) {
     s.mask_blue = b;
 }
 
-// ---------------------------------------------------------------------------------------------------
-// Textures
+// ---- Textures ---------------------------------------------------------------
 
 TPixmapPtr PadPixmapForTexture(const TPixmapPtr& source, int tw, int th, int& w, int& h) {
     TPixmapPtr pixmap = source;
@@ -74,8 +72,7 @@ TPixmapPtr PadPixmapForTexture(const TPixmapPtr& source, int tw, int th, int& w,
     return pixmap;
 }
 
-// ---------------------------------------------------------------------------------------------------
-// TImage
+// ---- TImage -----------------------------------------------------------------
 
 TImagePtr TImage::Create(int width, int height, int n, int flags, int r, int g, int b) {
     auto image = std::make_shared<TImage>();
@@ -154,8 +151,7 @@ TImageFramePtr TImage::Frame(int i) {
     return frames[i];
 }
 
-// ---------------------------------------------------------------------------------------------------
-// Module operations
+// ---- Module operations ------------------------------------------------------
 
 TImagePtr LoadImageSingle(const TUrl& url, int flags) {
     TImageState& s = State();

@@ -9,8 +9,7 @@
 
 #include "platform/error.h"
 
-// ---------------------------------------------------------------------------------------------------
-// Row conversion
+// ---- Row conversion ---------------------------------------------------------
 
 namespace {
 
@@ -86,8 +85,7 @@ void ConvertPixels(const uint8_t* src, int src_format, uint8_t* dst, int dst_for
     }
 }
 
-// ---------------------------------------------------------------------------------------------------
-// TPixmap
+// ---- TPixmap ----------------------------------------------------------------
 
 TPixmap::~TPixmap() {
     if (capacity >= 0 && pixels) ::operator delete[](pixels, std::align_val_t(16));
@@ -193,8 +191,7 @@ void TPixmap::ClearPixels(uint32_t argb) {
     for (int y = 1; y < height; ++y) std::memcpy(PixelPtr(0, y), row0, static_cast<size_t>(width) * bpp);
 }
 
-// ---------------------------------------------------------------------------------------------------
-// Module operations
+// ---- Module operations ------------------------------------------------------
 
 TPixmapPtr CreatePixmap(int width, int height, int format, int align) {
     return TPixmap::Create(width, height, format, align);
@@ -306,8 +303,7 @@ TPixmapPtr FlipPixmapHorizontally(const TPixmap& pixmap) {
     return dst;
 }
 
-// ---------------------------------------------------------------------------------------------------
-// Loader registry
+// ---- Loader registry --------------------------------------------------------
 
 namespace {
 

@@ -14,7 +14,7 @@ std::string TCanvasRecord::ToString() const {
     return out.str();
 }
 
-// ---------------------------------------------------------------- display
+// ---- display ----------------------------------------------------------------
 
 namespace {
 
@@ -101,7 +101,7 @@ void TRecordingDisplayDriver::Flip(int sync) {
     if (on_flip) on_flip(sync);
 }
 
-// ---------------------------------------------------------------- canvas driver
+// ---- canvas driver ----------------------------------------------------------
 
 TRecordingCanvasDriver::TRecordingCanvasDriver(std::shared_ptr<TGraphicsDriver> display, bool logging_on)
     : TCanvasDriver(display ? std::move(display) : std::make_shared<TRecordingDisplayDriver>()),

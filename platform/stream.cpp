@@ -5,7 +5,7 @@
 
 #include "platform/embed.h"
 
-// ---- TIO: a stream that can do nothing ----------------------------------
+// ---- TIO: a stream that can do nothing --------------------------------------
 
 int TIO::Eof() { return Pos() == Size(); }
 int TIO::Pos() { return -1; }
@@ -16,7 +16,7 @@ int TIO::Close() { return 0; }
 int TIO::Read(void*, int) { throw TRuntimeError("Stream is not readable"); }
 int TIO::Write(const void*, int) { throw TRuntimeError("Stream is not writeable"); }
 
-// ---- TStream: typed and block operations built on Read and Write ---------
+// ---- TStream: typed and block operations built on Read and Write ------------
 
 int TStream::ReadBytes(void* buf, int count) {
     auto* p = static_cast<uint8_t*>(buf);
@@ -112,7 +112,7 @@ int TStream::WriteString(const std::string& text) {
 std::shared_ptr<void> TStream::ReadObject() { throw TRuntimeError("Unable to read object"); }
 int TStream::WriteObject(const std::shared_ptr<void>&) { throw TRuntimeError("Unable to write object"); }
 
-// ---- TStreamWrapper ------------------------------------------------------
+// ---- TStreamWrapper ---------------------------------------------------------
 // A wrapper whose inner stream is gone (closed TStreamStream) behaves like a
 // stream that can do nothing, instead of following a null pointer.
 
@@ -156,7 +156,7 @@ int TStreamWrapper::WriteObject(const std::shared_ptr<void>& object) {
 }
 void TStreamWrapper::SetStream(std::shared_ptr<TStream> stream) { stream_ = std::move(stream); }
 
-// ---- TStreamStream -------------------------------------------------------
+// ---- TStreamStream ----------------------------------------------------------
 
 int TStreamStream::Close() {
     SetStream(nullptr);
@@ -169,7 +169,7 @@ std::shared_ptr<TStreamStream> TStreamStream::Create(std::shared_ptr<TStream> st
     return s;
 }
 
-// ---- TCStream ------------------------------------------------------------
+// ---- TCStream ---------------------------------------------------------------
 
 TCStream::~TCStream() { Close(); }
 int TCStream::Pos() { return pos_; }
@@ -240,7 +240,7 @@ std::shared_ptr<TCStream> TCStream::CreateWithCStream(std::FILE* file, int mode)
     return s;
 }
 
-// ---- TRamStream ----------------------------------------------------------
+// ---- TRamStream -------------------------------------------------------------
 
 int TRamStream::Pos() { return pos_; }
 int TRamStream::Size() { return size_; }
@@ -277,7 +277,7 @@ std::shared_ptr<TRamStream> TRamStream::Create(void* buf, int size, int readable
     return s;
 }
 
-// ---- TBank ---------------------------------------------------------------
+// ---- TBank ------------------------------------------------------------------
 
 TBank::~TBank() = default;
 uint8_t* TBank::Buf() { return buf_; }
@@ -419,7 +419,7 @@ std::shared_ptr<TBank> TBank::CreateStatic(void* buf, int size) {
     return bank;
 }
 
-// ---- TBankStream ---------------------------------------------------------
+// ---- TBankStream ------------------------------------------------------------
 
 int TBankStream::Pos() { return pos_; }
 int TBankStream::Size() { return bank_->Size(); }
@@ -464,7 +464,7 @@ void BankCopy(TBank& src, int src_offset, TBank& dst, int dst_offset, int count)
     std::memmove(dst.Buf() + dst_offset, src.Buf() + src_offset, static_cast<size_t>(count));
 }
 
-// ---- Factories -----------------------------------------------------------
+// ---- Factories --------------------------------------------------------------
 
 namespace {
 
@@ -506,7 +506,7 @@ void StartStreams() {
     static TRamStreamFactory ram_factory;
 }
 
-// ---- Module operations ---------------------------------------------------
+// ---- Module operations ------------------------------------------------------
 
 std::shared_ptr<TStream> StreamOpen(const TUrl& url, int readable, int writeable) {
     StartStreams();
