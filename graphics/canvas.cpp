@@ -5,6 +5,11 @@
 
 #include "graphics/font.h"
 
+// The module state and its helpers come first, then these sections, in order:
+//   TCanvasGraphics
+//   TCanvasDriver
+//   module operations
+
 namespace {
 
 struct TCanvasState {

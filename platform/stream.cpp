@@ -5,6 +5,18 @@
 
 #include "platform/embed.h"
 
+// Sections, in order:
+//   TIO: a stream that can do nothing
+//   TStream: typed and block operations built on Read and Write
+//   TStreamWrapper
+//   TStreamStream
+//   TCStream
+//   TRamStream
+//   TBank
+//   TBankStream
+//   Factories
+//   Module operations
+
 // ---- TIO: a stream that can do nothing --------------------------------------
 
 int TIO::Eof() { return Pos() == Size(); }
