@@ -9,7 +9,7 @@
 #include "audio/sample.h"
 #include "platform/error.h"
 
-// ---- Ogg Vorbis through vorbisfile -----------------------------------------
+// ---- Ogg Vorbis through vorbisfile ------------------------------------------
 
 namespace {
 

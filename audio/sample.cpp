@@ -167,18 +167,25 @@ void ConvertSamples(const uint8_t* src, int src_format, uint8_t* dst, int dst_fo
     FromCommon(common.data(), dst, dst_format, frames);
 }
 
-// ---- The loader registry ---------------------------------------------------
+// ---- The loader registry ----------------------------------------------------
 
 namespace {
-TAudioSampleLoader*& LoaderHead() {
-    static TAudioSampleLoader* head = nullptr;
-    return head;
+
+struct TSampleState {
+    TAudioSampleLoader* loaders = nullptr; // newest first
+};
+
+TSampleState& State() {
+    static TSampleState state;
+    return state;
 }
+
 } // namespace
 
 TAudioSampleLoader::TAudioSampleLoader() {
-    _succ = LoaderHead();
-    LoaderHead() = this;
+    TSampleState& s = State();
+    _succ = s.loaders;
+    s.loaders = this;
 }
 
 void StartSampleLoaders() {
@@ -197,7 +204,7 @@ std::shared_ptr<TAudioSample> SampleLoad(const TUrl& url) {
     }
     std::shared_ptr<TAudioSample> sample;
     try {
-        for (TAudioSampleLoader* loader = LoaderHead(); loader && !sample; loader = loader->_succ) {
+        for (TAudioSampleLoader* loader = State().loaders; loader && !sample; loader = loader->_succ) {
             stream->Seek(start);
             try {
                 sample = loader->LoadAudioSample(*stream);

@@ -10,14 +10,22 @@
 
 namespace {
 
-struct audiostate {
+// A sound started while the record is on, and the channel it went to.
+struct logrecord {
+    TSoundLogEntry entry;
+    const TChannel* channel;
+};
+
+struct TSoundState {
     std::shared_ptr<TAudioDriver> head;    // registry, newest first
     std::shared_ptr<TAudioDriver> null;    // the "Null" driver, last in the list
     std::shared_ptr<TAudioDriver> current; // none until the first selection
+    bool log_enabled = false;              // the record of started sounds
+    std::vector<logrecord> log;
 };
 
-audiostate& State() {
-    static audiostate state;
+TSoundState& State() {
+    static TSoundState state;
     return state;
 }
 
@@ -27,28 +35,23 @@ std::string Lower(std::string text) {
     return text;
 }
 
-// ---- the record of started sounds ----
-
-struct logrecord {
-    TSoundLogEntry entry;
-    const TChannel* channel;
-};
-bool g_log_enabled = false;
-std::vector<logrecord> g_log;
+// ---- the record of started sounds -------------------------------------------
 
 void LogPlay(const std::shared_ptr<TSound>& sound, const std::shared_ptr<TChannel>& channel) {
-    if (!g_log_enabled || !sound) return;
+    TSoundState& s = State();
+    if (!s.log_enabled || !sound) return;
     logrecord record;
     record.entry.sound = sound.get();
     record.channel = channel.get();
-    g_log.push_back(record);
+    s.log.push_back(record);
 }
 
 // The newest record of this channel: a channel object freed and another made
 // at the same address within one frame still finds its own record first.
 TSoundLogEntry* LogFind(const std::shared_ptr<TChannel>& channel) {
-    if (!g_log_enabled || !channel) return nullptr;
-    for (auto it = g_log.rbegin(); it != g_log.rend(); ++it)
+    TSoundState& s = State();
+    if (!s.log_enabled || !channel) return nullptr;
+    for (auto it = s.log.rbegin(); it != s.log.rend(); ++it)
         if (it->channel == channel.get()) return &it->entry;
     return nullptr;
 }
@@ -56,33 +59,35 @@ TSoundLogEntry* LogFind(const std::shared_ptr<TChannel>& channel) {
 } // namespace
 
 void SoundLogEnable(bool enabled) {
-    g_log_enabled = enabled;
-    if (!enabled) g_log.clear();
+    TSoundState& s = State();
+    s.log_enabled = enabled;
+    if (!enabled) s.log.clear();
 }
 
-bool SoundLogEnabled() { return g_log_enabled; }
+bool SoundLogEnabled() { return State().log_enabled; }
 
 std::vector<TSoundLogEntry> SoundLogDrain() {
+    TSoundState& s = State();
     std::vector<TSoundLogEntry> entries;
-    entries.reserve(g_log.size());
-    for (const auto& record : g_log) entries.push_back(record.entry);
-    g_log.clear();
+    entries.reserve(s.log.size());
+    for (const auto& record : s.log) entries.push_back(record.entry);
+    s.log.clear();
     return entries;
 }
 
-// ---- module start ----
+// ---- module start -----------------------------------------------------------
 
 void StartAudio() {
     static const bool started = [] {
-        audiostate& state = State();
-        state.null = TAudioDriver::Create();
+        TSoundState& s = State();
+        s.null = TAudioDriver::Create();
         std::atexit(ShutdownAudioDriver);
         return true;
     }();
     (void)started;
 }
 
-// ---- TSound / TChannel (silent bases) ----
+// ---- TSound / TChannel (silent bases) ---------------------------------------
 
 std::shared_ptr<TChannel> TSound::Play(const std::shared_ptr<TChannel>&) { return std::make_shared<TChannel>(); }
 std::shared_ptr<TChannel> TSound::Cue(const std::shared_ptr<TChannel>&) { return std::make_shared<TChannel>(); }
@@ -106,7 +111,7 @@ int TChannel::SetDepth(float) { return 0; }
 int TChannel::SetRate(float) { return 0; }
 int TChannel::Playing() { return 0; }
 
-// ---- TAudioDriver ----
+// ---- TAudioDriver -----------------------------------------------------------
 
 std::string TAudioDriver::Name() { return "Null"; }
 int TAudioDriver::Startup() { return 1; }
@@ -118,9 +123,9 @@ std::shared_ptr<TChannel> TAudioDriver::AllocChannel() { return std::make_shared
 std::shared_ptr<TSound> TAudioDriver::LoadSound(const TUrl& url, int flags) { return TSound::Load(url, flags); }
 
 void TAudioDriver::Register(const std::shared_ptr<TAudioDriver>& driver) {
-    audiostate& state = State();
-    driver->_succ = state.head;
-    state.head = driver;
+    TSoundState& s = State();
+    driver->_succ = s.head;
+    s.head = driver;
 }
 
 std::shared_ptr<TAudioDriver> TAudioDriver::Create() {
@@ -129,7 +134,7 @@ std::shared_ptr<TAudioDriver> TAudioDriver::Create() {
     return driver;
 }
 
-// ---- TSoftMixAudioDriver ----
+// ---- TSoftMixAudioDriver ----------------------------------------------------
 
 std::shared_ptr<TSoftMixAudioDriver> TSoftMixAudioDriver::Create(const std::string& name, int mode) {
     StartAudio(); // the "Null" driver always comes first, hence last in the list
@@ -174,7 +179,7 @@ std::shared_ptr<TChannel> TSoftMixAudioDriver::AllocChannel() {
     return TSoftMixChannel::CreateWithChannel(handle);
 }
 
-// ---- TSoftMixSound ----
+// ---- TSoftMixSound ----------------------------------------------------------
 
 TSoftMixSound::~TSoftMixSound() {
     if (sm_sound) MixFreeSound(sm_sound);
@@ -204,7 +209,7 @@ std::shared_ptr<TChannel> TSoftMixSound::Start(const std::shared_ptr<TChannel>& 
 std::shared_ptr<TChannel> TSoftMixSound::Play(const std::shared_ptr<TChannel>& channel) { return Start(channel, 0); }
 std::shared_ptr<TChannel> TSoftMixSound::Cue(const std::shared_ptr<TChannel>& channel) { return Start(channel, 1); }
 
-// ---- TSoftMixChannel ----
+// ---- TSoftMixChannel --------------------------------------------------------
 
 TSoftMixChannel::~TSoftMixChannel() {
     if (sm_channel) MixFreeChannel(sm_channel);
@@ -255,7 +260,7 @@ int TSoftMixChannel::Playing() {
 
 int TSoftMixChannel::Position() { return MixChannelPosition(sm_channel); }
 
-// ---- module operations ----
+// ---- module operations ------------------------------------------------------
 
 std::shared_ptr<TSound> SoundLoad(const TUrl& url, int flags) { return CurrentAudioDriver()->LoadSound(url, flags); }
 
@@ -333,10 +338,10 @@ int SelectAudioDriver(const std::string& name) {
     StartAudio();
     const std::string wanted = Lower(name);
     ShutdownAudioDriver();
-    audiostate& state = State();
-    state.current = state.null;
+    TSoundState& s = State();
+    s.current = s.null;
     std::shared_ptr<TAudioDriver> candidate;
-    for (auto driver = state.head; driver; driver = driver->_succ) {
+    for (auto driver = s.head; driver; driver = driver->_succ) {
         if (Lower(driver->Name()) == wanted) {
             candidate = driver;
             break;
@@ -344,23 +349,23 @@ int SelectAudioDriver(const std::string& name) {
     }
     if (!candidate) return 0;
     if (!candidate->Startup()) return 0;
-    state.current = candidate;
+    s.current = candidate;
     return 1;
 }
 
 std::shared_ptr<TAudioDriver> CurrentAudioDriver() {
     StartAudio();
-    audiostate& state = State();
-    if (!state.current) {
+    TSoundState& s = State();
+    if (!s.current) {
         if (!SelectAudioDriver("SoftMix")) SelectAudioDriver("Null");
     }
-    return state.current;
+    return s.current;
 }
 
 void ShutdownAudioDriver() {
-    audiostate& state = State();
-    if (!state.current) return;
-    std::shared_ptr<TAudioDriver> driver = std::move(state.current);
-    state.current.reset();
+    TSoundState& s = State();
+    if (!s.current) return;
+    std::shared_ptr<TAudioDriver> driver = std::move(s.current);
+    s.current.reset();
     driver->Shutdown();
 }

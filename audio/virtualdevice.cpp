@@ -38,7 +38,7 @@ void virtualdevice::advance(int now) {
     }
 }
 
-// ---- wavwriter ----
+// ---- wavwriter --------------------------------------------------------------
 
 wavwriter::~wavwriter() { close(); }
 

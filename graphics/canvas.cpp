@@ -5,14 +5,26 @@
 
 #include "graphics/font.h"
 
+// The module state and its helpers come first, then these sections, in order:
+//   TCanvasGraphics
+//   TCanvasDriver
+//   module operations
+
 namespace {
 
-// The current 2D context and driver. The context is kept alive by whoever made
-// it current (the display module's current graphics); a context clears these
-// when it is destroyed while current.
-TCanvasGraphics* g_current = nullptr;
-TCanvasDriver* g_driver = nullptr;
-TDrawMatrix g_collision_matrix;
+struct TCanvasState {
+    // The current 2D context and driver. The context is kept alive by whoever
+    // made it current (the display module's current graphics); a context clears
+    // these when it is destroyed while current.
+    TCanvasGraphics* current = nullptr;
+    TCanvasDriver* driver = nullptr;
+    TDrawMatrix collision_matrix;
+};
+
+TCanvasState& State() {
+    static TCanvasState state;
+    return state;
+}
 
 int Clamp255(int v) {
     return v < 0 ? 0 : (v > 255 ? 255 : v);
@@ -27,19 +39,20 @@ void UpdateTransform(TCanvasGraphics& c) {
     c.tform_iy = -s * c.tform_scale_y;
     c.tform_jx = s * c.tform_scale_x;
     c.tform_jy = co * c.tform_scale_y;
-    g_collision_matrix = {c.tform_ix, c.tform_iy, c.tform_jx, c.tform_jy};
-    if (g_driver) g_driver->SetTransform(c.tform_ix, c.tform_iy, c.tform_jx, c.tform_jy);
+    TCanvasState& state = State();
+    state.collision_matrix = {c.tform_ix, c.tform_iy, c.tform_jx, c.tform_jy};
+    if (state.driver) state.driver->SetTransform(c.tform_ix, c.tform_iy, c.tform_jx, c.tform_jy);
 }
 
 } // namespace
 
-// ---------------------------------------------------------------- TCanvasGraphics
+// ---- TCanvasGraphics --------------------------------------------------------
 
 TCanvasGraphics::TCanvasGraphics(std::shared_ptr<TGraphics> graphics, std::shared_ptr<TCanvasDriver> driver)
     : _graphics(std::move(graphics)), _driver(std::move(driver)) {}
 
 TCanvasGraphics::~TCanvasGraphics() {
-    if (g_current == this) ClearCurrent();
+    if (State().current == this) ClearCurrent();
 }
 
 std::shared_ptr<TGraphicsDriver> TCanvasGraphics::Driver() {
@@ -56,7 +69,7 @@ void TCanvasGraphics::GetSettings(int& width, int& height, int& depth, int& hert
 
 void TCanvasGraphics::Close() {
     if (!_graphics) return;
-    if (g_current == this) ClearCurrent();
+    if (State().current == this) ClearCurrent();
     _graphics->Close();
     _graphics.reset();
     _driver.reset();
@@ -77,8 +90,9 @@ void TCanvasGraphics::Validate() {
 }
 
 void TCanvasGraphics::MakeCurrent() {
-    g_current = this;
-    g_driver = _driver.get();
+    TCanvasState& s = State();
+    s.current = this;
+    s.driver = _driver.get();
     Validate();
     if (_setup == 0 && _driver) {
         // Both buffers start cleared.
@@ -91,12 +105,13 @@ void TCanvasGraphics::MakeCurrent() {
 }
 
 void TCanvasGraphics::ClearCurrent() {
-    g_current = nullptr;
-    g_driver = nullptr;
+    TCanvasState& s = State();
+    s.current = nullptr;
+    s.driver = nullptr;
 }
 
 TCanvasGraphics* TCanvasGraphics::Current() {
-    return g_current;
+    return State().current;
 }
 
 std::shared_ptr<TCanvasGraphics> TCanvasGraphics::Create(std::shared_ptr<TGraphics> graphics,
@@ -110,7 +125,7 @@ std::shared_ptr<TCanvasGraphics> TCanvasGraphics::Create(std::shared_ptr<TGraphi
     return c;
 }
 
-// ---------------------------------------------------------------- TCanvasDriver
+// ---- TCanvasDriver ----------------------------------------------------------
 
 TCanvasDriver::TCanvasDriver(std::shared_ptr<TGraphicsDriver> display) : display_(std::move(display)) {}
 
@@ -291,177 +306,206 @@ void TCanvasDriver::DisableTextures() {
     ApplyTexturing(false);
 }
 
-// ---------------------------------------------------------------- module operations
+// ---- module operations ------------------------------------------------------
 
 TCanvasDriver* CurrentCanvasDriver() {
-    return g_driver;
+    return State().driver;
 }
 const TDrawMatrix& CollisionMatrix() {
-    return g_collision_matrix;
+    return State().collision_matrix;
 }
 
 void SetBlend(int mode) {
-    if (!g_current) return;
-    g_current->blend_mode = mode;
-    if (g_driver) g_driver->SetBlend(mode);
+    TCanvasState& s = State();
+    if (!s.current) return;
+    s.current->blend_mode = mode;
+    if (s.driver) s.driver->SetBlend(mode);
 }
 int GetBlend() {
-    return g_current ? g_current->blend_mode : 0;
+    TCanvasState& s = State();
+    return s.current ? s.current->blend_mode : 0;
 }
 
 void SetAlpha(float alpha) {
-    if (!g_current) return;
-    g_current->color_alpha = alpha;
-    if (g_driver) g_driver->SetAlpha(alpha);
+    TCanvasState& s = State();
+    if (!s.current) return;
+    s.current->color_alpha = alpha;
+    if (s.driver) s.driver->SetAlpha(alpha);
 }
 float GetAlpha() {
-    return g_current ? g_current->color_alpha : 0.0f;
+    TCanvasState& s = State();
+    return s.current ? s.current->color_alpha : 0.0f;
 }
 
 void SetColor(int r, int g, int b) {
-    if (!g_current) return;
-    g_current->color_red = r;
-    g_current->color_green = g;
-    g_current->color_blue = b;
-    if (g_driver) g_driver->SetColor(r, g, b);
+    TCanvasState& s = State();
+    if (!s.current) return;
+    s.current->color_red = r;
+    s.current->color_green = g;
+    s.current->color_blue = b;
+    if (s.driver) s.driver->SetColor(r, g, b);
 }
 void GetColor(int& r, int& g, int& b) {
-    r = g_current ? g_current->color_red : 0;
-    g = g_current ? g_current->color_green : 0;
-    b = g_current ? g_current->color_blue : 0;
+    TCanvasState& s = State();
+    r = s.current ? s.current->color_red : 0;
+    g = s.current ? s.current->color_green : 0;
+    b = s.current ? s.current->color_blue : 0;
 }
 
 void SetClsColor(int r, int g, int b) {
-    if (!g_current) return;
-    g_current->clscolor_red = r;
-    g_current->clscolor_green = g;
-    g_current->clscolor_blue = b;
-    if (g_driver) g_driver->SetClsColor(r, g, b);
+    TCanvasState& s = State();
+    if (!s.current) return;
+    s.current->clscolor_red = r;
+    s.current->clscolor_green = g;
+    s.current->clscolor_blue = b;
+    if (s.driver) s.driver->SetClsColor(r, g, b);
 }
 void GetClsColor(int& r, int& g, int& b) {
-    r = g_current ? g_current->clscolor_red : 0;
-    g = g_current ? g_current->clscolor_green : 0;
-    b = g_current ? g_current->clscolor_blue : 0;
+    TCanvasState& s = State();
+    r = s.current ? s.current->clscolor_red : 0;
+    g = s.current ? s.current->clscolor_green : 0;
+    b = s.current ? s.current->clscolor_blue : 0;
 }
 
 void SetViewport(int x, int y, int w, int h) {
-    if (!g_current) return;
-    g_current->viewport_x = x;
-    g_current->viewport_y = y;
-    g_current->viewport_w = w;
-    g_current->viewport_h = h;
-    if (g_driver) g_driver->SetViewport(x, y, w, h);
+    TCanvasState& s = State();
+    if (!s.current) return;
+    s.current->viewport_x = x;
+    s.current->viewport_y = y;
+    s.current->viewport_w = w;
+    s.current->viewport_h = h;
+    if (s.driver) s.driver->SetViewport(x, y, w, h);
 }
 void GetViewport(int& x, int& y, int& w, int& h) {
-    x = g_current ? g_current->viewport_x : 0;
-    y = g_current ? g_current->viewport_y : 0;
-    w = g_current ? g_current->viewport_w : 0;
-    h = g_current ? g_current->viewport_h : 0;
+    TCanvasState& s = State();
+    x = s.current ? s.current->viewport_x : 0;
+    y = s.current ? s.current->viewport_y : 0;
+    w = s.current ? s.current->viewport_w : 0;
+    h = s.current ? s.current->viewport_h : 0;
 }
 
 void SetLineWidth(float width) {
-    if (!g_current) return;
-    g_current->line_width = width;
-    if (g_driver) g_driver->SetLineWidth(width);
+    TCanvasState& s = State();
+    if (!s.current) return;
+    s.current->line_width = width;
+    if (s.driver) s.driver->SetLineWidth(width);
 }
 float GetLineWidth() {
-    return g_current ? g_current->line_width : 0.0f;
+    TCanvasState& s = State();
+    return s.current ? s.current->line_width : 0.0f;
 }
 
 void SetDrawRotation(float degrees) {
-    if (!g_current) return;
-    g_current->tform_rot = degrees;
-    UpdateTransform(*g_current);
+    TCanvasState& s = State();
+    if (!s.current) return;
+    s.current->tform_rot = degrees;
+    UpdateTransform(*s.current);
 }
 float GetDrawRotation() {
-    return g_current ? g_current->tform_rot : 0.0f;
+    TCanvasState& s = State();
+    return s.current ? s.current->tform_rot : 0.0f;
 }
 
 void SetDrawScale(float sx, float sy) {
-    if (!g_current) return;
-    g_current->tform_scale_x = sx;
-    g_current->tform_scale_y = sy;
-    UpdateTransform(*g_current);
+    TCanvasState& s = State();
+    if (!s.current) return;
+    s.current->tform_scale_x = sx;
+    s.current->tform_scale_y = sy;
+    UpdateTransform(*s.current);
 }
 void GetDrawScale(float& sx, float& sy) {
-    sx = g_current ? g_current->tform_scale_x : 0.0f;
-    sy = g_current ? g_current->tform_scale_y : 0.0f;
+    TCanvasState& s = State();
+    sx = s.current ? s.current->tform_scale_x : 0.0f;
+    sy = s.current ? s.current->tform_scale_y : 0.0f;
 }
 
 void SetRotationScale(float degrees, float sx, float sy) {
-    if (!g_current) return;
-    g_current->tform_rot = degrees;
-    g_current->tform_scale_x = sx;
-    g_current->tform_scale_y = sy;
-    UpdateTransform(*g_current);
+    TCanvasState& s = State();
+    if (!s.current) return;
+    s.current->tform_rot = degrees;
+    s.current->tform_scale_x = sx;
+    s.current->tform_scale_y = sy;
+    UpdateTransform(*s.current);
 }
 
 void SetDrawOrigin(float x, float y) {
-    if (!g_current) return;
-    g_current->origin_x = x;
-    g_current->origin_y = y;
+    TCanvasState& s = State();
+    if (!s.current) return;
+    s.current->origin_x = x;
+    s.current->origin_y = y;
 }
 void GetDrawOrigin(float& x, float& y) {
-    x = g_current ? g_current->origin_x : 0.0f;
-    y = g_current ? g_current->origin_y : 0.0f;
+    TCanvasState& s = State();
+    x = s.current ? s.current->origin_x : 0.0f;
+    y = s.current ? s.current->origin_y : 0.0f;
 }
 
 void SetDrawHandle(float x, float y) {
-    if (!g_current) return;
-    g_current->handle_x = -x;
-    g_current->handle_y = -y;
+    TCanvasState& s = State();
+    if (!s.current) return;
+    s.current->handle_x = -x;
+    s.current->handle_y = -y;
 }
 void GetDrawHandle(float& x, float& y) {
-    x = g_current ? -g_current->handle_x : 0.0f;
-    y = g_current ? -g_current->handle_y : 0.0f;
+    TCanvasState& s = State();
+    x = s.current ? -s.current->handle_x : 0.0f;
+    y = s.current ? -s.current->handle_y : 0.0f;
 }
 
 void Cls() {
-    if (g_current && g_driver) g_driver->Cls();
+    TCanvasState& s = State();
+    if (s.current && s.driver) s.driver->Cls();
 }
 
 void Plot(float x, float y) {
-    if (!g_current || !g_driver) return;
-    g_driver->Plot(x + g_current->origin_x, y + g_current->origin_y);
+    TCanvasState& s = State();
+    if (!s.current || !s.driver) return;
+    s.driver->Plot(x + s.current->origin_x, y + s.current->origin_y);
 }
 
 void DrawRect(float x, float y, float w, float h) {
-    if (!g_current || !g_driver) return;
-    const auto& c = *g_current;
-    g_driver->DrawRect(c.handle_x, c.handle_y, c.handle_x + w, c.handle_y + h, x + c.origin_x,
+    TCanvasState& s = State();
+    if (!s.current || !s.driver) return;
+    const auto& c = *s.current;
+    s.driver->DrawRect(c.handle_x, c.handle_y, c.handle_x + w, c.handle_y + h, x + c.origin_x,
                        y + c.origin_y);
 }
 
 void DrawOval(float x, float y, float w, float h) {
-    if (!g_current || !g_driver) return;
-    const auto& c = *g_current;
-    g_driver->DrawOval(c.handle_x, c.handle_y, c.handle_x + w, c.handle_y + h, x + c.origin_x,
+    TCanvasState& s = State();
+    if (!s.current || !s.driver) return;
+    const auto& c = *s.current;
+    s.driver->DrawOval(c.handle_x, c.handle_y, c.handle_x + w, c.handle_y + h, x + c.origin_x,
                        y + c.origin_y);
 }
 
 void DrawLine(float x1, float y1, float x2, float y2, int draw_last_pixel) {
-    if (!g_current || !g_driver) return;
-    const auto& c = *g_current;
+    TCanvasState& s = State();
+    if (!s.current || !s.driver) return;
+    const auto& c = *s.current;
     const float px = c.handle_x + x2 - x1;
     const float py = c.handle_y + y2 - y1;
-    g_driver->DrawLine(c.handle_x, c.handle_y, px, py, x1 + c.origin_x, y1 + c.origin_y);
+    s.driver->DrawLine(c.handle_x, c.handle_y, px, py, x1 + c.origin_x, y1 + c.origin_y);
     if (draw_last_pixel) {
-        g_driver->Plot(px * c.tform_ix + py * c.tform_iy + x1 + c.origin_x,
+        s.driver->Plot(px * c.tform_ix + py * c.tform_iy + x1 + c.origin_x,
                        px * c.tform_jx + py * c.tform_jy + y1 + c.origin_y);
     }
 }
 
 void DrawPoly(const std::vector<float>& xy) {
-    if (!g_current || !g_driver) return;
-    const auto& c = *g_current;
-    g_driver->DrawPoly(xy, c.handle_x, c.handle_y, c.origin_x, c.origin_y);
+    TCanvasState& s = State();
+    if (!s.current || !s.driver) return;
+    const auto& c = *s.current;
+    s.driver->DrawPoly(xy, c.handle_x, c.handle_y, c.origin_x, c.origin_y);
 }
 
 void DrawPixmap(const std::shared_ptr<TPixmap>& pixmap, int x, int y) {
-    if (g_current && g_driver && pixmap) g_driver->DrawPixmap(pixmap, x, y);
+    TCanvasState& s = State();
+    if (s.current && s.driver && pixmap) s.driver->DrawPixmap(pixmap, x, y);
 }
 
 std::shared_ptr<TPixmap> GrabPixmap(int x, int y, int w, int h) {
-    if (!g_current || !g_driver || w <= 0 || h <= 0) return nullptr;
-    return g_driver->GrabPixmap(x, y, w, h);
+    TCanvasState& s = State();
+    if (!s.current || !s.driver || w <= 0 || h <= 0) return nullptr;
+    return s.driver->GrabPixmap(x, y, w, h);
 }

@@ -112,7 +112,8 @@ class TCanvasDriver : public TGraphicsDriver {
     virtual bool ReadPixelsRGB(int x, int y, int w, int h, std::vector<uint8_t>& rgb);
     virtual std::string ToString() const = 0;
 
-    // ---- used by image frames and text, which draw through the same state ----
+    // ---- used by image frames and text --------------------------------------
+    // They draw through the same state.
     const TDrawMatrix& Matrix() const { return matrix_; }
     void Transform(float x, float y, float tx, float ty, float& X, float& Y) const {
         X = x * matrix_.ix + y * matrix_.iy + tx;
@@ -166,7 +167,7 @@ TCanvasDriver* CurrentCanvasDriver();
 // rotation and scale change.
 const TDrawMatrix& CollisionMatrix();
 
-// ---- module operations on the current 2D context ----
+// ---- module operations on the current 2D context ----------------------------
 void SetBlend(int mode);
 int GetBlend();
 void SetAlpha(float alpha);

@@ -5,9 +5,7 @@
 
 #include "graphics/canvas.h"
 
-// ---------------------------------------------------------------------------------------------------
-// The built-in 8 x 16 font
-//
+// ---- The built-in 8 x 16 font -----------------------------------------------
 // Drawn here as 5 x 9 pictures (7 rows above the baseline, 2 for descenders), sixteen characters to a
 // band, and packed at compile time into the 1536-byte layout: 16 rows of 96 bytes, byte j of row i
 // holding row i of character 32 + j, bit k being column k from the left. Each picture sits at columns
@@ -121,31 +119,39 @@ constexpr std::array<uint8_t, 1536> PackFont() {
 
 const std::array<uint8_t, 1536> DEFAULT_FONT_BITS = PackFont();
 
-// ---------------------------------------------------------------------------------------------------
-// Font loader registry
+// ---- Font loader registry ---------------------------------------------------
 
 namespace {
-TFontLoader* font_loaders = nullptr;
-// The font used when no 2D context holds one (measuring text before a display is open).
-TImageFontPtr selected_font;
+
+struct TFontState {
+    TFontLoader* loaders = nullptr;
+    // The font used when no 2D context holds one (measuring text before a display is open).
+    TImageFontPtr selected_font;
+};
+
+TFontState& State() {
+    static TFontState state;
+    return state;
+}
+
 }  // namespace
 
 void AddFontLoader(TFontLoader* loader) {
     if (!loader || loader->_linked) return;
-    loader->_succ = font_loaders;
+    TFontState& s = State();
+    loader->_succ = s.loaders;
     loader->_linked = true;
-    font_loaders = loader;
+    s.loaders = loader;
 }
 
 TFontPtr LoadFontFrom(const TUrl& source, int size, int style) {
     StartFreeTypeFonts();
-    for (TFontLoader* loader = font_loaders; loader; loader = loader->_succ)
+    for (TFontLoader* loader = State().loaders; loader; loader = loader->_succ)
         if (TFontPtr font = loader->LoadFont(source, size, style)) return font;
     return nullptr;
 }
 
-// ---------------------------------------------------------------------------------------------------
-// TImageFont
+// ---- TImageFont -------------------------------------------------------------
 
 int TImageFont::Style() const { return _src_font ? _src_font->Style() : 0; }
 int TImageFont::Height() const { return _src_font ? _src_font->Height() : 16; }
@@ -239,8 +245,7 @@ TImageFontPtr DefaultImageFont() {
     return font;
 }
 
-// ---------------------------------------------------------------------------------------------------
-// Text
+// ---- Text -------------------------------------------------------------------
 
 std::u32string DecodeText(std::string_view s) {
     std::u32string out;
@@ -272,14 +277,15 @@ TImageFontPtr LoadTextFont(const TUrl& source, int size, int style) { return TIm
 
 void SelectImageFont(TImageFontPtr font) {
     if (!font) font = DefaultImageFont();
-    selected_font = font;
+    State().selected_font = font;
     if (TCanvasGraphics* canvas = TCanvasGraphics::Current()) canvas->image_font = std::move(font);
 }
 
 TImageFontPtr CurrentImageFont() {
     if (TCanvasGraphics* canvas = TCanvasGraphics::Current())
         if (canvas->image_font) return canvas->image_font;
-    return selected_font ? selected_font : DefaultImageFont();
+    TFontState& s = State();
+    return s.selected_font ? s.selected_font : DefaultImageFont();
 }
 
 void DrawString(std::string_view text, float x, float y) {

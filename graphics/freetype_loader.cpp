@@ -12,12 +12,20 @@
 
 namespace {
 
-FT_Library ft_library = nullptr;
+struct TFreeTypeState {
+    FT_Library library = nullptr;
+};
+
+TFreeTypeState& State() {
+    static TFreeTypeState state;
+    return state;
+}
 
 bool StartLibrary() {
-    if (ft_library) return true;
-    if (FT_Init_FreeType(&ft_library) != 0) {
-        ft_library = nullptr;  // the next load tries again
+    TFreeTypeState& s = State();
+    if (s.library) return true;
+    if (FT_Init_FreeType(&s.library) != 0) {
+        s.library = nullptr;  // the next load tries again
         return false;
     }
     return true;
@@ -144,7 +152,7 @@ TGlyphPtr TFreeTypeFont::LoadGlyph(int index) {
 TFontPtr LoadFreeTypeFromMemory(std::vector<uint8_t> bytes, int size, int style) {
     if (bytes.empty() || !StartLibrary()) return nullptr;
     FT_Face face = nullptr;
-    if (FT_New_Memory_Face(ft_library, bytes.data(), static_cast<FT_Long>(bytes.size()), 0, &face) != 0)
+    if (FT_New_Memory_Face(State().library, bytes.data(), static_cast<FT_Long>(bytes.size()), 0, &face) != 0)
         return nullptr;
     return TFreeTypeFont::Open(face, std::move(bytes), size, style);
 }
@@ -165,7 +173,7 @@ public:
         }
         if (!StartLibrary()) return nullptr;
         FT_Face face = nullptr;
-        if (FT_New_Face(ft_library, url.c_str(), 0, &face) != 0) return nullptr;
+        if (FT_New_Face(State().library, url.c_str(), 0, &face) != 0) return nullptr;
         return TFreeTypeFont::Open(face, {}, size, style);
     }
 };

@@ -8,7 +8,16 @@
 #include "graphics/pixmap.h"
 
 namespace {
-std::shared_ptr<TCanvasDriver> g_installed;
+
+struct TGLCanvasState {
+    std::shared_ptr<TCanvasDriver> installed;
+};
+
+TGLCanvasState& State() {
+    static TGLCanvasState state;
+    return state;
+}
+
 } // namespace
 
 std::shared_ptr<TGLCanvasDriver> TGLCanvasDriver::Instance() {
@@ -22,12 +31,13 @@ std::shared_ptr<TGLCanvasDriver> GLCanvasDriver() {
 }
 
 std::shared_ptr<TCanvasDriver> Canvas2DDriver() {
-    if (g_installed) return g_installed;
+    TGLCanvasState& s = State();
+    if (s.installed) return s.installed;
     return TGLCanvasDriver::Instance();
 }
 
 void InstallCanvas2DDriver(std::shared_ptr<TCanvasDriver> driver) {
-    g_installed = std::move(driver);
+    State().installed = std::move(driver);
 }
 
 TGLCanvasDriver::TGLCanvasDriver(std::shared_ptr<TGraphicsDriver> display)

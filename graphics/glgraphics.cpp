@@ -4,7 +4,8 @@
 
 namespace {
 
-struct TWindowLayer {
+// The window layer: the backend, its contexts and the current one.
+struct TGLGraphicsState {
     std::shared_ptr<TGLContextBackend> backend;
     // Newest first.
     std::vector<std::shared_ptr<TGLContextRecord>> contexts;
@@ -12,58 +13,58 @@ struct TWindowLayer {
     int swap_interval = -1; // unknown until the first flip sets it
 };
 
-TWindowLayer& L() {
-    static TWindowLayer* layer = new TWindowLayer; // outlives the at-exit close
-    return *layer;
+TGLGraphicsState& State() {
+    static TGLGraphicsState* state = new TGLGraphicsState; // outlives the at-exit close
+    return *state;
 }
 
 void MakeCurrent(TGLContextRecord* record) {
-    auto& l = L();
-    if (record == l.current) return;
-    l.current = record;
-    if (l.backend) l.backend->MakeCurrent(record);
+    TGLGraphicsState& s = State();
+    if (record == s.current) return;
+    s.current = record;
+    if (s.backend) s.backend->MakeCurrent(record);
 }
 
 void DestroyRecord(const std::shared_ptr<TGLContextRecord>& record) {
-    auto& l = L();
-    auto it = std::find(l.contexts.begin(), l.contexts.end(), record);
-    if (it == l.contexts.end()) return;
-    if (l.current == record.get()) MakeCurrent(nullptr);
+    TGLGraphicsState& s = State();
+    auto it = std::find(s.contexts.begin(), s.contexts.end(), record);
+    if (it == s.contexts.end()) return;
+    if (s.current == record.get()) MakeCurrent(nullptr);
     auto keep = *it;
-    l.contexts.erase(it);
-    if (l.backend) l.backend->Destroy(*keep);
+    s.contexts.erase(it);
+    if (s.backend) s.backend->Destroy(*keep);
 }
 
 void PushRecord(const std::shared_ptr<TGLContextRecord>& record) {
-    auto& l = L();
-    l.contexts.insert(l.contexts.begin(), record);
+    TGLGraphicsState& s = State();
+    s.contexts.insert(s.contexts.begin(), record);
 }
 
 } // namespace
 
 void SetGLContextBackend(std::shared_ptr<TGLContextBackend> backend) {
-    auto& l = L();
-    if (l.backend == backend) return;
+    TGLGraphicsState& s = State();
+    if (s.backend == backend) return;
     // Contexts belong to the backend that made them.
-    while (!l.contexts.empty())
-        DestroyRecord(l.contexts.front());
-    l.current = nullptr;
-    l.swap_interval = -1;
-    l.backend = std::move(backend);
+    while (!s.contexts.empty())
+        DestroyRecord(s.contexts.front());
+    s.current = nullptr;
+    s.swap_interval = -1;
+    s.backend = std::move(backend);
 }
 
 std::shared_ptr<TGLContextBackend> GetGLContextBackend() {
-    return L().backend;
+    return State().backend;
 }
 
 TGLContextRecord* GLCurrentContext() {
-    return L().current;
+    return State().current;
 }
 int GLContextCount() {
-    return static_cast<int>(L().contexts.size());
+    return static_cast<int>(State().contexts.size());
 }
 int GLRememberedSwapInterval() {
-    return L().swap_interval;
+    return State().swap_interval;
 }
 
 std::shared_ptr<TGLGraphicsDriver> TGLGraphicsDriver::Instance() {
@@ -72,9 +73,9 @@ std::shared_ptr<TGLGraphicsDriver> TGLGraphicsDriver::Instance() {
 }
 
 std::vector<TGraphicsMode> TGLGraphicsDriver::GraphicsModes() {
-    auto& l = L();
-    if (!l.backend) return {};
-    auto modes = l.backend->DisplayModes();
+    TGLGraphicsState& s = State();
+    if (!s.backend) return {};
+    auto modes = s.backend->DisplayModes();
     // Palette modes are of no use to a GL context.
     std::erase_if(modes, [](const TGraphicsMode& m) { return m.depth != 0 && m.depth < 16; });
     if (modes.size() > 1024) modes.resize(1024);
@@ -82,9 +83,9 @@ std::vector<TGraphicsMode> TGLGraphicsDriver::GraphicsModes() {
 }
 
 std::shared_ptr<TGraphics> TGLGraphicsDriver::AttachGraphics(void* window_handle, int flags) {
-    auto& l = L();
-    if (!l.backend) return nullptr;
-    auto record = l.backend->AttachWindow(window_handle, flags);
+    TGLGraphicsState& s = State();
+    if (!s.backend) return nullptr;
+    auto record = s.backend->AttachWindow(window_handle, flags);
     if (!record) return nullptr;
     record->kind = TGLContextRecord::ATTACHED;
     PushRecord(record);
@@ -93,9 +94,9 @@ std::shared_ptr<TGraphics> TGLGraphicsDriver::AttachGraphics(void* window_handle
 
 std::shared_ptr<TGraphics> TGLGraphicsDriver::CreateGraphics(int width, int height, int depth, int hertz,
                                                              int flags) {
-    auto& l = L();
-    if (!l.backend || width <= 0 || height <= 0) return nullptr;
-    auto record = l.backend->CreateWindow(width, height, depth, hertz, flags);
+    TGLGraphicsState& s = State();
+    if (!s.backend || width <= 0 || height <= 0) return nullptr;
+    auto record = s.backend->CreateWindow(width, height, depth, hertz, flags);
     if (!record) return nullptr;
     PushRecord(record);
     return std::make_shared<TGLGraphics>(record);
@@ -107,14 +108,14 @@ void TGLGraphicsDriver::SetGraphics(const std::shared_ptr<TGraphics>& graphics) 
 }
 
 void TGLGraphicsDriver::Flip(int sync) {
-    auto& l = L();
-    if (!l.current || !l.backend) return;
+    TGLGraphicsState& state = State();
+    if (!state.current || !state.backend) return;
     const int s = sync != 0 ? 1 : 0;
-    if (s != l.swap_interval) {
-        l.swap_interval = s;
-        l.backend->SetSwapInterval(s);
+    if (s != state.swap_interval) {
+        state.swap_interval = s;
+        state.backend->SetSwapInterval(s);
     }
-    l.backend->SwapBuffers(*l.current);
+    state.backend->SwapBuffers(*state.current);
 }
 
 TGLGraphics::~TGLGraphics() {
@@ -130,7 +131,8 @@ void TGLGraphics::GetSettings(int& width, int& height, int& depth, int& hertz, i
         width = height = depth = hertz = flags = 0;
         return;
     }
-    if (_context->kind == TGLContextRecord::ATTACHED && L().backend) L().backend->RefreshSize(*_context);
+    TGLGraphicsState& s = State();
+    if (_context->kind == TGLContextRecord::ATTACHED && s.backend) s.backend->RefreshSize(*_context);
     width = _context->width;
     height = _context->height;
     depth = _context->depth;

@@ -15,7 +15,7 @@ std::string TGraphicsMode::ToString() const {
 
 namespace {
 
-struct TModuleState {
+struct TGraphicsState {
     std::shared_ptr<TGraphicsDriver> driver;
     int default_flags = 0;
     std::shared_ptr<TGraphics> current;
@@ -35,19 +35,19 @@ struct TModuleState {
     int next_hook = 1;
 };
 
-TModuleState& S() {
+TGraphicsState& State() {
     // Never destroyed: CloseOpenedGraphics runs from the at-exit list and must find it.
-    static TModuleState* state = new TModuleState;
+    static TGraphicsState* state = new TGraphicsState;
     return *state;
 }
 
 void ZeroSettings() {
-    auto& s = S();
+    TGraphicsState& s = State();
     s.width = s.height = s.depth = s.hertz = s.flags = 0;
 }
 
 void BumpGeneration() {
-    auto& s = S();
+    TGraphicsState& s = State();
     // Unsigned so that the wrap is defined; 0 is kept for "no texture".
     s.generation = static_cast<int>(static_cast<unsigned>(s.generation) + 1u);
     if (s.generation == 0) s.generation = 1;
@@ -55,7 +55,7 @@ void BumpGeneration() {
 
 // Switches to another driver: the old one lets go of its context first.
 void SwitchDriver(const std::shared_ptr<TGraphicsDriver>& driver) {
-    auto& s = S();
+    TGraphicsState& s = State();
     if (driver == s.driver) return;
     if (s.driver && s.current) s.driver->SetGraphics(nullptr);
     s.modes.clear();
@@ -78,7 +78,7 @@ int ClockAdd(int time, int ms) {
 } // namespace
 
 void SelectGraphicsDriver(std::shared_ptr<TGraphicsDriver> driver, int default_flags) {
-    auto& s = S();
+    TGraphicsState& s = State();
     SwitchDriver(driver);
     s.default_flags = default_flags;
     s.current.reset();
@@ -86,14 +86,14 @@ void SelectGraphicsDriver(std::shared_ptr<TGraphicsDriver> driver, int default_f
 }
 
 std::shared_ptr<TGraphicsDriver> GetGraphicsDriver() {
-    return S().driver;
+    return State().driver;
 }
 int GraphicsDriverDefaultFlags() {
-    return S().default_flags;
+    return State().default_flags;
 }
 
 const std::vector<TGraphicsMode>& GraphicsModes() {
-    auto& s = S();
+    TGraphicsState& s = State();
     if (s.modes.empty() && s.driver) s.modes = s.driver->GraphicsModes();
     return s.modes;
 }
@@ -126,7 +126,7 @@ bool GraphicsModeExists(int width, int height, int depth, int hertz) {
 }
 
 std::shared_ptr<TGraphics> CreateGraphics(int width, int height, int depth, int hertz, int flags) {
-    auto& s = S();
+    TGraphicsState& s = State();
     if (!s.driver) return nullptr;
     try {
         return s.driver->CreateGraphics(width, height, depth, hertz, flags | s.default_flags);
@@ -136,7 +136,7 @@ std::shared_ptr<TGraphics> CreateGraphics(int width, int height, int depth, int 
 }
 
 std::shared_ptr<TGraphics> AttachGraphics(void* window_handle, int flags) {
-    auto& s = S();
+    TGraphicsState& s = State();
     if (!s.driver) return nullptr;
     try {
         return s.driver->AttachGraphics(window_handle, flags | s.default_flags);
@@ -146,7 +146,7 @@ std::shared_ptr<TGraphics> AttachGraphics(void* window_handle, int flags) {
 }
 
 void SetGraphics(const std::shared_ptr<TGraphics>& graphics) {
-    auto& s = S();
+    TGraphicsState& s = State();
     if (!graphics) {
         if (s.driver && s.current) s.driver->SetGraphics(nullptr);
         s.current.reset();
@@ -164,12 +164,12 @@ void SetGraphics(const std::shared_ptr<TGraphics>& graphics) {
 }
 
 std::shared_ptr<TGraphics> CurrentGraphics() {
-    return S().current;
+    return State().current;
 }
 
 void CloseGraphicsContext(const std::shared_ptr<TGraphics>& graphics) {
     if (!graphics) return;
-    auto& s = S();
+    TGraphicsState& s = State();
     auto keep = graphics; // the caller may pass a reference to one of our own fields
     if (keep == s.opened) s.opened.reset();
     if (keep == s.current) SetGraphics(nullptr);
@@ -177,23 +177,23 @@ void CloseGraphicsContext(const std::shared_ptr<TGraphics>& graphics) {
 }
 
 int DisplayWidth() {
-    return S().width;
+    return State().width;
 }
 int DisplayHeight() {
-    return S().height;
+    return State().height;
 }
 int DisplayDepth() {
-    return S().depth;
+    return State().depth;
 }
 int DisplayHertz() {
-    return S().hertz;
+    return State().hertz;
 }
 int DisplayFlags() {
-    return S().flags;
+    return State().flags;
 }
 
 std::shared_ptr<TGraphics> OpenGraphics(int width, int height, int depth, int hertz, int flags) {
-    auto& s = S();
+    TGraphicsState& s = State();
     CloseOpenedGraphics();
     auto g = CreateGraphics(width, height, depth, hertz, flags | s.default_flags);
     if (!g) return nullptr;
@@ -251,11 +251,11 @@ std::shared_ptr<TGraphics> OpenGraphics(int width, int height, int depth, int he
 }
 
 std::shared_ptr<TGraphics> OpenedGraphics() {
-    return S().opened;
+    return State().opened;
 }
 
 void Flip(int sync) {
-    auto& s = S();
+    TGraphicsState& s = State();
     if (!s.flip_hooks.empty()) {
         const auto hooks = s.flip_hooks; // a hook may add or remove hooks
         for (const auto& [id, hook] : hooks)
@@ -289,7 +289,7 @@ void Flip(int sync) {
 }
 
 void CloseOpenedGraphics() {
-    auto& s = S();
+    TGraphicsState& s = State();
     if (!s.opened) return;
     BumpGeneration();
     StopInputTracking();
@@ -298,19 +298,19 @@ void CloseOpenedGraphics() {
 }
 
 int GraphicsGeneration() {
-    return S().generation;
+    return State().generation;
 }
 bool SoftSyncActive() {
-    return S().soft_sync;
+    return State().soft_sync;
 }
 
 int AddFlipHook(std::function<void()> hook) {
-    auto& s = S();
+    TGraphicsState& s = State();
     const int id = s.next_hook++;
     s.flip_hooks.emplace(id, std::move(hook));
     return id;
 }
 
 void RemoveFlipHook(int id) {
-    S().flip_hooks.erase(id);
+    State().flip_hooks.erase(id);
 }

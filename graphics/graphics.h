@@ -51,7 +51,8 @@ class TGraphicsDriver : public std::enable_shared_from_this<TGraphicsDriver> {
     virtual void Flip(int sync) = 0;
 };
 
-// ---- module operations: they act on the current driver and current graphics ----
+// ---- module operations ------------------------------------------------------
+// They act on the current driver and current graphics.
 
 // Makes `driver` current (switching away from the old one's context) and stores its default flags.
 void SelectGraphicsDriver(std::shared_ptr<TGraphicsDriver> driver, int default_flags = 0);

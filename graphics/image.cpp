@@ -5,36 +5,44 @@
 #include "graphics/canvas.h"
 #include "graphics/graphics.h"
 
-// ---------------------------------------------------------------------------------------------------
-// Module settings
+// ---- Module settings --------------------------------------------------------
 
 namespace {
-int auto_image_flags = IMAGE_MASKED | IMAGE_FILTERED;
-int mask_red = 0, mask_green = 0, mask_blue = 0;
-bool auto_mid_handle = false;
 
-int ResolveFlags(int flags) { return flags == -1 ? auto_image_flags : flags; }
+struct TImageState {
+    int auto_image_flags = IMAGE_MASKED | IMAGE_FILTERED;
+    int mask_red = 0, mask_green = 0, mask_blue = 0;
+    bool auto_mid_handle = false;
+};
+
+TImageState& State() {
+    static TImageState state;
+    return state;
+}
+
+int ResolveFlags(int flags) { return flags == -1 ? State().auto_image_flags : flags; }
 
 TImagePtr AfterLoad(TImagePtr image) {
-    if (image && auto_mid_handle) CentreImageHandle(*image);
+    if (image && State().auto_mid_handle) CentreImageHandle(*image);
     return image;
 }
+
 }  // namespace
 
-void SetAutoMidHandle(bool on) { auto_mid_handle = on; }
-bool AutoMidHandle() { return auto_mid_handle; }
+void SetAutoMidHandle(bool on) { State().auto_mid_handle = on; }
+bool AutoMidHandle() { return State().auto_mid_handle; }
 void SetAutoImageFlags(int flags) {
-    if (flags != -1) auto_image_flags = flags;
+    if (flags != -1) State().auto_image_flags = flags;
 }
-int AutoImageFlags() { return auto_image_flags; }
+int AutoImageFlags() { return State().auto_image_flags; }
 void SetImageMaskColour(int r, int g, int b) {
-    mask_red = r;
-    mask_green = g;
-    mask_blue = b;
+    TImageState& s = State();
+    s.mask_red = r;
+    s.mask_green = g;
+    s.mask_blue = b;
 }
 
-// ---------------------------------------------------------------------------------------------------
-// Textures
+// ---- Textures ---------------------------------------------------------------
 
 TPixmapPtr PadPixmapForTexture(const TPixmapPtr& source, int tw, int th, int& w, int& h) {
     TPixmapPtr pixmap = source;
@@ -64,8 +72,7 @@ TPixmapPtr PadPixmapForTexture(const TPixmapPtr& source, int tw, int th, int& w,
     return pixmap;
 }
 
-// ---------------------------------------------------------------------------------------------------
-// TImage
+// ---- TImage -----------------------------------------------------------------
 
 TImagePtr TImage::Create(int width, int height, int n, int flags, int r, int g, int b) {
     auto image = std::make_shared<TImage>();
@@ -144,25 +151,30 @@ TImageFramePtr TImage::Frame(int i) {
     return frames[i];
 }
 
-// ---------------------------------------------------------------------------------------------------
-// Module operations
+// ---- Module operations ------------------------------------------------------
 
 TImagePtr LoadImageSingle(const TUrl& url, int flags) {
-    return AfterLoad(TImage::Load(url, ResolveFlags(flags), mask_red, mask_green, mask_blue));
+    TImageState& s = State();
+    return AfterLoad(TImage::Load(url, ResolveFlags(flags), s.mask_red, s.mask_green, s.mask_blue));
 }
 TImagePtr LoadImageSingle(const TPixmapPtr& pixmap, int flags) {
-    return AfterLoad(TImage::Load(pixmap, ResolveFlags(flags), mask_red, mask_green, mask_blue));
+    TImageState& s = State();
+    return AfterLoad(TImage::Load(pixmap, ResolveFlags(flags), s.mask_red, s.mask_green, s.mask_blue));
 }
 TImagePtr LoadImageCells(const TUrl& url, int cw, int ch, int first, int n, int flags) {
-    return AfterLoad(TImage::LoadAnim(url, cw, ch, first, n, ResolveFlags(flags), mask_red, mask_green, mask_blue));
+    TImageState& s = State();
+    return AfterLoad(
+        TImage::LoadAnim(url, cw, ch, first, n, ResolveFlags(flags), s.mask_red, s.mask_green, s.mask_blue));
 }
 TImagePtr LoadImageCells(const TPixmapPtr& pixmap, int cw, int ch, int first, int n, int flags) {
-    return AfterLoad(
-        TImage::LoadAnim(pixmap, cw, ch, first, n, ResolveFlags(flags), mask_red, mask_green, mask_blue));
+    TImageState& s = State();
+    return AfterLoad(TImage::LoadAnim(pixmap, cw, ch, first, n, ResolveFlags(flags), s.mask_red, s.mask_green,
+                                      s.mask_blue));
 }
 TImagePtr CreateBlankImage(int width, int height, int n, int flags) {
-    return AfterLoad(
-        TImage::Create(width, height, n, ResolveFlags(flags) | IMAGE_DYNAMIC, mask_red, mask_green, mask_blue));
+    TImageState& s = State();
+    return AfterLoad(TImage::Create(width, height, n, ResolveFlags(flags) | IMAGE_DYNAMIC, s.mask_red,
+                                    s.mask_green, s.mask_blue));
 }
 
 void CentreImageHandle(TImage& image) {

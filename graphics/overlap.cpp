@@ -9,11 +9,20 @@
 namespace {
 
 constexpr int LAYER_COUNT = 32;
-std::array<std::vector<std::unique_ptr<TQuad>>, LAYER_COUNT> layers;  // newest at the back
-std::vector<std::unique_ptr<TQuad>> free_quads;
-std::vector<uint8_t> scratch_row;
-// Without a 2D context there is no drawing state to set, so the two-image test uses a matrix of its own.
-const TDrawMatrix* matrix_override = nullptr;
+
+struct TOverlapState {
+    std::array<std::vector<std::unique_ptr<TQuad>>, LAYER_COUNT> layers;  // newest at the back
+    std::vector<std::unique_ptr<TQuad>> free_quads;
+    std::vector<uint8_t> scratch_row;
+    // Without a 2D context there is no drawing state to set, so the two-image test uses a matrix of its own.
+    const TDrawMatrix* matrix_override = nullptr;
+    TQuad scratch_quad;
+};
+
+TOverlapState& State() {
+    static TOverlapState state;
+    return state;
+}
 
 // The drawing matrix for a rotation and scale, built as the renderer builds it.
 TDrawMatrix MatrixFor(float degrees, float sx, float sy) {
@@ -23,21 +32,23 @@ TDrawMatrix MatrixFor(float degrees, float sx, float sy) {
 }
 
 std::unique_ptr<TQuad> NewQuad() {
-    if (free_quads.empty()) return std::make_unique<TQuad>();
-    std::unique_ptr<TQuad> q = std::move(free_quads.back());
-    free_quads.pop_back();
+    TOverlapState& s = State();
+    if (s.free_quads.empty()) return std::make_unique<TQuad>();
+    std::unique_ptr<TQuad> q = std::move(s.free_quads.back());
+    s.free_quads.pop_back();
     return q;
 }
 
 void Recycle(std::unique_ptr<TQuad> q) {
     q->id.reset();
     q->mask.reset();
-    free_quads.push_back(std::move(q));
+    State().free_quads.push_back(std::move(q));
 }
 
 // Places the local rectangle (x0, y0)-(x1, y1) with the collision matrix at (x, y) plus the origin.
 void PlaceQuad(TQuad& q, float x0, float y0, float x1, float y1, float x, float y) {
-    const TDrawMatrix& m = matrix_override ? *matrix_override : CollisionMatrix();
+    TOverlapState& s = State();
+    const TDrawMatrix& m = s.matrix_override ? *s.matrix_override : CollisionMatrix();
     float ox = 0, oy = 0;
     if (const TCanvasGraphics* canvas = TCanvasGraphics::Current()) ox = canvas->origin_x, oy = canvas->origin_y;
     const float tx = x + ox, ty = y + oy;
@@ -158,6 +169,7 @@ bool QuadsOverlap(const TQuad& a, const TQuad& b) {
         return false;
     const int row0 = std::max(qa.row_min, qb.row_min), row1 = std::min(qa.row_max, qb.row_max);
     ScanQuad* quads[2] = {&qa, &qb};
+    TOverlapState& state = State();
     for (int row = row0; row < row1; ++row) {
         double xl[2], ul[2], vl[2], xr[2], ur[2], vr[2];
         if (!qa.Span(row, xl[0], ul[0], vl[0], xr[0], ur[0], vr[0])) continue;
@@ -165,7 +177,7 @@ bool QuadsOverlap(const TQuad& a, const TQuad& b) {
         const int c0 = std::max(static_cast<int>(xl[0]), static_cast<int>(xl[1]));
         const int c1 = std::min(static_cast<int>(xr[0]), static_cast<int>(xr[1]));
         if (c0 >= c1) continue;
-        scratch_row.assign(static_cast<size_t>(c1 - c0), 0);
+        state.scratch_row.assign(static_cast<size_t>(c1 - c0), 0);
         for (int s = 0; s < 2; ++s) {
             const TPixmap* mask = quads[s]->mask;
             const double span = xr[s] - xl[s];
@@ -175,7 +187,7 @@ bool QuadsOverlap(const TQuad& a, const TQuad& b) {
                     const double t = c + 0.5 - xl[s];
                     if (!SolidAt(*mask, ul[s] + t * du, vl[s] + t * dv)) continue;
                 }
-                uint8_t& flag = scratch_row[static_cast<size_t>(c - c0)];
+                uint8_t& flag = state.scratch_row[static_cast<size_t>(c - c0)];
                 if (s == 1 && flag) return true;
                 flag = 1;
             }
@@ -187,32 +199,28 @@ bool QuadsOverlap(const TQuad& a, const TQuad& b) {
 namespace {
 
 TCollisionIds Collide(TQuad& quad, uint32_t read_layers, uint32_t write_layers) {
+    TOverlapState& s = State();
     TCollisionIds hits;
     for (int l = 0; l < LAYER_COUNT; ++l) {
         if (!(read_layers & (1u << l))) continue;
         // Newest first, as the layers are lists with quads added at the front.
-        for (auto it = layers[l].rbegin(); it != layers[l].rend(); ++it)
+        for (auto it = s.layers[l].rbegin(); it != s.layers[l].rend(); ++it)
             if (QuadsOverlap(quad, **it)) hits.push_back((*it)->id);
     }
     for (int l = 0; l < LAYER_COUNT; ++l) {
         if (!(write_layers & (1u << l))) continue;
         std::unique_ptr<TQuad> copy = NewQuad();
         *copy = quad;
-        layers[l].push_back(std::move(copy));
+        s.layers[l].push_back(std::move(copy));
     }
     return hits;
-}
-
-TQuad& ScratchQuad() {
-    static TQuad quad;
-    return quad;
 }
 
 }  // namespace
 
 TCollisionIds CollideImageQuad(TImage& image, float x, float y, int frame, uint32_t read_layers,
                                uint32_t write_layers, std::shared_ptr<void> id) {
-    TQuad& q = ScratchQuad();
+    TQuad& q = State().scratch_quad;
     const float x0 = -image.handle_x, y0 = -image.handle_y;
     PlaceQuad(q, x0, y0, x0 + static_cast<float>(image.width), y0 + static_cast<float>(image.height), x, y);
     TPixmapPtr pixmap = image.Lock(frame, true, false);
@@ -227,7 +235,7 @@ TCollisionIds CollideImageQuad(TImage& image, float x, float y, int frame, uint3
 
 TCollisionIds CollideRectQuad(float x, float y, float w, float h, uint32_t read_layers, uint32_t write_layers,
                               std::shared_ptr<void> id) {
-    TQuad& q = ScratchQuad();
+    TQuad& q = State().scratch_quad;
     PlaceQuad(q, 0, 0, w, h, x, y);
     q.mask = nullptr;
     q.frame = 0;
@@ -238,11 +246,12 @@ TCollisionIds CollideRectQuad(float x, float y, float w, float h, uint32_t read_
 }
 
 void ClearCollisionLayers(uint32_t mask) {
+    TOverlapState& s = State();
     if (mask == 0) mask = 0xFFFFFFFFu;
     for (int l = 0; l < LAYER_COUNT; ++l) {
         if (!(mask & (1u << l))) continue;
-        for (auto& q : layers[l]) Recycle(std::move(q));
-        layers[l].clear();
+        for (auto& q : s.layers[l]) Recycle(std::move(q));
+        s.layers[l].clear();
     }
 }
 
@@ -260,11 +269,12 @@ bool ImagesOverlapTransformed(TImage& image1, float x1, float y1, int frame1, fl
     ClearCollisionLayers(LAYER);
     if (!TCanvasGraphics::Current()) {
         const TDrawMatrix m1 = MatrixFor(rot1, sx1, sy1), m2 = MatrixFor(rot2, sx2, sy2);
-        matrix_override = &m1;
+        TOverlapState& s = State();
+        s.matrix_override = &m1;
         CollideImageQuad(image1, x1, y1, frame1, 0, LAYER, nullptr);
-        matrix_override = &m2;
+        s.matrix_override = &m2;
         const bool hit = !CollideImageQuad(image2, x2, y2, frame2, LAYER, 0, nullptr).empty();
-        matrix_override = nullptr;
+        s.matrix_override = nullptr;
         return hit;
     }
     const float saved_rot = GetDrawRotation();
@@ -281,7 +291,7 @@ bool ImagesOverlapTransformed(TImage& image1, float x1, float y1, int frame1, fl
     return hit;
 }
 
-int CollisionFreeQuads() { return static_cast<int>(free_quads.size()); }
+int CollisionFreeQuads() { return static_cast<int>(State().free_quads.size()); }
 int CollisionLayerQuads(int layer) {
-    return layer >= 0 && layer < LAYER_COUNT ? static_cast<int>(layers[layer].size()) : 0;
+    return layer >= 0 && layer < LAYER_COUNT ? static_cast<int>(State().layers[layer].size()) : 0;
 }

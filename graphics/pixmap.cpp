@@ -9,8 +9,7 @@
 
 #include "platform/error.h"
 
-// ---------------------------------------------------------------------------------------------------
-// Row conversion
+// ---- Row conversion ---------------------------------------------------------
 
 namespace {
 
@@ -86,8 +85,7 @@ void ConvertPixels(const uint8_t* src, int src_format, uint8_t* dst, int dst_for
     }
 }
 
-// ---------------------------------------------------------------------------------------------------
-// TPixmap
+// ---- TPixmap ----------------------------------------------------------------
 
 TPixmap::~TPixmap() {
     if (capacity >= 0 && pixels) ::operator delete[](pixels, std::align_val_t(16));
@@ -193,8 +191,7 @@ void TPixmap::ClearPixels(uint32_t argb) {
     for (int y = 1; y < height; ++y) std::memcpy(PixelPtr(0, y), row0, static_cast<size_t>(width) * bpp);
 }
 
-// ---------------------------------------------------------------------------------------------------
-// Module operations
+// ---- Module operations ------------------------------------------------------
 
 TPixmapPtr CreatePixmap(int width, int height, int format, int align) {
     return TPixmap::Create(width, height, format, align);
@@ -306,23 +303,29 @@ TPixmapPtr FlipPixmapHorizontally(const TPixmap& pixmap) {
     return dst;
 }
 
-// ---------------------------------------------------------------------------------------------------
-// Loader registry
+// ---- Loader registry --------------------------------------------------------
 
 namespace {
-TPixmapLoader*& LoaderHead() {
-    static TPixmapLoader* head = nullptr;
-    return head;
+
+struct TPixmapState {
+    TPixmapLoader* loaders = nullptr;  // newest first
+};
+
+TPixmapState& State() {
+    static TPixmapState state;
+    return state;
 }
+
 }  // namespace
 
 TPixmapLoader::TPixmapLoader() {
-    _succ = LoaderHead();
-    LoaderHead() = this;
+    TPixmapState& s = State();
+    _succ = s.loaders;
+    s.loaders = this;
 }
 
 TPixmapLoader::~TPixmapLoader() {
-    for (TPixmapLoader** p = &LoaderHead(); *p; p = &(*p)->_succ) {
+    for (TPixmapLoader** p = &State().loaders; *p; p = &(*p)->_succ) {
         if (*p == this) {
             *p = _succ;
             break;
@@ -342,7 +345,7 @@ TPixmapPtr LoadPixmapFrom(const TUrl& url) {
     TPixmapPtr result;
     const int pos = stream->Pos();
     if (pos != -1) {
-        for (TPixmapLoader* loader = LoaderHead(); loader && !result; loader = loader->_succ) {
+        for (TPixmapLoader* loader = State().loaders; loader && !result; loader = loader->_succ) {
             try {
                 if (stream->Seek(pos) != pos) break;
                 result = loader->LoadPixmap(*stream);

@@ -14,7 +14,7 @@ std::string TCanvasRecord::ToString() const {
     return out.str();
 }
 
-// ---------------------------------------------------------------- display
+// ---- display ----------------------------------------------------------------
 
 namespace {
 
@@ -67,7 +67,14 @@ class TRecordingImageFrame : public TImageFrame {
     unsigned name_;
 };
 
-unsigned g_next_frame_name = 1;
+struct TRecordingCanvasState {
+    unsigned next_frame_name = 1;
+};
+
+TRecordingCanvasState& State() {
+    static TRecordingCanvasState state;
+    return state;
+}
 
 } // namespace
 
@@ -94,7 +101,7 @@ void TRecordingDisplayDriver::Flip(int sync) {
     if (on_flip) on_flip(sync);
 }
 
-// ---------------------------------------------------------------- canvas driver
+// ---- canvas driver ----------------------------------------------------------
 
 TRecordingCanvasDriver::TRecordingCanvasDriver(std::shared_ptr<TGraphicsDriver> display, bool logging_on)
     : TCanvasDriver(display ? std::move(display) : std::make_shared<TRecordingDisplayDriver>()),
@@ -130,7 +137,7 @@ size_t TRecordingCanvasDriver::StateChanges() const {
 std::shared_ptr<TImageFrame>
 TRecordingCanvasDriver::CreateFrameFromPixmap(const std::shared_ptr<TPixmap>& pixmap, int flags) {
     if (!pixmap) return nullptr;
-    const unsigned name = g_next_frame_name++;
+    const unsigned name = State().next_frame_name++;
     Record("frame", {static_cast<float>(name), static_cast<float>(pixmap->width),
                      static_cast<float>(pixmap->height), static_cast<float>(flags)});
     return std::make_shared<TRecordingImageFrame>(weak_from_this(), name);

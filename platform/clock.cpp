@@ -6,8 +6,19 @@
 #include <thread>
 
 namespace {
-std::shared_ptr<TClockSource> g_source_holder;
-std::atomic<TClockSource*> g_source{nullptr};
+
+struct TClockState {
+    std::shared_ptr<TClockSource> source_holder;
+    std::atomic<TClockSource*> source{nullptr};
+};
+
+TClockState& State() {
+    // Never destroyed: the audio thread may read the clock until the at-exit
+    // shutdown has stopped it, which can be after a local static is gone.
+    static TClockState* state = new TClockState;
+    return *state;
+}
+
 } // namespace
 
 int SystemClockMillis() {
@@ -18,13 +29,13 @@ int SystemClockMillis() {
 }
 
 int ClockMillis() {
-    if (TClockSource* source = g_source.load(std::memory_order_acquire)) return source->Millis();
+    if (TClockSource* source = State().source.load(std::memory_order_acquire)) return source->Millis();
     return SystemClockMillis();
 }
 
 void DelayMillis(int ms) {
     if (ms <= 0) return;
-    if (TClockSource* source = g_source.load(std::memory_order_acquire)) {
+    if (TClockSource* source = State().source.load(std::memory_order_acquire)) {
         source->Delay(ms);
         return;
     }
@@ -32,6 +43,7 @@ void DelayMillis(int ms) {
 }
 
 void SetClockSource(std::shared_ptr<TClockSource> source) {
-    g_source.store(source.get(), std::memory_order_release);
-    g_source_holder = std::move(source);
+    TClockState& s = State();
+    s.source.store(source.get(), std::memory_order_release);
+    s.source_holder = std::move(source);
 }

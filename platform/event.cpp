@@ -8,11 +8,11 @@
 
 namespace {
 
-struct TEventNames {
+struct TEventState {
     std::map<int, std::string> names;
     std::uint32_t next_user = 0x80000001u;
 
-    TEventNames() {
+    TEventState() {
         const std::pair<int, const char*> table[] = {
             {257, "AppSuspend"},
             {258, "AppResume"},
@@ -55,9 +55,9 @@ struct TEventNames {
     }
 };
 
-TEventNames& Names() {
-    static TEventNames names;
-    return names;
+TEventState& State() {
+    static TEventState state;
+    return state;
 }
 
 } // namespace
@@ -101,15 +101,15 @@ std::string TEvent::ToString() const {
 int TEvent::AllocUserId() {
     // Ids are ints with the top bit set: the unsigned count wraps into the
     // negative ints by two's complement, which is well defined since C++20.
-    return static_cast<int>(Names().next_user++);
+    return static_cast<int>(State().next_user++);
 }
 
 void TEvent::RegisterId(int id, const std::string& name) {
-    Names().names[id] = name;
+    State().names[id] = name;
 }
 
 std::string TEvent::DescriptionForId(int id) {
-    const auto& names = Names().names;
+    const auto& names = State().names;
     if (auto it = names.find(id); it != names.end()) return it->second;
     const auto bits = static_cast<std::uint32_t>(id);
     if (bits & 0x80000000u) return "UserEvent" + std::to_string(bits - 0x80000000u);

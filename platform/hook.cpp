@@ -16,16 +16,16 @@ struct THook {
 
 constexpr int HOOK_CHAINS = 256;
 
-struct THookTable {
+struct THookState {
     int next_id = 1;
     // Hooks are shared so that a chain being run keeps the ones it is about
     // to call alive even when a hook deletes them.
     std::vector<std::shared_ptr<THook>> chains[HOOK_CHAINS];
 };
 
-THookTable& Table() {
-    static THookTable table;
-    return table;
+THookState& State() {
+    static THookState state;
+    return state;
 }
 
 bool ValidId(int id) {
@@ -35,14 +35,14 @@ bool ValidId(int id) {
 } // namespace
 
 int NewHookId() {
-    THookTable& t = Table();
-    if (t.next_id >= HOOK_CHAINS) throw TRuntimeError("Too many hook ids");
-    return t.next_id++;
+    THookState& s = State();
+    if (s.next_id >= HOOK_CHAINS) throw TRuntimeError("Too many hook ids");
+    return s.next_id++;
 }
 
 void InsertHook(int id, THookFunc func, void* context, int priority) {
     if (!ValidId(id) || !func) return;
-    auto& chain = Table().chains[id];
+    auto& chain = State().chains[id];
     auto hook = std::make_shared<THook>(THook{priority, func, context, false});
     // After every hook of greater or equal priority: equal priorities run
     // oldest first.
@@ -54,7 +54,7 @@ void InsertHook(int id, THookFunc func, void* context, int priority) {
 
 void DeleteHook(int id, THookFunc func, void* context) {
     if (!ValidId(id)) return;
-    auto& chain = Table().chains[id];
+    auto& chain = State().chains[id];
     for (auto it = chain.begin(); it != chain.end(); ++it) {
         if ((*it)->func == func && (*it)->context == context) {
             (*it)->removed = true;
@@ -68,7 +68,7 @@ THookData CallHooks(int id, THookData data) {
     if (!ValidId(id)) return data;
     // A hook may insert or delete hooks while the chain runs; walk a copy and
     // skip the ones removed meanwhile.
-    const std::vector<std::shared_ptr<THook>> chain = Table().chains[id];
+    const std::vector<std::shared_ptr<THook>> chain = State().chains[id];
     for (const auto& hook : chain) {
         if (hook->removed) continue;
         data = hook->func(id, data, hook->context);

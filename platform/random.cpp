@@ -3,24 +3,35 @@
 #include <cstdint>
 
 namespace {
+
 constexpr int kModulus = 2147483647;
-int g_state = 4660;
+
+struct TRandomState {
+    int seed = 4660;
+};
+
+TRandomState& State() {
+    static TRandomState state;
+    return state;
+}
 
 // One step, by Schrage's method so that nothing overflows 32 bits.
 int Step() {
-    int s = 48271 * (g_state % 44488) - 3399 * (g_state / 44488);
+    TRandomState& state = State();
+    int s = 48271 * (state.seed % 44488) - 3399 * (state.seed / 44488);
     if (s < 0) s += kModulus;
-    g_state = s;
+    state.seed = s;
     return s;
 }
+
 } // namespace
 
 void SetRandomSeed(int seed) {
     int s = seed & 0x7fffffff;
-    g_state = (s == 0 || s == kModulus) ? 4660 : s;
+    State().seed = (s == 0 || s == kModulus) ? 4660 : s;
 }
 
-int GetRandomSeed() { return g_state; }
+int GetRandomSeed() { return State().seed; }
 
 float RandomUnitFloat() { return static_cast<float>(Step() & 0x0ffffff0) / 268435456.0f; }
 

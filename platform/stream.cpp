@@ -5,7 +5,19 @@
 
 #include "platform/embed.h"
 
-// ---- TIO: a stream that can do nothing ----------------------------------
+// Sections, in order:
+//   TIO: a stream that can do nothing
+//   TStream: typed and block operations built on Read and Write
+//   TStreamWrapper
+//   TStreamStream
+//   TCStream
+//   TRamStream
+//   TBank
+//   TBankStream
+//   Factories
+//   Module operations
+
+// ---- TIO: a stream that can do nothing --------------------------------------
 
 int TIO::Eof() { return Pos() == Size(); }
 int TIO::Pos() { return -1; }
@@ -16,7 +28,7 @@ int TIO::Close() { return 0; }
 int TIO::Read(void*, int) { throw TRuntimeError("Stream is not readable"); }
 int TIO::Write(const void*, int) { throw TRuntimeError("Stream is not writeable"); }
 
-// ---- TStream: typed and block operations built on Read and Write ---------
+// ---- TStream: typed and block operations built on Read and Write ------------
 
 int TStream::ReadBytes(void* buf, int count) {
     auto* p = static_cast<uint8_t*>(buf);
@@ -112,51 +124,51 @@ int TStream::WriteString(const std::string& text) {
 std::shared_ptr<void> TStream::ReadObject() { throw TRuntimeError("Unable to read object"); }
 int TStream::WriteObject(const std::shared_ptr<void>&) { throw TRuntimeError("Unable to write object"); }
 
-// ---- TStreamWrapper ------------------------------------------------------
+// ---- TStreamWrapper ---------------------------------------------------------
 // A wrapper whose inner stream is gone (closed TStreamStream) behaves like a
 // stream that can do nothing, instead of following a null pointer.
 
-int TStreamWrapper::Eof() { return _stream ? _stream->Eof() : TStream::Eof(); }
-int TStreamWrapper::Pos() { return _stream ? _stream->Pos() : TStream::Pos(); }
-int TStreamWrapper::Size() { return _stream ? _stream->Size() : TStream::Size(); }
-int TStreamWrapper::Seek(int pos) { return _stream ? _stream->Seek(pos) : TStream::Seek(pos); }
-int TStreamWrapper::Flush() { return _stream ? _stream->Flush() : TStream::Flush(); }
-int TStreamWrapper::Close() { return _stream ? _stream->Close() : TStream::Close(); }
+int TStreamWrapper::Eof() { return stream_ ? stream_->Eof() : TStream::Eof(); }
+int TStreamWrapper::Pos() { return stream_ ? stream_->Pos() : TStream::Pos(); }
+int TStreamWrapper::Size() { return stream_ ? stream_->Size() : TStream::Size(); }
+int TStreamWrapper::Seek(int pos) { return stream_ ? stream_->Seek(pos) : TStream::Seek(pos); }
+int TStreamWrapper::Flush() { return stream_ ? stream_->Flush() : TStream::Flush(); }
+int TStreamWrapper::Close() { return stream_ ? stream_->Close() : TStream::Close(); }
 int TStreamWrapper::Read(void* buf, int count) {
-    return _stream ? _stream->Read(buf, count) : TStream::Read(buf, count);
+    return stream_ ? stream_->Read(buf, count) : TStream::Read(buf, count);
 }
 int TStreamWrapper::Write(const void* buf, int count) {
-    return _stream ? _stream->Write(buf, count) : TStream::Write(buf, count);
+    return stream_ ? stream_->Write(buf, count) : TStream::Write(buf, count);
 }
-int TStreamWrapper::ReadByte() { return _stream ? _stream->ReadByte() : TStream::ReadByte(); }
-int TStreamWrapper::WriteByte(int n) { return _stream ? _stream->WriteByte(n) : TStream::WriteByte(n); }
-int TStreamWrapper::ReadShort() { return _stream ? _stream->ReadShort() : TStream::ReadShort(); }
-int TStreamWrapper::WriteShort(int n) { return _stream ? _stream->WriteShort(n) : TStream::WriteShort(n); }
-int TStreamWrapper::ReadInt() { return _stream ? _stream->ReadInt() : TStream::ReadInt(); }
-int TStreamWrapper::WriteInt(int n) { return _stream ? _stream->WriteInt(n) : TStream::WriteInt(n); }
-float TStreamWrapper::ReadFloat() { return _stream ? _stream->ReadFloat() : TStream::ReadFloat(); }
-int TStreamWrapper::WriteFloat(float n) { return _stream ? _stream->WriteFloat(n) : TStream::WriteFloat(n); }
-double TStreamWrapper::ReadDouble() { return _stream ? _stream->ReadDouble() : TStream::ReadDouble(); }
-int TStreamWrapper::WriteDouble(double n) { return _stream ? _stream->WriteDouble(n) : TStream::WriteDouble(n); }
-std::string TStreamWrapper::ReadLine() { return _stream ? _stream->ReadLine() : TStream::ReadLine(); }
+int TStreamWrapper::ReadByte() { return stream_ ? stream_->ReadByte() : TStream::ReadByte(); }
+int TStreamWrapper::WriteByte(int n) { return stream_ ? stream_->WriteByte(n) : TStream::WriteByte(n); }
+int TStreamWrapper::ReadShort() { return stream_ ? stream_->ReadShort() : TStream::ReadShort(); }
+int TStreamWrapper::WriteShort(int n) { return stream_ ? stream_->WriteShort(n) : TStream::WriteShort(n); }
+int TStreamWrapper::ReadInt() { return stream_ ? stream_->ReadInt() : TStream::ReadInt(); }
+int TStreamWrapper::WriteInt(int n) { return stream_ ? stream_->WriteInt(n) : TStream::WriteInt(n); }
+float TStreamWrapper::ReadFloat() { return stream_ ? stream_->ReadFloat() : TStream::ReadFloat(); }
+int TStreamWrapper::WriteFloat(float n) { return stream_ ? stream_->WriteFloat(n) : TStream::WriteFloat(n); }
+double TStreamWrapper::ReadDouble() { return stream_ ? stream_->ReadDouble() : TStream::ReadDouble(); }
+int TStreamWrapper::WriteDouble(double n) { return stream_ ? stream_->WriteDouble(n) : TStream::WriteDouble(n); }
+std::string TStreamWrapper::ReadLine() { return stream_ ? stream_->ReadLine() : TStream::ReadLine(); }
 int TStreamWrapper::WriteLine(const std::string& text) {
-    return _stream ? _stream->WriteLine(text) : TStream::WriteLine(text);
+    return stream_ ? stream_->WriteLine(text) : TStream::WriteLine(text);
 }
 std::string TStreamWrapper::ReadString(int count) {
-    return _stream ? _stream->ReadString(count) : TStream::ReadString(count);
+    return stream_ ? stream_->ReadString(count) : TStream::ReadString(count);
 }
 int TStreamWrapper::WriteString(const std::string& text) {
-    return _stream ? _stream->WriteString(text) : TStream::WriteString(text);
+    return stream_ ? stream_->WriteString(text) : TStream::WriteString(text);
 }
 std::shared_ptr<void> TStreamWrapper::ReadObject() {
-    return _stream ? _stream->ReadObject() : TStream::ReadObject();
+    return stream_ ? stream_->ReadObject() : TStream::ReadObject();
 }
 int TStreamWrapper::WriteObject(const std::shared_ptr<void>& object) {
-    return _stream ? _stream->WriteObject(object) : TStream::WriteObject(object);
+    return stream_ ? stream_->WriteObject(object) : TStream::WriteObject(object);
 }
-void TStreamWrapper::SetStream(std::shared_ptr<TStream> stream) { _stream = std::move(stream); }
+void TStreamWrapper::SetStream(std::shared_ptr<TStream> stream) { stream_ = std::move(stream); }
 
-// ---- TStreamStream -------------------------------------------------------
+// ---- TStreamStream ----------------------------------------------------------
 
 int TStreamStream::Close() {
     SetStream(nullptr);
@@ -169,46 +181,46 @@ std::shared_ptr<TStreamStream> TStreamStream::Create(std::shared_ptr<TStream> st
     return s;
 }
 
-// ---- TCStream ------------------------------------------------------------
+// ---- TCStream ---------------------------------------------------------------
 
 TCStream::~TCStream() { Close(); }
-int TCStream::Pos() { return _pos; }
-int TCStream::Size() { return _size; }
+int TCStream::Pos() { return pos_; }
+int TCStream::Size() { return size_; }
 
 int TCStream::Seek(int pos) {
-    if (!_cstream) return _pos;
-    std::fseek(_cstream, pos, SEEK_SET);
-    _pos = static_cast<int>(std::ftell(_cstream));
-    return _pos;
+    if (!cstream_) return pos_;
+    std::fseek(cstream_, pos, SEEK_SET);
+    pos_ = static_cast<int>(std::ftell(cstream_));
+    return pos_;
 }
 
 int TCStream::Read(void* buf, int count) {
-    if (!_cstream || count <= 0) return 0;
-    const int n = static_cast<int>(std::fread(buf, 1, static_cast<size_t>(count), _cstream));
-    _pos += n;
+    if (!cstream_ || count <= 0) return 0;
+    const int n = static_cast<int>(std::fread(buf, 1, static_cast<size_t>(count), cstream_));
+    pos_ += n;
     return n;
 }
 
 int TCStream::Write(const void* buf, int count) {
-    if (!_cstream || count <= 0) return 0;
-    const int n = static_cast<int>(std::fwrite(buf, 1, static_cast<size_t>(count), _cstream));
-    _pos += n;
-    _size = std::max(_size, _pos);
+    if (!cstream_ || count <= 0) return 0;
+    const int n = static_cast<int>(std::fwrite(buf, 1, static_cast<size_t>(count), cstream_));
+    pos_ += n;
+    size_ = std::max(size_, pos_);
     return n;
 }
 
 int TCStream::Flush() {
-    if (_cstream) std::fflush(_cstream);
+    if (cstream_) std::fflush(cstream_);
     return 0;
 }
 
 int TCStream::Close() {
-    if (!_cstream) return 0;
+    if (!cstream_) return 0;
     Flush();
-    std::fclose(_cstream);
-    _cstream = nullptr;
-    _pos = 0;
-    _size = 0;
+    std::fclose(cstream_);
+    cstream_ = nullptr;
+    pos_ = 0;
+    size_ = 0;
     return 0;
 }
 
@@ -231,94 +243,94 @@ std::shared_ptr<TCStream> TCStream::OpenFile(const std::string& path, int readab
 
 std::shared_ptr<TCStream> TCStream::CreateWithCStream(std::FILE* file, int mode) {
     auto s = std::make_shared<TCStream>();
-    s->_cstream = file;
-    s->_pos = static_cast<int>(std::ftell(file));
+    s->cstream_ = file;
+    s->pos_ = static_cast<int>(std::ftell(file));
     std::fseek(file, 0, SEEK_END);
-    s->_size = static_cast<int>(std::ftell(file));
-    std::fseek(file, s->_pos, SEEK_SET);
-    s->_mode = mode;
+    s->size_ = static_cast<int>(std::ftell(file));
+    std::fseek(file, s->pos_, SEEK_SET);
+    s->mode_ = mode;
     return s;
 }
 
-// ---- TRamStream ----------------------------------------------------------
+// ---- TRamStream -------------------------------------------------------------
 
-int TRamStream::Pos() { return _pos; }
-int TRamStream::Size() { return _size; }
+int TRamStream::Pos() { return pos_; }
+int TRamStream::Size() { return size_; }
 
 int TRamStream::Seek(int pos) {
-    _pos = std::clamp(pos, 0, _size);
-    return _pos;
+    pos_ = std::clamp(pos, 0, size_);
+    return pos_;
 }
 
 int TRamStream::Read(void* buf, int count) {
-    if (count <= 0 || !_read) return 0;
-    count = std::min(count, _size - _pos);
+    if (count <= 0 || !read_) return 0;
+    count = std::min(count, size_ - pos_);
     if (count <= 0) return 0;
-    std::memcpy(buf, _buf + _pos, static_cast<size_t>(count));
-    _pos += count;
+    std::memcpy(buf, buf_ + pos_, static_cast<size_t>(count));
+    pos_ += count;
     return count;
 }
 
 int TRamStream::Write(const void* buf, int count) {
-    if (count <= 0 || !_write) return 0;
-    count = std::min(count, _size - _pos);
+    if (count <= 0 || !write_) return 0;
+    count = std::min(count, size_ - pos_);
     if (count <= 0) return 0;
-    std::memcpy(_buf + _pos, buf, static_cast<size_t>(count));
-    _pos += count;
+    std::memcpy(buf_ + pos_, buf, static_cast<size_t>(count));
+    pos_ += count;
     return count;
 }
 
 std::shared_ptr<TRamStream> TRamStream::Create(void* buf, int size, int readable, int writeable) {
     auto s = std::make_shared<TRamStream>();
-    s->_buf = static_cast<uint8_t*>(buf);
-    s->_size = std::max(size, 0);
-    s->_read = readable;
-    s->_write = writeable;
+    s->buf_ = static_cast<uint8_t*>(buf);
+    s->size_ = std::max(size, 0);
+    s->read_ = readable;
+    s->write_ = writeable;
     return s;
 }
 
-// ---- TBank ---------------------------------------------------------------
+// ---- TBank ------------------------------------------------------------------
 
 TBank::~TBank() = default;
-uint8_t* TBank::Buf() { return _buf; }
+uint8_t* TBank::Buf() { return buf_; }
 uint8_t* TBank::Lock() {
-    ++_locked;
-    return _buf;
+    ++locked_;
+    return buf_;
 }
-void TBank::Unlock() { --_locked; }
-int TBank::Size() { return _size; }
-int TBank::Capacity() { return _capacity; }
+void TBank::Unlock() { --locked_; }
+int TBank::Size() { return size_; }
+int TBank::Capacity() { return capacity_; }
 
 void TBank::Resize(int size) {
     size = std::max(size, 0);
-    if (size > _capacity) {
+    if (size > capacity_) {
         // Grow by half again, so that a run of small writes stays cheap. A
         // static bank's memory is copied, never written past or freed.
-        const int cap = std::max(_capacity > 0 ? _capacity * 3 / 2 : 0, size);
+        const int cap = std::max(capacity_ > 0 ? capacity_ * 3 / 2 : 0, size);
         auto fresh = std::make_unique<uint8_t[]>(static_cast<size_t>(cap));
         // A static bank may shrink into a copy smaller than what it wrapped.
-        const int keep = std::min(_size, size);
-        if (keep > 0) std::memcpy(fresh.get(), _buf, static_cast<size_t>(keep));
-        _owned = std::move(fresh);
-        _buf = _owned.get();
-        _capacity = cap;
+        const int keep = std::min(size_, size);
+        if (keep > 0) std::memcpy(fresh.get(), buf_, static_cast<size_t>(keep));
+        owned_ = std::move(fresh);
+        buf_ = owned_.get();
+        capacity_ = cap;
     }
-    _size = size;
+    size_ = size;
 }
 
 int TBank::Read(TStream& stream, int offset, int count) {
-    if (offset < 0 || count <= 0 || offset > _size) return 0;
-    return stream.Read(_buf + offset, std::min(count, _size - offset));
+    if (offset < 0 || count <= 0 || offset > size_) return 0;
+    return stream.Read(buf_ + offset, std::min(count, size_ - offset));
 }
 
 int TBank::Write(TStream& stream, int offset, int count) {
-    if (offset < 0 || count <= 0 || offset > _size) return 0;
-    return stream.Write(_buf + offset, std::min(count, _size - offset));
+    if (offset < 0 || count <= 0 || offset > size_) return 0;
+    return stream.Write(buf_ + offset, std::min(count, size_ - offset));
 }
 
 // Peeks and pokes outside the bank would read or write someone else's memory.
 void TBank::CheckRange(int offset, int width) const {
-    if (offset < 0 || offset > _size - width) throw TRuntimeError("Bank offset out of range");
+    if (offset < 0 || offset > size_ - width) throw TRuntimeError("Bank offset out of range");
 }
 
 namespace {
@@ -332,57 +344,57 @@ template <typename T> void Poke(uint8_t* p, T v) { std::memcpy(p, &v, sizeof v);
 
 int TBank::PeekByte(int offset) {
     CheckRange(offset, 1);
-    return _buf[offset];
+    return buf_[offset];
 }
 void TBank::PokeByte(int offset, int value) {
     CheckRange(offset, 1);
-    _buf[offset] = static_cast<uint8_t>(value);
+    buf_[offset] = static_cast<uint8_t>(value);
 }
 int TBank::PeekShort(int offset) {
     CheckRange(offset, 2);
-    return Peek<uint16_t>(_buf + offset);
+    return Peek<uint16_t>(buf_ + offset);
 }
 void TBank::PokeShort(int offset, int value) {
     CheckRange(offset, 2);
-    Poke(_buf + offset, static_cast<uint16_t>(value));
+    Poke(buf_ + offset, static_cast<uint16_t>(value));
 }
 int TBank::PeekInt(int offset) {
     CheckRange(offset, 4);
-    return Peek<int32_t>(_buf + offset);
+    return Peek<int32_t>(buf_ + offset);
 }
 void TBank::PokeInt(int offset, int value) {
     CheckRange(offset, 4);
-    Poke(_buf + offset, static_cast<int32_t>(value));
+    Poke(buf_ + offset, static_cast<int32_t>(value));
 }
 int64_t TBank::PeekLong(int offset) {
     CheckRange(offset, 8);
-    return Peek<int64_t>(_buf + offset);
+    return Peek<int64_t>(buf_ + offset);
 }
 void TBank::PokeLong(int offset, int64_t value) {
     CheckRange(offset, 8);
-    Poke(_buf + offset, value);
+    Poke(buf_ + offset, value);
 }
 float TBank::PeekFloat(int offset) {
     CheckRange(offset, 4);
-    return Peek<float>(_buf + offset);
+    return Peek<float>(buf_ + offset);
 }
 void TBank::PokeFloat(int offset, float value) {
     CheckRange(offset, 4);
-    Poke(_buf + offset, value);
+    Poke(buf_ + offset, value);
 }
 double TBank::PeekDouble(int offset) {
     CheckRange(offset, 8);
-    return Peek<double>(_buf + offset);
+    return Peek<double>(buf_ + offset);
 }
 void TBank::PokeDouble(int offset, double value) {
     CheckRange(offset, 8);
-    Poke(_buf + offset, value);
+    Poke(buf_ + offset, value);
 }
 
 int TBank::Save(const TUrl& url) {
     auto stream = StreamOpenWrite(url);
     if (!stream) return 0;
-    stream->WriteBytes(_buf, _size);
+    stream->WriteBytes(buf_, size_);
     stream->Close();
     return 1;
 }
@@ -399,59 +411,59 @@ std::shared_ptr<TBank> TBank::Load(const TUrl& url) {
     }
     stream->Close();
     auto bank = Create(static_cast<int>(bytes.size()));
-    if (!bytes.empty()) std::memcpy(bank->_buf, bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(bank->buf_, bytes.data(), bytes.size());
     return bank;
 }
 
 std::shared_ptr<TBank> TBank::Create(int size) {
     std::shared_ptr<TBank> bank(new TBank());
     size = std::max(size, 0);
-    bank->_owned = std::make_unique<uint8_t[]>(static_cast<size_t>(size) + 1);
-    bank->_buf = bank->_owned.get();
-    bank->_size = size;
-    bank->_capacity = size;
+    bank->owned_ = std::make_unique<uint8_t[]>(static_cast<size_t>(size) + 1);
+    bank->buf_ = bank->owned_.get();
+    bank->size_ = size;
+    bank->capacity_ = size;
     return bank;
 }
 
 std::shared_ptr<TBank> TBank::CreateStatic(void* buf, int size) {
     std::shared_ptr<TBank> bank(new TBank());
-    bank->_buf = static_cast<uint8_t*>(buf);
-    bank->_size = std::max(size, 0);
-    bank->_capacity = -1;
+    bank->buf_ = static_cast<uint8_t*>(buf);
+    bank->size_ = std::max(size, 0);
+    bank->capacity_ = -1;
     return bank;
 }
 
-// ---- TBankStream ---------------------------------------------------------
+// ---- TBankStream ------------------------------------------------------------
 
-int TBankStream::Pos() { return _pos; }
-int TBankStream::Size() { return _bank->Size(); }
+int TBankStream::Pos() { return pos_; }
+int TBankStream::Size() { return bank_->Size(); }
 
 int TBankStream::Seek(int pos) {
-    _pos = std::clamp(pos, 0, _bank->Size());
-    return _pos;
+    pos_ = std::clamp(pos, 0, bank_->Size());
+    return pos_;
 }
 
 int TBankStream::Read(void* buf, int count) {
-    const int size = _bank->Size();
-    if (count < 1 || _pos >= size) return 0;
-    count = std::min(count, size - _pos);
-    std::memcpy(buf, _bank->Buf() + _pos, static_cast<size_t>(count));
-    _pos += count;
+    const int size = bank_->Size();
+    if (count < 1 || pos_ >= size) return 0;
+    count = std::min(count, size - pos_);
+    std::memcpy(buf, bank_->Buf() + pos_, static_cast<size_t>(count));
+    pos_ += count;
     return count;
 }
 
 int TBankStream::Write(const void* buf, int count) {
-    if (count < 1 || _pos > _bank->Size()) return 0;
-    if (_pos + count > _bank->Size()) _bank->Resize(_pos + count);
-    std::memcpy(_bank->Buf() + _pos, buf, static_cast<size_t>(count));
-    _pos += count;
+    if (count < 1 || pos_ > bank_->Size()) return 0;
+    if (pos_ + count > bank_->Size()) bank_->Resize(pos_ + count);
+    std::memcpy(bank_->Buf() + pos_, buf, static_cast<size_t>(count));
+    pos_ += count;
     return count;
 }
 
 std::shared_ptr<TBankStream> TBankStream::Create(std::shared_ptr<TBank> bank) {
     if (!bank) return nullptr;
     auto s = std::make_shared<TBankStream>();
-    s->_bank = std::move(bank);
+    s->bank_ = std::move(bank);
     return s;
 }
 
@@ -466,15 +478,25 @@ void BankCopy(TBank& src, int src_offset, TBank& dst, int dst_offset, int count)
     std::memmove(dst.Buf() + dst_offset, src.Buf() + src_offset, static_cast<size_t>(count));
 }
 
-// ---- Factories -----------------------------------------------------------
+// ---- Factories --------------------------------------------------------------
 
 namespace {
-TStreamFactory* g_factories = nullptr;
+
+struct TStreamState {
+    TStreamFactory* factories = nullptr; // newest first
+};
+
+TStreamState& State() {
+    static TStreamState state;
+    return state;
+}
+
 } // namespace
 
 TStreamFactory::TStreamFactory() {
-    _succ = g_factories;
-    g_factories = this;
+    TStreamState& s = State();
+    _succ = s.factories;
+    s.factories = this;
 }
 
 std::shared_ptr<TStream> TBankStreamFactory::CreateStream(const TUrl& url, const std::string&, const std::string&,
@@ -498,7 +520,7 @@ void StartStreams() {
     static TRamStreamFactory ram_factory;
 }
 
-// ---- Module operations ---------------------------------------------------
+// ---- Module operations ------------------------------------------------------
 
 std::shared_ptr<TStream> StreamOpen(const TUrl& url, int readable, int writeable) {
     StartStreams();
@@ -513,7 +535,7 @@ std::shared_ptr<TStream> StreamOpen(const TUrl& url, int readable, int writeable
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         path = s.substr(sep + 2);
     }
-    for (TStreamFactory* f = g_factories; f; f = f->_succ)
+    for (TStreamFactory* f = State().factories; f; f = f->_succ)
         if (auto stream = f->CreateStream(url, scheme, path, readable, writeable)) return stream;
     return nullptr;
 }

@@ -110,7 +110,7 @@ public:
     virtual void SetStream(std::shared_ptr<TStream> stream);
 
 protected:
-    std::shared_ptr<TStream> _stream;
+    std::shared_ptr<TStream> stream_;
 };
 
 // Wraps a caller's stream; closing the wrapper leaves the caller's stream open.
@@ -137,10 +137,10 @@ public:
     static std::shared_ptr<TCStream> CreateWithCStream(std::FILE* file, int mode);
 
 private:
-    int _pos = 0;
-    int _size = 0;
-    std::FILE* _cstream = nullptr;
-    int _mode = 0;
+    int pos_ = 0;
+    int size_ = 0;
+    std::FILE* cstream_ = nullptr;
+    int mode_ = 0;
 };
 
 // A stream over memory it does not own (embedded files).
@@ -154,11 +154,11 @@ public:
     static std::shared_ptr<TRamStream> Create(void* buf, int size, int readable, int writeable);
 
 private:
-    int _pos = 0;
-    int _size = 0;
-    uint8_t* _buf = nullptr;
-    int _read = 0;
-    int _write = 0;
+    int pos_ = 0;
+    int size_ = 0;
+    uint8_t* buf_ = nullptr;
+    int read_ = 0;
+    int write_ = 0;
 };
 
 // A growable byte buffer, owned (capacity >= 0) or wrapping memory it does not own (capacity -1).
@@ -194,18 +194,18 @@ public:
     static std::shared_ptr<TBank> Create(int size);
     static std::shared_ptr<TBank> CreateStatic(void* buf, int size);
 
-    int Locked() const { return _locked; }
+    int Locked() const { return locked_; }
 
 protected:
     TBank() = default;
 
 private:
     void CheckRange(int offset, int width) const;
-    std::unique_ptr<uint8_t[]> _owned; // the buffer, when the bank owns it
-    uint8_t* _buf = nullptr;
-    int _size = 0;
-    int _capacity = 0;
-    int _locked = 0;
+    std::unique_ptr<uint8_t[]> owned_; // the buffer, when the bank owns it
+    uint8_t* buf_ = nullptr;
+    int size_ = 0;
+    int capacity_ = 0;
+    int locked_ = 0;
 };
 
 class TBankStream : public TStream {
@@ -216,11 +216,11 @@ public:
     int Read(void* buf, int count) override;
     int Write(const void* buf, int count) override;
     static std::shared_ptr<TBankStream> Create(std::shared_ptr<TBank> bank);
-    const std::shared_ptr<TBank>& Bank() const { return _bank; }
+    const std::shared_ptr<TBank>& Bank() const { return bank_; }
 
 private:
-    int _pos = 0;
-    std::shared_ptr<TBank> _bank;
+    int pos_ = 0;
+    std::shared_ptr<TBank> bank_;
 };
 
 // Stream factories, asked newest first by StreamOpen.

@@ -10,16 +10,21 @@
 
 namespace {
 
-wavwriter& Recorder() {
-    static wavwriter recorder;
-    return recorder;
+struct TVirtualAudioState {
+    wavwriter recorder;
+};
+
+TVirtualAudioState& State() {
+    static TVirtualAudioState state;
+    return state;
 }
 
 virtualdevice* OpenDevice() { return dynamic_cast<virtualdevice*>(MixCurrentDevice()); }
 
 std::unique_ptr<audiodevice> CreateVirtualDevice(int) {
     return std::make_unique<virtualdevice>([](const int16_t* values, int frames) {
-        if (Recorder().isopen()) Recorder().append(values, frames);
+        wavwriter& recorder = State().recorder;
+        if (recorder.isopen()) recorder.append(values, frames);
     });
 }
 
@@ -45,10 +50,10 @@ bool VirtualAudioRecord(const std::string& path) {
         return true;
     }();
     (void)closes_at_exit;
-    return Recorder().open(path);
+    return State().recorder.open(path);
 }
 
-void VirtualAudioStopRecording() { Recorder().close(); }
+void VirtualAudioStopRecording() { State().recorder.close(); }
 
 void VirtualAudioAdvance() {
     if (virtualdevice* device = OpenDevice()) device->advance(ClockMillis());

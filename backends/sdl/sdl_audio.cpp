@@ -33,7 +33,7 @@ bool StartSdlAudio() {
 
 } // namespace
 
-// ---- mode 1: the notified stream -----------------------------------------------
+// ---- mode 1: the notified stream --------------------------------------------
 
 sdldsoundbackend::~sdldsoundbackend() { close(); }
 
@@ -128,7 +128,7 @@ void sdldsoundbackend::deliver(uint8_t* stream, int len) {
     if (boundary) signal();
 }
 
-// ---- mode 0: the fragment ring -------------------------------------------------
+// ---- mode 0: the fragment ring ----------------------------------------------
 
 sdlwaveoutbackend::~sdlwaveoutbackend() {
     stoptimer();
@@ -221,7 +221,7 @@ void sdlwaveoutbackend::stoptimer() {
     if (timer_.joinable()) timer_.join();
 }
 
-// ---- devices and drivers ---------------------------------------------------------
+// ---- devices and drivers ----------------------------------------------------
 
 std::unique_ptr<audiodevice> CreateSdlAudioDevice(int mode) {
     if (mode == 0) return std::make_unique<winmmdevice>(std::make_unique<sdlwaveoutbackend>());

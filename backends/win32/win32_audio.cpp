@@ -32,7 +32,7 @@ template <class T> void Release(T*& p) {
 
 } // namespace
 
-// ---- mode 0: waveOut ------------------------------------------------------------
+// ---- mode 0: waveOut --------------------------------------------------------
 
 struct win32waveoutbackend::state {
     HWAVEOUT out = nullptr;
@@ -165,7 +165,7 @@ void win32waveoutbackend::stoptimer() {
     idle_.wait(lock, [this] { return inflight_ == 0; });
 }
 
-// ---- mode 1: DirectSound ------------------------------------------------------------
+// ---- mode 1: DirectSound ----------------------------------------------------
 
 struct win32dsoundbackend::state {
     HMODULE library = nullptr;
@@ -285,7 +285,7 @@ void win32dsoundbackend::close() {
     s.library = nullptr;
 }
 
-// ---- devices and drivers ---------------------------------------------------------
+// ---- devices and drivers ----------------------------------------------------
 
 bool Win32DirectSoundAvailable(const char* library) {
     HMODULE module = LoadLibraryA(library);

@@ -22,10 +22,17 @@ struct TWin32ContextRecord : TGLContextRecord {
 
 class TWin32ContextBackend;
 
-// The one window layer whose windows the window procedure serves.
-TWin32ContextBackend* g_layer = nullptr;
-bool g_class_registered = false;
-bool g_unicode = false;
+struct TWin32DisplayState {
+    // The one window layer whose windows the window procedure serves.
+    TWin32ContextBackend* layer = nullptr;
+    bool class_registered = false;
+    bool unicode = false;
+};
+
+TWin32DisplayState& State() {
+    static TWin32DisplayState state;
+    return state;
+}
 
 // Sets the swap interval of the current context, looking the extension up on
 // every use: it belongs to the context's driver.
@@ -39,13 +46,14 @@ void ApplySwapInterval(int interval) {
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 void RegisterWindowClass() {
-    if (g_class_registered) return;
+    TWin32DisplayState& s = State();
+    if (s.class_registered) return;
     // Every Windows this program runs on is of the NT family; the wide
     // interfaces are used where the system offers them.
-    g_unicode = GetVersion() < 0x80000000u;
+    s.unicode = GetVersion() < 0x80000000u;
     const HINSTANCE instance = GetModuleHandleA(nullptr);
     ATOM atom = 0;
-    if (g_unicode) {
+    if (s.unicode) {
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof(wc);
         wc.style = CS_HREDRAW | CS_VREDRAW | CS_OWNDC;
@@ -65,7 +73,7 @@ void RegisterWindowClass() {
         atom = RegisterClassExA(&wc);
     }
     if (!atom) std::exit(-1);
-    g_class_registered = true;
+    s.class_registered = true;
 }
 
 // The pixel format asked for by the graphics flags: at least one bit of each
@@ -91,11 +99,14 @@ int ChooseFormat(HDC dc, int flags) {
 
 class TWin32ContextBackend final : public TGLContextBackend {
   public:
-    explicit TWin32ContextBackend(const TWin32DisplayOptions& options) : options_(options) { g_layer = this; }
+    explicit TWin32ContextBackend(const TWin32DisplayOptions& options) : options_(options) {
+        State().layer = this;
+    }
     ~TWin32ContextBackend() override {
         for (TWin32ContextRecord* r : std::vector<TWin32ContextRecord*>(records_))
             Destroy(*r);
-        if (g_layer == this) g_layer = nullptr;
+        TWin32DisplayState& s = State();
+        if (s.layer == this) s.layer = nullptr;
     }
 
     std::vector<TGraphicsMode> DisplayModes() override {
@@ -129,7 +140,7 @@ class TWin32ContextBackend final : public TGLContextBackend {
         AdjustWindowRectEx(&rect, style, FALSE, 0);
         const HINSTANCE instance = GetModuleHandleA(nullptr);
         HWND window = nullptr;
-        if (g_unicode) {
+        if (State().unicode) {
             window = CreateWindowExW(0, L"Corvex GLGraphics", L"Corvex Application", style, rect.left, rect.top,
                                      rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, instance,
                                      nullptr);
@@ -314,12 +325,13 @@ class TWin32ContextBackend final : public TGLContextBackend {
 };
 
 LRESULT DefaultProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    return g_unicode ? DefWindowProcW(window, message, wparam, lparam)
-                     : DefWindowProcA(window, message, wparam, lparam);
+    return State().unicode ? DefWindowProcW(window, message, wparam, lparam)
+                           : DefWindowProcA(window, message, wparam, lparam);
 }
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    TWin32ContextRecord* record = g_layer ? g_layer->Find(window) : nullptr;
+    TWin32DisplayState& s = State();
+    TWin32ContextRecord* record = s.layer ? s.layer->Find(window) : nullptr;
     if (!record) return DefaultProc(window, message, wparam, lparam);
     Win32TranslateWindowMessage(window, message, wparam, lparam, nullptr);
     switch (message) {
@@ -337,12 +349,12 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
         if (wparam == SC_SCREENSAVE || wparam == SC_MONITORPOWER) return 1;
         return DefaultProc(window, message, wparam, lparam);
     case WM_SETFOCUS:
-        if (record->kind == TGLContextRecord::FULL_SCREEN && !g_layer->Options().hidden)
-            g_layer->TakeDisplayMode(*record);
+        if (record->kind == TGLContextRecord::FULL_SCREEN && !s.layer->Options().hidden)
+            s.layer->TakeDisplayMode(*record);
         return 0;
     case WM_KILLFOCUS:
     case WM_DESTROY:
-        g_layer->ReleaseDisplayMode(window);
+        s.layer->ReleaseDisplayMode(window);
         return 0;
     default:
         return DefaultProc(window, message, wparam, lparam);
@@ -362,7 +374,10 @@ void* Win32RecordWindow(const TGLContextRecord& record) {
     return r ? r->window : nullptr;
 }
 
-bool Win32HoldsDisplayMode() { return g_layer && g_layer->HoldsMode(); }
+bool Win32HoldsDisplayMode() {
+    TWin32DisplayState& s = State();
+    return s.layer && s.layer->HoldsMode();
+}
 
 std::shared_ptr<TGLContextBackend> MakeWin32OffscreenContextBackend() {
     // A hidden window that never changes the display mode.

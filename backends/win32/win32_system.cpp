@@ -13,17 +13,26 @@
 
 namespace {
 
-// The thread whose messages the driver pumps (and the target of posted calls).
-DWORD g_main_thread = 0;
+struct TWin32SystemState {
+    // The thread whose messages the driver pumps (and the target of posted calls).
+    DWORD main_thread = 0;
 
-// The window under the mouse (null: none of ours), and whether the pointer is
-// meant to be visible over our windows.
-HWND g_mouse_window = nullptr;
-bool g_mouse_visible = true;
-bool g_cursor_hidden = false;
+    // The window under the mouse (null: none of ours), and whether the pointer is
+    // meant to be visible over our windows.
+    HWND mouse_window = nullptr;
+    bool mouse_visible = true;
+    bool cursor_hidden = false;
 
-std::string g_deferred_error;
-bool g_has_deferred_error = false;
+    std::string deferred_error;
+    bool has_deferred_error = false;
+};
+
+TWin32SystemState& State() {
+    // Never destroyed: the system driver, released with the platform's own state
+    // at exit, still clears main_thread from its destructor.
+    static TWin32SystemState* state = new TWin32SystemState;
+    return *state;
+}
 
 struct TCallRecord {
     TWin32CallFunc fn;
@@ -35,9 +44,10 @@ struct TCallRecord {
 // The cursor shows while the pointer may be seen or is over none of our
 // windows; the system's show counter only ever moves between 0 and -1.
 void UpdateCursor() {
-    const bool hide = !g_mouse_visible && g_mouse_window != nullptr;
-    if (hide == g_cursor_hidden) return;
-    g_cursor_hidden = hide;
+    TWin32SystemState& s = State();
+    const bool hide = !s.mouse_visible && s.mouse_window != nullptr;
+    if (hide == s.cursor_hidden) return;
+    s.cursor_hidden = hide;
     ShowCursor(hide ? FALSE : TRUE);
 }
 
@@ -71,19 +81,20 @@ POINT ClientPoint(LPARAM lparam) {
 }
 
 void TrackMouse(HWND window, POINT p, const void* source) {
+    TWin32SystemState& s = State();
     RECT client;
     HWND now = window;
     if (!GetClientRect(window, &client) || p.x < client.left || p.y < client.top || p.x >= client.right ||
         p.y >= client.bottom)
         now = nullptr;
-    if (now == g_mouse_window) return;
-    if (g_mouse_window) {
+    if (now == s.mouse_window) return;
+    if (s.mouse_window) {
         POINT old{0, 0};
         GetCursorPos(&old);
-        ScreenToClient(g_mouse_window, &old);
+        ScreenToClient(s.mouse_window, &old);
         EmitSystemEvent(EVENT_MOUSELEAVE, source, 0, old.x, old.y);
     }
-    g_mouse_window = now;
+    s.mouse_window = now;
     UpdateCursor();
     if (now) {
         EmitSystemEvent(EVENT_MOUSEENTER, source, 0, p.x, p.y);
@@ -189,11 +200,11 @@ void Win32TranslateWindowMessage(void* window_ptr, unsigned message, uintptr_t w
         return;
     }
     case WM_MOUSELEAVE:
-        if (window && window == g_mouse_window) {
+        if (window && window == State().mouse_window) {
             POINT p{0, 0};
             GetCursorPos(&p);
             ScreenToClient(window, &p);
-            g_mouse_window = nullptr;
+            State().mouse_window = nullptr;
             UpdateCursor();
             EmitSystemEvent(EVENT_MOUSELEAVE, source, 0, p.x, p.y);
         }
@@ -205,7 +216,7 @@ void Win32TranslateWindowMessage(void* window_ptr, unsigned message, uintptr_t w
 
 TWin32SystemDriver::TWin32SystemDriver() {
     thread_id_ = GetCurrentThreadId();
-    g_main_thread = thread_id_;
+    State().main_thread = thread_id_;
     hook_ = SetWindowsHookExA(WH_GETMESSAGE, &GetMessageHook, nullptr, thread_id_);
     // Sleep and the multimedia timers to the millisecond, for the frame pacing.
     timer_period_raised_ = timeBeginPeriod(1) == TIMERR_NOERROR;
@@ -216,9 +227,10 @@ TWin32SystemDriver::TWin32SystemDriver() {
 }
 
 TWin32SystemDriver::~TWin32SystemDriver() {
+    TWin32SystemState& s = State();
     if (hook_) UnhookWindowsHookEx(static_cast<HHOOK>(hook_));
     if (timer_period_raised_) timeEndPeriod(1);
-    if (g_main_thread == thread_id_) g_main_thread = 0;
+    if (s.main_thread == thread_id_) s.main_thread = 0;
 }
 
 void TWin32SystemDriver::Poll() {
@@ -253,7 +265,7 @@ void TWin32SystemDriver::MoveMouse(int x, int y) {
 }
 
 void TWin32SystemDriver::SetMouseVisible(bool visible) {
-    g_mouse_visible = visible;
+    State().mouse_visible = visible;
     UpdateCursor();
 }
 
@@ -263,22 +275,25 @@ void UseWin32Input() {
 }
 
 bool Win32CallOnMainThread(TWin32CallFunc fn, void* a, void* b, TWin32ReleaseFunc release) {
-    if (!fn || g_main_thread == 0) return false;
+    TWin32SystemState& s = State();
+    if (!fn || s.main_thread == 0) return false;
     auto call = std::make_unique<TCallRecord>(TCallRecord{fn, a, b, release});
-    if (!PostThreadMessageA(g_main_thread, WIN32_CALL_MESSAGE, 0, reinterpret_cast<LPARAM>(call.get())))
+    if (!PostThreadMessageA(s.main_thread, WIN32_CALL_MESSAGE, 0, reinterpret_cast<LPARAM>(call.get())))
         return false;
     call.release(); // the hook owns it now
     return true;
 }
 
 void Win32DeferError(const char* message) {
-    if (g_has_deferred_error) return; // the first failure is the one reported
-    g_deferred_error = message;
-    g_has_deferred_error = true;
+    TWin32SystemState& s = State();
+    if (s.has_deferred_error) return; // the first failure is the one reported
+    s.deferred_error = message;
+    s.has_deferred_error = true;
 }
 
 void Win32RethrowDeferredError() {
-    if (!g_has_deferred_error) return;
-    g_has_deferred_error = false;
-    throw TRuntimeError(g_deferred_error);
+    TWin32SystemState& s = State();
+    if (!s.has_deferred_error) return;
+    s.has_deferred_error = false;
+    throw TRuntimeError(s.deferred_error);
 }
