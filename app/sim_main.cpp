@@ -222,7 +222,7 @@ int Run(const TSimOptions& o) {
     if (!o.stats.empty() && !stats.Open(o.stats))
         throw TUsageError{"cannot write stats file '" + o.stats + "'"};
 
-    auto clock = InstallVirtualClock(o.clock_start);
+    auto clock = UseVirtualClock(o.clock_start);
     auto display = o.gl ? UseVirtualDisplay(TVirtualRenderer::GL, clock, MakeOffscreenContextBackend())
                         : UseVirtualDisplay(TVirtualRenderer::NUL, clock);
     if (!display) {

@@ -43,7 +43,7 @@ void CloseDevice() {
 
 // ---- opening and closing the output ------------------------------------------
 
-void MixSetDeviceFactory(audiodevicefactory factory) { State().factory = factory; }
+void MixUseDeviceFactory(audiodevicefactory factory) { State().factory = factory; }
 
 audiodevice* MixCurrentDevice() { return State().device.get(); }
 

@@ -31,7 +31,7 @@ public:
 // 1 notification-driven stream). The platform layer installs it at start-up;
 // without one every device fails to start.
 using audiodevicefactory = std::unique_ptr<audiodevice> (*)(int mode);
-void MixSetDeviceFactory(audiodevicefactory factory);
+void MixUseDeviceFactory(audiodevicefactory factory);
 
 // Opening and closing the output (game thread). MixOpen closes whatever is
 // open, opens a new mixer for the device and then the device; on failure

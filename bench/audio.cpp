@@ -162,7 +162,7 @@ public:
 // game does; latency in output time.
 void BM_LatencyVirtual(benchmark::State& state) {
     auto clock = std::make_shared<TStepClock>();
-    SetClockSource(clock);
+    UseClockSource(clock);
     std::vector<double> latencies;
     for (auto _ : state) {
         for (int offset : {0, 7, 13}) {
@@ -188,7 +188,7 @@ void BM_LatencyVirtual(benchmark::State& state) {
             MixClose();
         }
     }
-    SetClockSource(nullptr);
+    UseClockSource(nullptr);
     state.counters["latency_ms_min"] = *std::min_element(latencies.begin(), latencies.end());
     state.counters["latency_ms_max"] = *std::max_element(latencies.begin(), latencies.end());
 }

@@ -46,7 +46,7 @@ void BM_BackgroundFrame_GL(benchmark::State& state) {
     TSdlDisplayOptions options;
     options.hidden = true;
     options.fullscreen = false;
-    SetGLContextBackend(MakeSdlContextBackend(options));
+    UseGLContextBackend(MakeSdlContextBackend(options));
     SelectGraphicsDriver(GLCanvasDriver(), GFX_DOUBLE_BUFFER);
     if (!OpenGraphics(1024, 768, 0, 0, 0)) {
         state.SkipWithError("no OpenGL context");
@@ -60,7 +60,7 @@ void BM_BackgroundFrame_GL(benchmark::State& state) {
     }
     CloseOpenedGraphics();
     SelectGraphicsDriver(nullptr, 0);
-    SetGLContextBackend(nullptr);
+    UseGLContextBackend(nullptr);
 }
 BENCHMARK(BM_BackgroundFrame_GL)->Unit(benchmark::kMicrosecond);
 

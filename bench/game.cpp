@@ -28,7 +28,7 @@ bool started_ = false;
 bool Start(TVirtualRenderer renderer) {
     if (started_ && current_ == renderer) return true;
     if (!clock_) {
-        clock_ = InstallVirtualClock(100000);
+        clock_ = UseVirtualClock(100000);
         input_ = std::make_unique<TScriptedInput>();
         input_->Install();
         RegisterEmbeddedAssets();

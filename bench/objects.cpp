@@ -29,7 +29,7 @@ bool Start() {
     static bool ok = false;
     if (started) return ok;
     started = true;
-    static auto clock = InstallVirtualClock(100000);
+    static auto clock = UseVirtualClock(100000);
     static auto display = UseVirtualDisplay(TVirtualRenderer::NUL, clock);
     if (!display) return false;
     RegisterEmbeddedAssets();

@@ -159,7 +159,7 @@ class TCanvasDriver : public TGraphicsDriver {
 // The 2D driver the game selects at start-up: the OpenGL one unless another was
 // installed (the simulator installs its own before the game starts).
 std::shared_ptr<TCanvasDriver> Canvas2DDriver();
-void InstallCanvas2DDriver(std::shared_ptr<TCanvasDriver> driver);
+void UseCanvas2DDriver(std::shared_ptr<TCanvasDriver> driver);
 
 // The 2D driver of the current 2D context (null when none).
 TCanvasDriver* CurrentCanvasDriver();

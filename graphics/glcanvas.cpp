@@ -36,7 +36,7 @@ std::shared_ptr<TCanvasDriver> Canvas2DDriver() {
     return TGLCanvasDriver::Instance();
 }
 
-void InstallCanvas2DDriver(std::shared_ptr<TCanvasDriver> driver) {
+void UseCanvas2DDriver(std::shared_ptr<TCanvasDriver> driver) {
     State().installed = std::move(driver);
 }
 

@@ -42,7 +42,7 @@ void PushRecord(const std::shared_ptr<TGLContextRecord>& record) {
 
 } // namespace
 
-void SetGLContextBackend(std::shared_ptr<TGLContextBackend> backend) {
+void UseGLContextBackend(std::shared_ptr<TGLContextBackend> backend) {
     TGLGraphicsState& s = State();
     if (s.backend == backend) return;
     // Contexts belong to the backend that made them.

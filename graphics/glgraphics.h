@@ -47,7 +47,7 @@ class TGLContextBackend {
 };
 
 // Installs the native layer (null: none; creating a display then fails).
-void SetGLContextBackend(std::shared_ptr<TGLContextBackend> backend);
+void UseGLContextBackend(std::shared_ptr<TGLContextBackend> backend);
 std::shared_ptr<TGLContextBackend> GetGLContextBackend();
 
 class TGLGraphics;

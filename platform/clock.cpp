@@ -42,7 +42,7 @@ void DelayMillis(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-void SetClockSource(std::shared_ptr<TClockSource> source) {
+void UseClockSource(std::shared_ptr<TClockSource> source) {
     TClockState& s = State();
     s.source.store(source.get(), std::memory_order_release);
     s.source_holder = std::move(source);

@@ -19,7 +19,7 @@ public:
 
 // Installs a clock source (null goes back to the system clock). Install it at
 // start-up, before any other thread (the audio output) reads the clock.
-void SetClockSource(std::shared_ptr<TClockSource> source);
+void UseClockSource(std::shared_ptr<TClockSource> source);
 
 // The system clock's own reading, whatever source is installed.
 int SystemClockMillis();

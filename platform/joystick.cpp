@@ -60,7 +60,7 @@ bool ReadPort(int port) {
 
 } // namespace
 
-void SetJoypadBackend(std::shared_ptr<TJoypadBackend> backend) {
+void UseJoypadBackend(std::shared_ptr<TJoypadBackend> backend) {
     TJoypadState& s = State();
     s.backend = std::move(backend);
     for (TPortState& p : s.ports)

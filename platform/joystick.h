@@ -54,7 +54,7 @@ class TJoypadBackend {
 };
 
 // Installs the joypad backend (null: none, no joypads present).
-void SetJoypadBackend(std::shared_ptr<TJoypadBackend> backend);
+void UseJoypadBackend(std::shared_ptr<TJoypadBackend> backend);
 
 int CountJoypads();
 int JoypadPresent(int port);

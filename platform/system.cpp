@@ -43,7 +43,7 @@ class TPumpGuard {
 
 } // namespace
 
-void SetSystemDriver(std::shared_ptr<TSystemDriver> driver) {
+void UseSystemDriver(std::shared_ptr<TSystemDriver> driver) {
     TSystemState& s = State();
     s.driver = driver ? std::move(driver) : std::make_shared<TNullSystemDriver>();
     s.driver->SetMouseVisible(s.mouse_visible);

@@ -22,7 +22,7 @@ class TSystemDriver {
 
 // The current system driver. Until one is installed a driver that has
 // nothing to pump is current. Installing null goes back to it.
-void SetSystemDriver(std::shared_ptr<TSystemDriver> driver);
+void UseSystemDriver(std::shared_ptr<TSystemDriver> driver);
 TSystemDriver& CurrentSystemDriver();
 
 // Polls the current driver. A pump already under way (a query made from

@@ -195,8 +195,8 @@ TScriptedInput::TScriptedInput(TInputScript script)
       joypads_(std::make_shared<TScriptedJoypadBackend>()) {}
 
 void TScriptedInput::Install() {
-    SetSystemDriver(driver_);
-    SetJoypadBackend(joypads_);
+    UseSystemDriver(driver_);
+    UseJoypadBackend(joypads_);
 }
 
 int TScriptedInput::LastFrame() const {

@@ -33,7 +33,7 @@ std::unique_ptr<audiodevice> CreateVirtualDevice(int) {
 void RegisterVirtualAudioDriver() {
     static const bool registered = [] {
         StartAudio();
-        MixSetDeviceFactory(&CreateVirtualDevice);
+        MixUseDeviceFactory(&CreateVirtualDevice);
         TSoftMixAudioDriver::Create("SoftMix DirectSound", 1);
         TSoftMixAudioDriver::Create("SoftMix Multimedia", 0);
         TSoftMixAudioDriver::Create("SoftMix", -1);

@@ -1,7 +1,7 @@
 #include "sim/virtual_clock.h"
 
-std::shared_ptr<TVirtualClock> InstallVirtualClock(int start_ms) {
+std::shared_ptr<TVirtualClock> UseVirtualClock(int start_ms) {
     auto clock = std::make_shared<TVirtualClock>(start_ms);
-    SetClockSource(clock);
+    UseClockSource(clock);
     return clock;
 }

@@ -20,5 +20,5 @@ class TVirtualClock : public TClockSource {
     int now_;
 };
 
-// Makes a virtual clock starting at start_ms and installs it with SetClockSource.
-std::shared_ptr<TVirtualClock> InstallVirtualClock(int start_ms = 100000);
+// Makes a virtual clock starting at start_ms and installs it with UseClockSource.
+std::shared_ptr<TVirtualClock> UseVirtualClock(int start_ms = 100000);

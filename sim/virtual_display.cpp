@@ -77,14 +77,14 @@ std::shared_ptr<TVirtualDisplay> UseVirtualDisplay(TVirtualRenderer renderer,
     if (renderer == TVirtualRenderer::GL) {
         // Always offscreen: the simulator never shows a window.
         if (!offscreen) return nullptr;
-        SetGLContextBackend(std::move(offscreen));
+        UseGLContextBackend(std::move(offscreen));
         vd->display = std::make_shared<TVirtualDisplayDriver>(clock, TGLGraphicsDriver::Instance());
         vd->canvas = std::make_shared<TGLCanvasDriver>(vd->display);
     } else {
         vd->display = std::make_shared<TVirtualDisplayDriver>(clock, nullptr);
         vd->canvas = std::make_shared<TRecordingCanvasDriver>(vd->display, false);
     }
-    InstallCanvas2DDriver(vd->canvas);
+    UseCanvas2DDriver(vd->canvas);
     return vd;
 }
 

@@ -15,7 +15,7 @@ class TGLContextBackend;
 // Flip(-1) of the game is one such flip.
 //
 // Usage, before the game's start-up code runs:
-//   auto clock = InstallVirtualClock(clock_start);            // before anything reads the clock
+//   auto clock = UseVirtualClock(clock_start);            // before anything reads the clock
 //   auto display = UseVirtualDisplay(TVirtualRenderer::NUL, clock);  // or ::GL (offscreen OpenGL)
 //   if (!display) { /* GL could not be set up: one line on stderr, exit */ }
 // The game then selects Canvas2DDriver() and calls OpenGraphics as it always does.

@@ -245,6 +245,6 @@ int RegisterSdlAudioDrivers() {
         TSoftMixAudioDriver::Create("SoftMix", -1);
         return 3;
     }();
-    if (registered) MixSetDeviceFactory(&CreateSdlAudioDevice);
+    if (registered) MixUseDeviceFactory(&CreateSdlAudioDevice);
     return registered;
 }

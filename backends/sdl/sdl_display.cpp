@@ -367,7 +367,7 @@ void SdlWindowToPicture(SDL_Window* window, int& x, int& y) {
 }
 
 void UseSdlGraphicsDriver() {
-    SetGLContextBackend(MakeSdlContextBackend());
+    UseGLContextBackend(MakeSdlContextBackend());
 }
 
 std::shared_ptr<TGLContextBackend> MakeSdlOffscreenContextBackend() {

@@ -248,8 +248,8 @@ void UseSdlInput() {
     // from the terminal end the process as usual instead of turning it into
     // a close request nobody reads.
     if (SDL_WasInit(0) == 0) SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    SetSystemDriver(std::make_shared<TSdlSystemDriver>());
-    SetJoypadBackend(std::make_shared<TSdlJoypadBackend>());
+    UseSystemDriver(std::make_shared<TSdlSystemDriver>());
+    UseJoypadBackend(std::make_shared<TSdlJoypadBackend>());
 }
 
 void TSdlSystemDriver::Poll() {

@@ -314,6 +314,6 @@ int RegisterWin32AudioDrivers() {
     }();
     // Installed by every call, so the Windows devices are the ones behind
     // the drivers after any other factory.
-    MixSetDeviceFactory(&CreateWin32AudioDevice);
+    MixUseDeviceFactory(&CreateWin32AudioDevice);
     return registered;
 }

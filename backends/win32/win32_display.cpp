@@ -367,7 +367,7 @@ std::shared_ptr<TGLContextBackend> MakeWin32ContextBackend(const TWin32DisplayOp
     return std::make_shared<TWin32ContextBackend>(options);
 }
 
-void UseWin32GraphicsDriver() { SetGLContextBackend(MakeWin32ContextBackend()); }
+void UseWin32GraphicsDriver() { UseGLContextBackend(MakeWin32ContextBackend()); }
 
 void* Win32RecordWindow(const TGLContextRecord& record) {
     const auto* r = dynamic_cast<const TWin32ContextRecord*>(&record);

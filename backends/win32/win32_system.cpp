@@ -270,8 +270,8 @@ void TWin32SystemDriver::SetMouseVisible(bool visible) {
 }
 
 void UseWin32Input() {
-    SetSystemDriver(std::make_shared<TWin32SystemDriver>());
-    SetJoypadBackend(std::make_shared<TWin32JoypadBackend>());
+    UseSystemDriver(std::make_shared<TWin32SystemDriver>());
+    UseJoypadBackend(std::make_shared<TWin32JoypadBackend>());
 }
 
 bool Win32CallOnMainThread(TWin32CallFunc fn, void* a, void* b, TWin32ReleaseFunc release) {

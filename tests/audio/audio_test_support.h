@@ -108,8 +108,8 @@ public:
 // Installs a test clock for one scope.
 class TClockScope {
 public:
-    explicit TClockScope(int start = 1000) : clock(std::make_shared<TTestClock>(start)) { SetClockSource(clock); }
-    ~TClockScope() { SetClockSource(nullptr); }
+    explicit TClockScope(int start = 1000) : clock(std::make_shared<TTestClock>(start)) { UseClockSource(clock); }
+    ~TClockScope() { UseClockSource(nullptr); }
     std::shared_ptr<TTestClock> clock;
 };
 

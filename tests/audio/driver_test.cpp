@@ -25,7 +25,7 @@ void UseTestDrivers() {
         return true;
     }();
     (void)registered;
-    MixSetDeviceFactory(&TestFactory);
+    MixUseDeviceFactory(&TestFactory);
     g_mode0_fails = false;
     g_modes_opened.clear();
 }

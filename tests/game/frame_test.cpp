@@ -13,7 +13,7 @@
 namespace {
 
 TEST(Frame, EndFrameFlipsBetweenItsHooksAndCountsGameFrames) {
-    auto clock = InstallVirtualClock(5000);
+    auto clock = UseVirtualClock(5000);
     auto display = UseVirtualDisplay(TVirtualRenderer::NUL, clock);
     ASSERT_TRUE(display);
     SelectGraphicsDriver(Canvas2DDriver(), GFX_DOUBLE_BUFFER);

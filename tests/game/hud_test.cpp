@@ -27,7 +27,7 @@ class Hud : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         if (started_) return;
-        clock_ = InstallVirtualClock(100000);
+        clock_ = UseVirtualClock(100000);
         display_ = UseVirtualDisplay(TVirtualRenderer::NUL, clock_);
         input_ = std::make_unique<TScriptedInput>();
         input_->Install();

@@ -51,10 +51,10 @@ class Player : public ObjectsTest {
         StartInputTracking();
         ClearKeyState();
         pads = std::make_shared<FakePads>();
-        SetJoypadBackend(pads);
+        UseJoypadBackend(pads);
     }
     void TearDown() override {
-        SetJoypadBackend(nullptr);
+        UseJoypadBackend(nullptr);
         StopInputTracking();
         ObjectsTest::TearDown();
     }

@@ -28,7 +28,7 @@ namespace {
     EmbedRegister("gfx_bubble.png", damaged, sizeof damaged);
     RegisterEmbeddedAssets();
 
-    auto clock = InstallVirtualClock(100000);
+    auto clock = UseVirtualClock(100000);
     auto display = UseVirtualDisplay(TVirtualRenderer::NUL, clock);
     TScriptedInput input;
     input.Install();

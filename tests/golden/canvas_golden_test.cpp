@@ -209,16 +209,16 @@ class VirtualDisplay : public ::testing::Test {
     void TearDown() override {
         CloseOpenedGraphics();
         SelectGraphicsDriver(nullptr, 0);
-        InstallCanvas2DDriver(nullptr);
-        SetGLContextBackend(nullptr);
-        SetClockSource(nullptr);
+        UseCanvas2DDriver(nullptr);
+        UseGLContextBackend(nullptr);
+        UseClockSource(nullptr);
     }
 };
 
 } // namespace
 
 TEST_F(VirtualDisplay, NullRendererPacesInVirtualTime) {
-    auto clock = InstallVirtualClock(100000);
+    auto clock = UseVirtualClock(100000);
     auto vd = UseVirtualDisplay(TVirtualRenderer::NUL, clock);
     ASSERT_TRUE(vd);
     EXPECT_EQ(Canvas2DDriver(), vd->canvas);
@@ -244,7 +244,7 @@ TEST_F(VirtualDisplay, NullRendererPacesInVirtualTime) {
 }
 
 TEST_F(VirtualDisplay, GLRendererCapturesFramesBeforeTheFlip) {
-    auto clock = InstallVirtualClock(5000);
+    auto clock = UseVirtualClock(5000);
     auto vd = UseVirtualDisplay(TVirtualRenderer::GL, clock, MakeOffscreenGLBackend());
     ZAP_REQUIRE_GL(vd);
     SelectGraphicsDriver(Canvas2DDriver(), GFX_DOUBLE_BUFFER);

@@ -40,10 +40,10 @@ class GLDisplayLayer : public ::testing::Test {
   protected:
     void SetUp() override {
         backend = std::make_shared<TFakeBackend>();
-        SetGLContextBackend(backend);
+        UseGLContextBackend(backend);
         driver = TGLGraphicsDriver::Instance();
     }
-    void TearDown() override { SetGLContextBackend(nullptr); }
+    void TearDown() override { UseGLContextBackend(nullptr); }
     std::shared_ptr<TFakeBackend> backend;
     std::shared_ptr<TGLGraphicsDriver> driver;
 };
@@ -115,7 +115,7 @@ TEST_F(GLDisplayLayer, FailuresThroughTheModuleGiveNull) {
     backend->refuse_mode = true;
     EXPECT_FALSE(OpenGraphics(1024, 768, 32, 50, 0));
     EXPECT_EQ(GLContextCount(), 0);
-    SetGLContextBackend(nullptr);
+    UseGLContextBackend(nullptr);
     EXPECT_FALSE(OpenGraphics(1024, 768, 32, 50, 0)); // no window layer at all
     EXPECT_EQ(GLCanvasDriver()->ToString(), "OpenGL");
     SelectGraphicsDriver(nullptr, 0);

@@ -30,7 +30,7 @@ class DisplayTest : public ::testing::Test {
   protected:
     void SetUp() override {
         clock = std::make_shared<TManualClock>();
-        SetClockSource(clock);
+        UseClockSource(clock);
         canvas = std::make_shared<TRecordingCanvasDriver>();
         display = canvas->RecordingDisplay();
         SelectGraphicsDriver(canvas, GFX_DOUBLE_BUFFER);
@@ -38,7 +38,7 @@ class DisplayTest : public ::testing::Test {
     void TearDown() override {
         CloseOpenedGraphics();
         SelectGraphicsDriver(nullptr, 0);
-        SetClockSource(nullptr);
+        UseClockSource(nullptr);
     }
     // Every synced flip of the display takes `ms`; unsynced flips take no time.
     void VsyncTakes(std::vector<int> ms_sequence) {

@@ -16,25 +16,25 @@ public:
 
 TEST(Clock, InstalledSourceReplacesTheSystemClock) {
     auto fake = std::make_shared<FakeClock>(1000);
-    SetClockSource(fake);
+    UseClockSource(fake);
     EXPECT_EQ(ClockMillis(), 1000);
     DelayMillis(25);
     EXPECT_EQ(ClockMillis(), 1025);
     DelayMillis(0);
     DelayMillis(-40); // nothing happens
     EXPECT_EQ(ClockMillis(), 1025);
-    SetClockSource(nullptr);
+    UseClockSource(nullptr);
 }
 
 TEST(Clock, DifferencesStayRightAcrossTheWrap) {
     auto fake = std::make_shared<FakeClock>(static_cast<int>(0xfffffff0u));
-    SetClockSource(fake);
+    UseClockSource(fake);
     const int before = ClockMillis();
     DelayMillis(40);
     const int after = ClockMillis();
     EXPECT_LT(after, 100); // wrapped past 2^32
     EXPECT_EQ(static_cast<int>(static_cast<uint32_t>(after) - static_cast<uint32_t>(before)), 40);
-    SetClockSource(nullptr);
+    UseClockSource(nullptr);
 }
 
 TEST(Clock, SystemClockMovesForwardAndDelaySleeps) {

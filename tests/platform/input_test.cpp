@@ -37,14 +37,14 @@ class Input : public testing::Test {
   protected:
     void SetUp() override {
         driver = std::make_shared<TQueueDriver>();
-        SetSystemDriver(driver);
+        UseSystemDriver(driver);
         StopInputTracking();
         StartInputTracking();
         TakeCloseRequest();
     }
     void TearDown() override {
         StopInputTracking();
-        SetSystemDriver(nullptr);
+        UseSystemDriver(nullptr);
     }
     std::shared_ptr<TQueueDriver> driver;
 };
@@ -261,7 +261,7 @@ TEST_F(Input, WaitAnyKeyClearsThenReturnsTheNextPressedKey) {
     };
     auto later = std::make_shared<TLater>();
     later->inner = driver.get();
-    SetSystemDriver(later);
+    UseSystemDriver(later);
     EXPECT_EQ(WaitAnyKey(), 88);
     EXPECT_EQ(later->waits, 2);
     EXPECT_EQ(TakeKeyHits(88), 0); // the wait took the press

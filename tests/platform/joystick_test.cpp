@@ -42,9 +42,9 @@ class Joypad : public testing::Test {
   protected:
     void SetUp() override {
         pads = std::make_shared<TFakeJoypads>();
-        SetJoypadBackend(pads);
+        UseJoypadBackend(pads);
     }
-    void TearDown() override { SetJoypadBackend(nullptr); }
+    void TearDown() override { UseJoypadBackend(nullptr); }
     void Hold(int port, int button) { pads->raw[port].buttons |= 1u << button; }
     void Release(int port, int button) { pads->raw[port].buttons &= ~(1u << button); }
     std::shared_ptr<TFakeJoypads> pads;
@@ -56,7 +56,7 @@ TEST_F(Joypad, NoBackendOrNoPadsMeansNothingPresent) {
     EXPECT_EQ(CountJoypads(), 0);
     EXPECT_EQ(JoypadPresent(0), 0);
     EXPECT_EQ(TakeJoyButtonHits(0, 0), 0);
-    SetJoypadBackend(nullptr);
+    UseJoypadBackend(nullptr);
     EXPECT_EQ(CountJoypads(), 0);
     EXPECT_EQ(IsJoyButtonDown(0, 0), 0);
     EXPECT_EQ(JoypadName(0), "");

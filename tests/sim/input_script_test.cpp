@@ -105,8 +105,8 @@ class ScriptedInput : public testing::Test {
     }
     void TearDown() override {
         StopInputTracking();
-        SetSystemDriver(nullptr);
-        SetJoypadBackend(nullptr);
+        UseSystemDriver(nullptr);
+        UseJoypadBackend(nullptr);
     }
     std::unique_ptr<TScriptedInput> input;
 };

@@ -41,7 +41,7 @@ std::shared_ptr<TGLContextBackend> MakeOffscreenGLBackend() {
 bool OpenOffscreenGL() {
     auto backend = MakeOffscreenGLBackend();
     if (!backend) return false;
-    SetGLContextBackend(std::move(backend));
+    UseGLContextBackend(std::move(backend));
     SelectGraphicsDriver(GLCanvasDriver(), GFX_DOUBLE_BUFFER);
     return OpenGraphics(1024, 768, 0, 0, 0) != nullptr;
 }
@@ -49,7 +49,7 @@ bool OpenOffscreenGL() {
 void CloseOffscreenGL() {
     CloseOpenedGraphics();
     SelectGraphicsDriver(nullptr, 0);
-    SetGLContextBackend(nullptr);
+    UseGLContextBackend(nullptr);
 }
 
 void ResetOffscreenGL(int blend) {
@@ -75,7 +75,7 @@ void ExpectOffscreenGolden(const std::string& name, int w, int h, int tolerance)
 
 TGameOnGL UseVirtualGL() {
     TGameOnGL game;
-    game.clock = InstallVirtualClock(100000);
+    game.clock = UseVirtualClock(100000);
     game.display = UseVirtualDisplay(TVirtualRenderer::GL, game.clock, MakeOffscreenGLBackend());
     return game;
 }

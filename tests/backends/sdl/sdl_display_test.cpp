@@ -23,7 +23,7 @@ TEST(SdlDisplay, FlipScalesThePictureIntoTheWindowWithBars) {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     TSdlDisplayOptions options;
     options.fullscreen = false;
-    SetGLContextBackend(MakeSdlContextBackend(options));
+    UseGLContextBackend(MakeSdlContextBackend(options));
     SelectGraphicsDriver(GLCanvasDriver(), GFX_DOUBLE_BUFFER);
     ASSERT_TRUE(OpenGraphics(1024, 768, 0, 0, 0));
     SDL_Window* window = SDL_GL_GetCurrentWindow();
@@ -73,7 +73,7 @@ TEST(SdlDisplay, FlipScalesThePictureIntoTheWindowWithBars) {
     EXPECT_EQ(frame[0], 40);
     CloseOpenedGraphics();
     SelectGraphicsDriver(nullptr, 0);
-    SetGLContextBackend(nullptr);
+    UseGLContextBackend(nullptr);
 }
 
 // The mouse in a window that shows the picture scaled: placed and reported in
@@ -82,7 +82,7 @@ TEST(SdlDisplay, TheMouseIsPlacedAndReportedInThePicturesPixels) {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     TSdlDisplayOptions options;
     options.fullscreen = false;
-    SetGLContextBackend(MakeSdlContextBackend(options));
+    UseGLContextBackend(MakeSdlContextBackend(options));
     SelectGraphicsDriver(GLCanvasDriver(), GFX_DOUBLE_BUFFER);
     ASSERT_TRUE(OpenGraphics(1024, 768, 0, 0, 0));
     SDL_Window* window = SDL_GL_GetCurrentWindow();
@@ -113,10 +113,10 @@ TEST(SdlDisplay, TheMouseIsPlacedAndReportedInThePicturesPixels) {
     MoveMouse(512, 384);
     EXPECT_EQ(MousePosX(), 512);
     EXPECT_EQ(MousePosY(), 384);
-    SetSystemDriver(nullptr);
-    SetJoypadBackend(nullptr);
+    UseSystemDriver(nullptr);
+    UseJoypadBackend(nullptr);
 
     CloseOpenedGraphics();
     SelectGraphicsDriver(nullptr, 0);
-    SetGLContextBackend(nullptr);
+    UseGLContextBackend(nullptr);
 }

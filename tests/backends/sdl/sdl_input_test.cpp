@@ -74,8 +74,8 @@ class SdlInput : public testing::Test {
         ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
     }
     static void TearDownTestSuite() {
-        SetJoypadBackend(nullptr);
-        SetSystemDriver(nullptr);
+        UseJoypadBackend(nullptr);
+        UseSystemDriver(nullptr);
         SDL_Quit();
     }
     void SetUp() override {

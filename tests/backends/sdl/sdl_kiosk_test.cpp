@@ -31,7 +31,7 @@ TEST(SdlKiosk, DISABLED_FullScreenWithoutAWindowManagerCoversTheScreen) {
     const int sw = XDisplayWidth(x, XDefaultScreen(x)), sh = XDisplayHeight(x, XDefaultScreen(x));
     ASSERT_EQ(sw * 10000 + sh, 1920 * 10000 + 1080);
 
-    SetGLContextBackend(MakeSdlContextBackend());
+    UseGLContextBackend(MakeSdlContextBackend());
     SelectGraphicsDriver(GLCanvasDriver(), GFX_DOUBLE_BUFFER);
     ASSERT_TRUE(OpenGraphics(1024, 768, 32, 0, 0));
     for (int i = 0; i < 3; ++i) {
@@ -53,6 +53,6 @@ TEST(SdlKiosk, DISABLED_FullScreenWithoutAWindowManagerCoversTheScreen) {
 
     CloseOpenedGraphics();
     SelectGraphicsDriver(nullptr, 0);
-    SetGLContextBackend(nullptr);
+    UseGLContextBackend(nullptr);
     XCloseDisplay(x);
 }

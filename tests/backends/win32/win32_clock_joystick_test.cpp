@@ -35,7 +35,7 @@ TEST(Win32Clock, InstalledItIsTheGamesClock) {
     const int reading = ClockMillis();
     const DWORD after = timeGetTime();
     EXPECT_LE(static_cast<DWORD>(reading) - before, after - before);
-    SetClockSource(nullptr);
+    UseClockSource(nullptr);
 }
 
 TEST(Win32Joypads, NoPadAttachedMeansNoPortsAndFailedReads) {
@@ -51,13 +51,13 @@ TEST(Win32Joypads, NoPadAttachedMeansNoPortsAndFailedReads) {
     EXPECT_FALSE(backend.Read(-1, raw));
 
     // The portable layer on top: nothing present, nothing pressed.
-    SetJoypadBackend(std::make_shared<TWin32JoypadBackend>());
+    UseJoypadBackend(std::make_shared<TWin32JoypadBackend>());
     EXPECT_EQ(CountJoypads(), 0);
     EXPECT_EQ(JoypadPresent(0), 0);
     EXPECT_EQ(TakeJoyButtonHits(0, 0), 0);
     EXPECT_EQ(JoypadButtonMask(0), 0);
     EXPECT_EQ(JoypadName(0), "");
-    SetJoypadBackend(nullptr);
+    UseJoypadBackend(nullptr);
 }
 
 } // namespace

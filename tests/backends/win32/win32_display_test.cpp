@@ -30,12 +30,12 @@ DEVMODEA CurrentMode() {
 class Win32Display : public ::testing::Test {
   protected:
     void SetUp() override {
-        SetSystemDriver(std::make_shared<TWin32SystemDriver>());
+        UseSystemDriver(std::make_shared<TWin32SystemDriver>());
         desktop_ = CurrentMode();
     }
     void TearDown() override {
-        SetGLContextBackend(nullptr);
-        SetSystemDriver(nullptr);
+        UseGLContextBackend(nullptr);
+        UseSystemDriver(nullptr);
         // Whatever happened, the desktop has its mode back.
         const DEVMODEA now = CurrentMode();
         EXPECT_EQ(now.dmPelsWidth, desktop_.dmPelsWidth);
@@ -148,7 +148,7 @@ TEST_F(Win32Display, AttachedWindowsKeepTheirMakersWindow) {
 }
 
 TEST_F(Win32Display, OpenGraphicsThroughTheDriverAndFlip) {
-    SetGLContextBackend(MakeWin32ContextBackend());
+    UseGLContextBackend(MakeWin32ContextBackend());
     SelectGraphicsDriver(TGLGraphicsDriver::Instance(), GFX_DOUBLE_BUFFER);
     // A refused mode is a null display, not an error.
     EXPECT_EQ(OpenGraphics(1000, 555, 32, 50, 0), nullptr);

@@ -48,7 +48,7 @@ class Win32Input : public ::testing::Test {
   protected:
     void SetUp() override {
         driver_ = std::make_shared<TWin32SystemDriver>();
-        SetSystemDriver(driver_);
+        UseSystemDriver(driver_);
         TWin32DisplayOptions options;
         options.hidden = true;
         backend_ = MakeWin32ContextBackend(options);
@@ -70,7 +70,7 @@ class Win32Input : public ::testing::Test {
         if (record_) backend_->Destroy(*record_);
         record_.reset();
         backend_.reset();
-        SetSystemDriver(nullptr);
+        UseSystemDriver(nullptr);
     }
 
     void Post(UINT message, WPARAM wparam, LPARAM lparam) {
