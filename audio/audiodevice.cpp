@@ -41,7 +41,7 @@ void CloseDevice() {
 }
 } // namespace
 
-// ---- opening and closing the output ------------------------------------------
+// ---- opening and closing the output -----------------------------------------
 
 void MixUseDeviceFactory(audiodevicefactory factory) { State().factory = factory; }
 
@@ -80,7 +80,7 @@ int MixReplaceDevice(std::unique_ptr<audiodevice> device) {
     return OpenOnMixer(std::move(device), m) ? 0 : -1;
 }
 
-// ---- the fragment ring -------------------------------------------------------
+// ---- the fragment ring ------------------------------------------------------
 
 winmmdevice::winmmdevice(std::unique_ptr<waveoutbackend> backend) : backend_(std::move(backend)) {}
 
@@ -188,7 +188,7 @@ void winmmdevice::fill(int64_t played) {
     backend_->written(written + base_.load(std::memory_order_relaxed));
 }
 
-// ---- the notification-driven stream -------------------------------------------
+// ---- the notification-driven stream -----------------------------------------
 
 dsounddevice::dsounddevice(std::unique_ptr<dsoundbackend> backend) : backend_(std::move(backend)) {}
 

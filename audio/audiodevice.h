@@ -48,7 +48,7 @@ int MixReplaceDevice(std::unique_ptr<audiodevice> device);
 // The open device, null when none is.
 audiodevice* MixCurrentDevice();
 
-// ---- the fragment ring (mode 0) ----------------------------------------------
+// ---- the fragment ring (mode 0) ---------------------------------------------
 
 // A looping output: it plays a ring of sample values over and over from the
 // moment it is started, and reports how far it got.
@@ -122,7 +122,7 @@ private:
     std::atomic<int> lead_{STARTLEAD};
 };
 
-// ---- the notification-driven stream (mode 1) ---------------------------------
+// ---- the notification-driven stream (mode 1) --------------------------------
 
 // A looping buffer of 32768 bytes that signals each time its play cursor
 // passes one of the four chunk boundaries.

@@ -7,6 +7,12 @@
 
 #include "platform/clock.h"
 
+// Sections, in order:
+//   sound (one voice)
+//   mixer
+//   channel table
+//   the flat interface
+
 namespace {
 
 // Every new voice waits this long after its request before it sounds, so
@@ -169,7 +175,7 @@ int32_t fixed32(float value, double scale) {
 
 } // namespace
 
-// ---- sound (one voice) -------------------------------------------------------
+// ---- sound (one voice) ------------------------------------------------------
 
 sound::sound(mixer* owner_) : owner(owner_) {}
 
@@ -254,7 +260,7 @@ int sound::mixinto(int32_t* accumulator, int count) {
     return ended ? 1 : 0;
 }
 
-// ---- mixer -----------------------------------------------------------------
+// ---- mixer ------------------------------------------------------------------
 
 mixer::mixer(int size_) : accumulator(static_cast<size_t>(std::max(2, size_)), 0), accumulatorsize(std::max(2, size_)) {}
 
@@ -458,7 +464,7 @@ void mixer::stopall() {
     }
 }
 
-// ---- channel table -----------------------------------------------------------
+// ---- channel table ----------------------------------------------------------
 
 channeltable::channeltable(mixer* owner_) : owner(owner_) {
     for (int i = 0; i < SLOTS; ++i) {
@@ -538,7 +544,7 @@ void channeltable::orphan(sound* voice) {
     voice->handle = 0;
 }
 
-// ---- the flat interface ------------------------------------------------------
+// ---- the flat interface -----------------------------------------------------
 
 namespace {
 

@@ -21,7 +21,7 @@ constexpr std::array<TRgb, 5> ring_col{
 
 } // namespace
 
-// ---- TTextLine ----
+// ---- TTextLine --------------------------------------------------------------
 
 void TTextLine::Update() {
     y -= 0.5f;
@@ -39,7 +39,7 @@ void TTextLine::Draw() {
     DrawString(text, static_cast<float>(PLAYFIELD_MIDDLE - w / 2), y);
 }
 
-// ---- TRing ----
+// ---- TRing ------------------------------------------------------------------
 
 void TRing::Update() {
     // Small bubbles leave slower-growing rings.
@@ -66,7 +66,7 @@ void TRing::Draw() {
     }
 }
 
-// ---- TLaserAfterglow ----
+// ---- TLaserAfterglow --------------------------------------------------------
 
 void TLaserAfterglow::Update() {
     // A short bright flash, then a long dim fade.
@@ -95,7 +95,7 @@ void TLaserAfterglow::Draw() {
     SetDrawRotation(0.0f);
 }
 
-// ---- creation ----
+// ---- creation ---------------------------------------------------------------
 
 std::shared_ptr<TLaserAfterglow> CreateLaserAfterglow(int index, int x, int y, int x2, int y2) {
     auto glow = std::make_shared<TLaserAfterglow>();
