@@ -10,8 +10,16 @@ struct TGLGraphicsState {
     // Newest first.
     std::vector<std::shared_ptr<TGLContextRecord>> contexts;
     TGLContextRecord* current = nullptr;
-    int swap_interval = -1; // unknown until the first flip sets it
+    int swap_interval = -1; // the last flip's; unknown until the first flip sets it
+    int applied = -1;       // the interval the backend has now
+    bool background = false; // a full-screen window without the focus: no vertical sync
 };
+
+void ApplySwapInterval(TGLGraphicsState& s, int interval) {
+    if (interval == s.applied || !s.backend) return;
+    s.applied = interval;
+    s.backend->SetSwapInterval(interval);
+}
 
 TGLGraphicsState& State() {
     static TGLGraphicsState* state = new TGLGraphicsState; // outlives the at-exit close
@@ -50,6 +58,8 @@ void UseGLContextBackend(std::shared_ptr<TGLContextBackend> backend) {
         DestroyRecord(s.contexts.front());
     s.current = nullptr;
     s.swap_interval = -1;
+    s.applied = -1;
+    s.background = false;
     s.backend = std::move(backend);
 }
 
@@ -63,6 +73,24 @@ TGLContextRecord* GLCurrentContext() {
 int GLContextCount() {
     return static_cast<int>(State().contexts.size());
 }
+void GLWindowFocusChanged(TGLContextRecord& record, bool gained, bool restore_last_flip) {
+    TGLGraphicsState& s = State();
+    if (&record != s.current || record.kind != TGLContextRecord::FULL_SCREEN) return;
+    if (!gained) {
+        s.background = true;
+        ApplySwapInterval(s, 0);
+        return;
+    }
+    s.background = false;
+    int interval = s.swap_interval;
+    if (!restore_last_flip || interval < 0) {
+        // Vertical sync only when the display runs at the rate asked for.
+        const int rate = s.backend ? s.backend->DisplayRate(record) : 0;
+        interval = record.hertz == 0 || rate == record.hertz ? 1 : 0;
+    }
+    ApplySwapInterval(s, interval);
+}
+
 int GLRememberedSwapInterval() {
     return State().swap_interval;
 }
@@ -110,11 +138,8 @@ void TGLGraphicsDriver::SetGraphics(const std::shared_ptr<TGraphics>& graphics) 
 void TGLGraphicsDriver::Flip(int sync) {
     TGLGraphicsState& state = State();
     if (!state.current || !state.backend) return;
-    const int s = sync != 0 ? 1 : 0;
-    if (s != state.swap_interval) {
-        state.swap_interval = s;
-        state.backend->SetSwapInterval(s);
-    }
+    state.swap_interval = sync != 0 ? 1 : 0;
+    if (!state.background) ApplySwapInterval(state, state.swap_interval);
     state.backend->SwapBuffers(*state.current);
 }
 

@@ -43,6 +43,12 @@ class TGLContextBackend {
     virtual void MakeCurrent(TGLContextRecord* record) = 0;
     // Sets the swap interval of the current context; ignored when unsupported.
     virtual void SetSwapInterval(int interval) = 0;
+    // The refresh rate of the display the record's window is on, in hertz;
+    // 0 when unknown.
+    virtual int DisplayRate(TGLContextRecord& record) {
+        (void)record;
+        return 0;
+    }
     virtual void SwapBuffers(TGLContextRecord& record) = 0;
 };
 
@@ -81,3 +87,11 @@ TGLContextRecord* GLCurrentContext();
 int GLContextCount();
 // The interval last set by a flip; -1 until the first flip.
 int GLRememberedSwapInterval();
+
+// A full-screen window lost or regained the focus (the window layer calls
+// this). In the background the current context gets no vertical sync, and
+// flips do not turn it back on. Back in front it gets, with restore_last_flip,
+// the interval the last flip asked for whatever rate the display reports;
+// otherwise (or before any flip) vertical sync only when the display runs at
+// the rate asked for.
+void GLWindowFocusChanged(TGLContextRecord& record, bool gained, bool restore_last_flip);

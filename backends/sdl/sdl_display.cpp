@@ -253,13 +253,15 @@ class TSdlContextBackend final : public TGLContextBackend {
         }
     }
 
-    static bool RateMatches(const TSdlContextRecord& r) {
-        if (r.hertz == 0) return true;
+    int DisplayRate(TGLContextRecord& base) override {
+        auto& r = static_cast<TSdlContextRecord&>(base);
         SDL_DisplayMode mode;
-        const int display = SDL_GetWindowDisplayIndex(r.window);
-        if (display < 0 || SDL_GetCurrentDisplayMode(display, &mode) != 0) return false;
-        return mode.refresh_rate == r.hertz;
+        const int display = r.window ? SDL_GetWindowDisplayIndex(r.window) : -1;
+        if (display < 0 || SDL_GetCurrentDisplayMode(display, &mode) != 0) return 0;
+        return mode.refresh_rate;
     }
+
+    bool RateMatches(TSdlContextRecord& r) { return r.hertz == 0 || DisplayRate(r) == r.hertz; }
 
     // The game draws into a framebuffer of exactly the size it asked for; the
     // window, whatever its size, shows it scaled.
@@ -319,8 +321,9 @@ class TSdlContextBackend final : public TGLContextBackend {
     }
 
     // Focus changes of a full-screen window: no vertical sync while in the
-    // background (the window is minimised), back on when the display runs at the
-    // requested rate.
+    // background (the window is minimised); back in front, the interval the
+    // last flip set, whatever rate SDL reports (it may say 0, or 59 for a
+    // display the start-up measurement timed at 60).
     static int WatchEvents(void* self_ptr, SDL_Event* event) {
         auto* self = static_cast<TSdlContextBackend*>(self_ptr);
         if (event->type != SDL_WINDOWEVENT) return 0;
@@ -329,9 +332,9 @@ class TSdlContextBackend final : public TGLContextBackend {
             if (SDL_GetWindowID(r->window) != id || r->kind != TGLContextRecord::FULL_SCREEN) continue;
             if (event->window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
                 if (!self->options_.hidden) SDL_MinimizeWindow(r->window);
-                if (self->current_ == r) SDL_GL_SetSwapInterval(0);
+                GLWindowFocusChanged(*r, false, true);
             } else if (event->window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
-                if (self->current_ == r) SDL_GL_SetSwapInterval(RateMatches(*r) ? 1 : 0);
+                GLWindowFocusChanged(*r, true, true);
             }
         }
         return 0;

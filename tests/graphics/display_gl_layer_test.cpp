@@ -30,8 +30,10 @@ class TFakeBackend : public TGLContextBackend {
     void MakeCurrent(TGLContextRecord* r) override { made_current.push_back(r); }
     void SetSwapInterval(int interval) override { intervals.push_back(interval); }
     void SwapBuffers(TGLContextRecord& r) override { swaps.push_back(&r); }
+    int DisplayRate(TGLContextRecord&) override { return rate; }
 
     bool fail = false, refuse_mode = false;
+    int rate = 0;
     std::vector<TGLContextRecord*> destroyed, made_current, swaps;
     std::vector<int> intervals;
 };
@@ -119,4 +121,30 @@ TEST_F(GLDisplayLayer, FailuresThroughTheModuleGiveNull) {
     EXPECT_FALSE(OpenGraphics(1024, 768, 32, 50, 0)); // no window layer at all
     EXPECT_EQ(GLCanvasDriver()->ToString(), "OpenGL");
     SelectGraphicsDriver(nullptr, 0);
+}
+
+TEST_F(GLDisplayLayer, FocusRegainedRestoresTheLastFlipsIntervalWhateverTheReportedRate) {
+    auto g = driver->CreateGraphics(1024, 768, 32, 50, GFX_DOUBLE_BUFFER);
+    ASSERT_TRUE(g);
+    driver->SetGraphics(g);
+    auto* record = GLCurrentContext();
+    for (int reported : {0, 52}) { // a display timed at 50 Hz that says otherwise
+        backend->rate = reported;
+        backend->intervals.clear();
+        driver->Flip(1);
+        GLWindowFocusChanged(*record, false, true);
+        driver->Flip(1); // in the background flips leave vertical sync off
+        GLWindowFocusChanged(*record, true, true);
+        driver->Flip(1);
+        const std::vector<int> expected = reported == 0 ? std::vector<int>{1, 0, 1} : std::vector<int>{0, 1};
+        EXPECT_EQ(backend->intervals, expected) << reported;
+    }
+    // The rate rule of other window layers: on only at the requested rate.
+    backend->intervals.clear();
+    GLWindowFocusChanged(*record, false, false);
+    GLWindowFocusChanged(*record, true, false); // 52 Hz reported: stays off
+    backend->rate = 50;
+    GLWindowFocusChanged(*record, false, false);
+    GLWindowFocusChanged(*record, true, false);
+    EXPECT_EQ(backend->intervals, (std::vector<int>{0, 1}));
 }
