@@ -43,9 +43,13 @@ void CloseDevice() {
 
 // ---- opening and closing the output -----------------------------------------
 
-void MixUseDeviceFactory(audiodevicefactory factory) { State().factory = factory; }
+void MixUseDeviceFactory(audiodevicefactory factory) {
+    State().factory = factory;
+}
 
-audiodevice* MixCurrentDevice() { return State().device.get(); }
+audiodevice* MixCurrentDevice() {
+    return State().device.get();
+}
 
 int MixStartDevice(int mode) {
     auto& st = State();
@@ -84,9 +88,13 @@ int MixReplaceDevice(std::unique_ptr<audiodevice> device) {
 
 winmmdevice::winmmdevice(std::unique_ptr<waveoutbackend> backend) : backend_(std::move(backend)) {}
 
-winmmdevice::~winmmdevice() { close(); }
+winmmdevice::~winmmdevice() {
+    close();
+}
 
-int winmmdevice::blockvalues() { return std::max(2, backend_->fragmentvalues()) & ~1; }
+int winmmdevice::blockvalues() {
+    return std::max(2, backend_->fragmentvalues()) & ~1;
+}
 
 int winmmdevice::open() {
     fragment_ = blockvalues();
@@ -192,7 +200,9 @@ void winmmdevice::fill(int64_t played) {
 
 dsounddevice::dsounddevice(std::unique_ptr<dsoundbackend> backend) : backend_(std::move(backend)) {}
 
-dsounddevice::~dsounddevice() { close(); }
+dsounddevice::~dsounddevice() {
+    close();
+}
 
 int dsounddevice::open() {
     running_.store(true, std::memory_order_release);

@@ -14,7 +14,7 @@
 // is not the device's: it is handed over before open and outlives close, so a
 // device can be closed and another opened while the voices play on.
 class audiodevice {
-public:
+  public:
     virtual ~audiodevice() = default;
     // Sample values the device mixes at a time: the mixer's block.
     virtual int blockvalues() = 0;
@@ -53,7 +53,7 @@ audiodevice* MixCurrentDevice();
 // A looping output: it plays a ring of sample values over and over from the
 // moment it is started, and reports how far it got.
 class waveoutbackend {
-public:
+  public:
     virtual ~waveoutbackend() = default;
     // Sample values per fragment (1024 here; 2048 on slow old systems).
     virtual int fragmentvalues() { return 1024; }
@@ -79,7 +79,7 @@ public:
 };
 
 class winmmdevice : public audiodevice {
-public:
+  public:
     static constexpr int RINGFRAGMENTS = 32;
     static constexpr int STARTLEAD = 6;
     static constexpr int MAXLEAD = 10;
@@ -104,7 +104,7 @@ public:
     int fragment() const { return fragment_; }
     const std::vector<int16_t>& ring() const { return ring_; }
 
-private:
+  private:
     void fill(int64_t played);
     void restart();
 
@@ -127,7 +127,7 @@ private:
 // A looping buffer of 32768 bytes that signals each time its play cursor
 // passes one of the four chunk boundaries.
 class dsoundbackend {
-public:
+  public:
     virtual ~dsoundbackend() = default;
     // Creates the output and its buffer (44100 Hz stereo 16-bit); 0 on success.
     virtual int open() = 0;
@@ -148,7 +148,7 @@ public:
 };
 
 class dsounddevice : public audiodevice {
-public:
+  public:
     static constexpr int CHUNKBYTES = 8192;
     static constexpr int BUFFERBYTES = 32768;
     static constexpr int MIXERVALUES = 12288;
@@ -164,7 +164,7 @@ public:
     int wraps() const { return wraps_.load(std::memory_order_relaxed); }
     bool threadalive() const { return alive_.load(std::memory_order_acquire); }
 
-private:
+  private:
     void run();
 
     std::unique_ptr<dsoundbackend> backend_;

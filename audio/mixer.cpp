@@ -100,7 +100,8 @@ bool steady(voiceblock& b, const uint8_t* data, int volume, int64_t advance) {
 }
 
 template <int Bits, int Channels>
-bool ramped(voiceblock& b, const uint8_t* data, int volnow, int voltarget, int64_t stepnow, int64_t steptarget) {
+bool ramped(voiceblock& b, const uint8_t* data, int volnow, int voltarget, int64_t stepnow,
+            int64_t steptarget) {
     // Volume held times 256 and the step in 32.32 so both move a little every frame.
     int64_t vol = static_cast<int64_t>(volnow) * 256;
     const int64_t volinc = static_cast<int64_t>(voltarget - volnow) * 256 / b.frames;
@@ -193,12 +194,22 @@ void sound::setpan(int value) {
     if (status.load(std::memory_order_relaxed) & MIX_PAUSED)
         pannow.store(static_cast<int16_t>(value), std::memory_order_relaxed);
 }
-void sound::setdepth(int value) { depthtarget.store(static_cast<int16_t>(value), std::memory_order_relaxed); }
+void sound::setdepth(int value) {
+    depthtarget.store(static_cast<int16_t>(value), std::memory_order_relaxed);
+}
 
-int sound::rate(int which) { return (which ? ratetarget : ratenow).load(std::memory_order_relaxed); }
-int sound::volume(int which) { return (which ? volumetarget : volumenow).load(std::memory_order_relaxed); }
-int sound::pan(int which) { return (which ? pantarget : pannow).load(std::memory_order_relaxed); }
-int sound::depth(int which) { return (which ? depthtarget : depthnow).load(std::memory_order_relaxed); }
+int sound::rate(int which) {
+    return (which ? ratetarget : ratenow).load(std::memory_order_relaxed);
+}
+int sound::volume(int which) {
+    return (which ? volumetarget : volumenow).load(std::memory_order_relaxed);
+}
+int sound::pan(int which) {
+    return (which ? pantarget : pannow).load(std::memory_order_relaxed);
+}
+int sound::depth(int which) {
+    return (which ? depthtarget : depthnow).load(std::memory_order_relaxed);
+}
 
 int sound::position() {
     if (!data) return 0;
@@ -262,7 +273,8 @@ int sound::mixinto(int32_t* accumulator, int count) {
 
 // ---- mixer ------------------------------------------------------------------
 
-mixer::mixer(int size_) : accumulator(static_cast<size_t>(std::max(2, size_)), 0), accumulatorsize(std::max(2, size_)) {}
+mixer::mixer(int size_)
+    : accumulator(static_cast<size_t>(std::max(2, size_)), 0), accumulatorsize(std::max(2, size_)) {}
 
 void mixer::resize(int size_) {
     accumulatorsize = std::max(2, size_);
@@ -407,7 +419,8 @@ void mixer::mix(int count) {
     const int now = useblocktime ? blocktime : ClockMillis();
 
     drainstarts([&](sound* v) {
-        int ms = static_cast<int>(static_cast<unsigned>(v->starttime) + START_DELAY_MS - static_cast<unsigned>(now));
+        int ms = static_cast<int>(static_cast<unsigned>(v->starttime) + START_DELAY_MS -
+                                  static_cast<unsigned>(now));
         // Never more than a second: a clock that was swapped under a voice
         // must not keep it silent for good.
         ms = std::clamp(ms, 0, 1000);
@@ -478,7 +491,7 @@ int channeltable::alloc() {
     const int slot = link[0];
     if (slot == 0) return 0;
     link[0] = link[static_cast<size_t>(slot)];
-    link[static_cast<size_t>(slot)] = -1; // handed out
+    link[static_cast<size_t>(slot)] = -1;          // handed out
     generation[static_cast<size_t>(slot)] += 4096; // wraps after 2^20 uses of one slot
     return static_cast<int>(static_cast<uint32_t>(slot) | generation[static_cast<size_t>(slot)]);
 }
@@ -564,7 +577,9 @@ TMixerState& State() {
     return *state;
 }
 
-mixer* openmixer() { return State().mix.get(); }
+mixer* openmixer() {
+    return State().mix.get();
+}
 
 sound* voiceof(int handle) {
     auto& st = State();
@@ -581,7 +596,9 @@ void stopvoice(sound* v) {
 }
 } // namespace
 
-mixer* MixCurrentMixer() { return openmixer(); }
+mixer* MixCurrentMixer() {
+    return openmixer();
+}
 
 mixer* MixOpenMixer(int values) {
     auto& st = State();
@@ -608,7 +625,8 @@ void MixCloseMixer() {
 
 mixsample* MixCreateSound(int length, int bits, int channels, int hertz, const void* data, int loop) {
     if (!openmixer()) return nullptr;
-    if ((bits != 8 && bits != 16) || (channels != 1 && channels != 2) || length < 0 || hertz <= 0) return nullptr;
+    if ((bits != 8 && bits != 16) || (channels != 1 && channels != 2) || length < 0 || hertz <= 0)
+        return nullptr;
     const int framebytes = channels * bits / 8;
     if (length > (INT_MAX - framebytes) / framebytes) return nullptr;
     auto s = std::make_unique<mixsample>();

@@ -42,7 +42,7 @@ constexpr int MIX_PAUSED = 16;
 
 // One playing voice.
 class sound : public output {
-public:
+  public:
     explicit sound(mixer* owner);
 
     void setrate(int rate) override;
@@ -61,24 +61,24 @@ public:
 
     mixer* owner;
     std::atomic<int> status{MIX_STOPPED};
-    int handle = 0;                   // game thread only
-    std::atomic<int> selfrelease{0};  // recycle as soon as it stops
-    sound* next = nullptr;            // active list, output thread only
-    mixsample* data = nullptr;        // set and cleared on the game thread while the mixer does not hold it
-    int64_t pos = 0;                  // 32.32 sample values; output thread once started
-    std::atomic<int64_t> played{0};   // 32.32, never wraps
+    int handle = 0;                  // game thread only
+    std::atomic<int> selfrelease{0}; // recycle as soon as it stops
+    sound* next = nullptr;           // active list, output thread only
+    mixsample* data = nullptr;       // set and cleared on the game thread while the mixer does not hold it
+    int64_t pos = 0;                 // 32.32 sample values; output thread once started
+    std::atomic<int64_t> played{0};  // 32.32, never wraps
     std::atomic<int32_t> ratenow{65536}, ratetarget{65536};
     std::atomic<int16_t> volumenow{4096}, volumetarget{4096};
     std::atomic<int16_t> pannow{0}, pantarget{0};
     std::atomic<int16_t> depthnow{0}, depthtarget{0};
-    int starttime = 0;                // ClockMillis when started
-    int delay = 0;                    // output frames still to wait
-    bool started = false;             // handed to the output thread (game thread's view)
-    sound* spare = nullptr;           // game thread's list of voices that never played
+    int starttime = 0;      // ClockMillis when started
+    int delay = 0;          // output frames still to wait
+    bool started = false;   // handed to the output thread (game thread's view)
+    sound* spare = nullptr; // game thread's list of voices that never played
 };
 
 class mixer : public output {
-public:
+  public:
     static constexpr int RING = 4096;
 
     // size: sample values of one mix call (the device's block).
@@ -119,7 +119,7 @@ public:
     int outputchannels = 2;
     channeltable* table = nullptr;
 
-private:
+  private:
     // Output thread. Moves the voices waiting in the start ring to the front
     // of the active list, calling each(voice) on every one as it arrives.
     template <class Each> void drainstarts(Each&& each);
@@ -146,14 +146,14 @@ private:
 // Handles: the low 12 bits are the slot, the upper 20 its generation. Slot 0
 // is never handed out, so at most 4095 handles exist. Game thread only.
 class channeltable {
-public:
+  public:
     static constexpr int SLOTS = 4096;
     explicit channeltable(mixer* owner);
 
-    int alloc();                   // 0 when full
-    bool valid(int handle) const;  // generation still matches
-    bool inuse(int handle) const;  // valid and handed out
-    void release(int slot);        // no-op for a free slot
+    int alloc();                  // 0 when full
+    bool valid(int handle) const; // generation still matches
+    bool inuse(int handle) const; // valid and handed out
+    void release(int slot);       // no-op for a free slot
     // A handle whose slot went back to the free list without being handed out
     // again takes it back (it leaves the free list); false when the handle is
     // not valid any more or its slot is in use.
@@ -172,7 +172,7 @@ public:
     // Handles handed out and not yet given back.
     int inusecount() const;
 
-private:
+  private:
     mixer* owner;
     std::array<sound*, SLOTS> voices{};
     std::array<int, SLOTS> link{};

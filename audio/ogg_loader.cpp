@@ -24,8 +24,8 @@ namespace {
 struct TOggSource {
     TStream* stream;
     std::exception_ptr error;
-    int start = 0;          // where the Ogg data begins
-    int limit = -1;         // where the first link ends; -1 until the decoder first asks for the end
+    int start = 0;  // where the Ogg data begins
+    int limit = -1; // where the first link ends; -1 until the decoder first asks for the end
 };
 
 uint32_t Le32(const uint8_t* p) {
@@ -70,7 +70,8 @@ int FirstLinkEnd(TStream& stream, int start, int size) {
         const int segments = header[26];
         if (!ReadAt(stream, pos + 27, header + 27, segments)) break;
         int body = 0;
-        for (int i = 0; i < segments; ++i) body += header[27 + i];
+        for (int i = 0; i < segments; ++i)
+            body += header[27 + i];
         const bool bos = (header[5] & 2) != 0;
         const uint32_t serial = Le32(header + 14);
         const bool known = std::find(serials.begin(), serials.end(), serial) != serials.end();
@@ -116,12 +117,14 @@ int OggSeek(void* datasource, ogg_int64_t offset, int whence) {
             target = low;
             break;
         case SEEK_CUR:
-            target = static_cast<int>(static_cast<unsigned>(source->stream->Pos()) + static_cast<unsigned>(low));
+            target =
+                static_cast<int>(static_cast<unsigned>(source->stream->Pos()) + static_cast<unsigned>(low));
             break;
         case SEEK_END:
             // The decoder asks for the end once it has the first link's
             // headers: the end it sees is the first link's.
-            if (source->limit < 0) source->limit = FirstLinkEnd(*source->stream, source->start, source->stream->Size());
+            if (source->limit < 0)
+                source->limit = FirstLinkEnd(*source->stream, source->start, source->stream->Size());
             target = static_cast<int>(static_cast<unsigned>(source->limit) + static_cast<unsigned>(low));
             break;
         default:
@@ -178,7 +181,8 @@ std::shared_ptr<TAudioSample> TAudioSampleLoaderOGG::LoadAudioSample(TStream& st
     const vorbis_info* info = ov_info(&file.vf, -1);
     if (source.error) std::rethrow_exception(source.error);
     // More than two channels is beyond what the mixer plays.
-    if (!info || info->channels < 1 || info->channels > 2 || info->rate <= 0 || info->rate > INT_MAX) return nullptr;
+    if (!info || info->channels < 1 || info->channels > 2 || info->rate <= 0 || info->rate > INT_MAX)
+        return nullptr;
     const int channels = info->channels;
     const int hertz = static_cast<int>(info->rate);
     if (frames < 0 || frames > INT_MAX / (2 * channels)) return nullptr;
@@ -193,7 +197,8 @@ std::shared_ptr<TAudioSample> TAudioSampleLoaderOGG::LoadAudioSample(TStream& st
         const int want = std::min(total - filled, 1 << 16);
         pcm.resize(static_cast<size_t>(filled + want));
         int link = 0;
-        const long got = ov_read(&file.vf, reinterpret_cast<char*>(pcm.data() + filled), want, 0, 2, 1, &link);
+        const long got =
+            ov_read(&file.vf, reinterpret_cast<char*>(pcm.data() + filled), want, 0, 2, 1, &link);
         if (source.error) std::rethrow_exception(source.error);
         if (got < 0) return nullptr;
         // The stream ended before its announced length: damaged, so no sample.

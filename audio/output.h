@@ -5,7 +5,7 @@
 // pan and depth 4.12). The base keeps nothing: setters are ignored and the
 // getters report the neutral values.
 class output {
-public:
+  public:
     virtual ~output() = default;
     virtual void setrate(int rate);
     virtual void setvolume(int volume);

@@ -10,9 +10,13 @@ const int SampleBytes[7] = {0, 1, 2, 2, 2, 4, 4};
 
 namespace {
 
-[[noreturn]] void Unimplemented() { throw TRuntimeError("Unimplemented sample format conversion"); }
+[[noreturn]] void Unimplemented() {
+    throw TRuntimeError("Unimplemented sample format conversion");
+}
 
-bool ValidFormat(int format) { return format >= 1 && format <= 6; }
+bool ValidFormat(int format) {
+    return format >= 1 && format <= 6;
+}
 
 // The common form is big-endian stereo 16-bit: L high, L low, R high, R low.
 void PutCommon(uint8_t* dst, int left, int right) {
@@ -22,7 +26,9 @@ void PutCommon(uint8_t* dst, int left, int right) {
     dst[3] = static_cast<uint8_t>(right & 0xff);
 }
 
-int Signed16(int high, int low) { return static_cast<int16_t>(static_cast<uint16_t>((high << 8) | low)); }
+int Signed16(int high, int low) {
+    return static_cast<int16_t>(static_cast<uint16_t>((high << 8) | low));
+}
 
 void ToCommon(const uint8_t* src, int format, uint8_t* dst, int frames) {
     for (int i = 0; i < frames; ++i, dst += 4) {

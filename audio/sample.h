@@ -19,7 +19,7 @@ extern const int SampleBytes[7];
 // A block of PCM in memory with its rate and format. The bytes are owned
 // (capacity >= 0) or borrowed from someone else (capacity -1).
 class TAudioSample {
-public:
+  public:
     virtual ~TAudioSample();
     TAudioSample(const TAudioSample&) = delete;
     TAudioSample& operator=(const TAudioSample&) = delete;
@@ -42,7 +42,7 @@ public:
     // Bytes of PCM this sample describes.
     int ByteCount() const;
 
-protected:
+  protected:
     TAudioSample() = default;
 };
 
@@ -57,7 +57,7 @@ void ConvertSamples(const uint8_t* src, int src_format, uint8_t* dst, int dst_fo
 // Sample loaders, asked newest first. Constructing one registers it for the
 // rest of the run.
 class TAudioSampleLoader {
-public:
+  public:
     TAudioSampleLoader();
     virtual ~TAudioSampleLoader() = default;
     TAudioSampleLoader(const TAudioSampleLoader&) = delete;
@@ -68,7 +68,7 @@ public:
 
 // Ogg Vorbis through vorbisfile, decoded into 16-bit little-endian PCM.
 class TAudioSampleLoaderOGG : public TAudioSampleLoader {
-public:
+  public:
     std::shared_ptr<TAudioSample> LoadAudioSample(TStream& stream) override;
 };
 

@@ -64,13 +64,16 @@ void SoundLogEnable(bool enabled) {
     if (!enabled) s.log.clear();
 }
 
-bool SoundLogEnabled() { return State().log_enabled; }
+bool SoundLogEnabled() {
+    return State().log_enabled;
+}
 
 std::vector<TSoundLogEntry> SoundLogDrain() {
     TSoundState& s = State();
     std::vector<TSoundLogEntry> entries;
     entries.reserve(s.log.size());
-    for (const auto& record : s.log) entries.push_back(record.entry);
+    for (const auto& record : s.log)
+        entries.push_back(record.entry);
     s.log.clear();
     return entries;
 }
@@ -89,8 +92,12 @@ void StartAudio() {
 
 // ---- TSound / TChannel (silent bases) ---------------------------------------
 
-std::shared_ptr<TChannel> TSound::Play(const std::shared_ptr<TChannel>&) { return std::make_shared<TChannel>(); }
-std::shared_ptr<TChannel> TSound::Cue(const std::shared_ptr<TChannel>&) { return std::make_shared<TChannel>(); }
+std::shared_ptr<TChannel> TSound::Play(const std::shared_ptr<TChannel>&) {
+    return std::make_shared<TChannel>();
+}
+std::shared_ptr<TChannel> TSound::Cue(const std::shared_ptr<TChannel>&) {
+    return std::make_shared<TChannel>();
+}
 
 std::shared_ptr<TSound> TSound::Load(const TUrl& url, int flags) {
     std::shared_ptr<TAudioSample> sample = SampleLoad(url);
@@ -103,24 +110,48 @@ std::shared_ptr<TSound> TSound::Load(const std::shared_ptr<TAudioSample>& sample
     return CurrentAudioDriver()->CreateSound(sample, flags);
 }
 
-int TChannel::Stop() { return 0; }
-int TChannel::SetPaused(int) { return 0; }
-int TChannel::SetVolume(float) { return 0; }
-int TChannel::SetPan(float) { return 0; }
-int TChannel::SetDepth(float) { return 0; }
-int TChannel::SetRate(float) { return 0; }
-int TChannel::Playing() { return 0; }
+int TChannel::Stop() {
+    return 0;
+}
+int TChannel::SetPaused(int) {
+    return 0;
+}
+int TChannel::SetVolume(float) {
+    return 0;
+}
+int TChannel::SetPan(float) {
+    return 0;
+}
+int TChannel::SetDepth(float) {
+    return 0;
+}
+int TChannel::SetRate(float) {
+    return 0;
+}
+int TChannel::Playing() {
+    return 0;
+}
 
 // ---- TAudioDriver -----------------------------------------------------------
 
-std::string TAudioDriver::Name() { return "Null"; }
-int TAudioDriver::Startup() { return 1; }
-int TAudioDriver::Shutdown() { return 0; }
+std::string TAudioDriver::Name() {
+    return "Null";
+}
+int TAudioDriver::Startup() {
+    return 1;
+}
+int TAudioDriver::Shutdown() {
+    return 0;
+}
 std::shared_ptr<TSound> TAudioDriver::CreateSound(const std::shared_ptr<TAudioSample>&, int) {
     return std::make_shared<TSound>();
 }
-std::shared_ptr<TChannel> TAudioDriver::AllocChannel() { return std::make_shared<TChannel>(); }
-std::shared_ptr<TSound> TAudioDriver::LoadSound(const TUrl& url, int flags) { return TSound::Load(url, flags); }
+std::shared_ptr<TChannel> TAudioDriver::AllocChannel() {
+    return std::make_shared<TChannel>();
+}
+std::shared_ptr<TSound> TAudioDriver::LoadSound(const TUrl& url, int flags) {
+    return TSound::Load(url, flags);
+}
 
 void TAudioDriver::Register(const std::shared_ptr<TAudioDriver>& driver) {
     TSoundState& s = State();
@@ -145,7 +176,9 @@ std::shared_ptr<TSoftMixAudioDriver> TSoftMixAudioDriver::Create(const std::stri
     return driver;
 }
 
-std::string TSoftMixAudioDriver::Name() { return _name; }
+std::string TSoftMixAudioDriver::Name() {
+    return _name;
+}
 
 int TSoftMixAudioDriver::Startup() {
     if (_mode != -1) return MixStartDevice(_mode) == 0 ? 1 : 0;
@@ -158,12 +191,15 @@ int TSoftMixAudioDriver::Shutdown() {
     return 0;
 }
 
-std::shared_ptr<TSound> TSoftMixAudioDriver::CreateSound(const std::shared_ptr<TAudioSample>& sample_in, int flags) {
+std::shared_ptr<TSound> TSoftMixAudioDriver::CreateSound(const std::shared_ptr<TAudioSample>& sample_in,
+                                                         int flags) {
     if (!sample_in) return nullptr;
     std::shared_ptr<TAudioSample> sample = sample_in;
     // The mixer reads little-endian data only.
-    if (sample->format == SampleMono16BE) sample = sample->Convert(SampleMono16LE);
-    else if (sample->format == SampleStereo16BE) sample = sample->Convert(SampleStereo16LE);
+    if (sample->format == SampleMono16BE)
+        sample = sample->Convert(SampleMono16LE);
+    else if (sample->format == SampleStereo16BE)
+        sample = sample->Convert(SampleStereo16LE);
     const int loop = (flags & SoundLoop) ? -1 : 0;
     if (sample->format < 0 || sample->format > 6) return nullptr;
     const int channels = SampleChannels[sample->format];
@@ -206,8 +242,12 @@ std::shared_ptr<TChannel> TSoftMixSound::Start(const std::shared_ptr<TChannel>& 
     return TSoftMixChannel::CreateWithChannel(result);
 }
 
-std::shared_ptr<TChannel> TSoftMixSound::Play(const std::shared_ptr<TChannel>& channel) { return Start(channel, 0); }
-std::shared_ptr<TChannel> TSoftMixSound::Cue(const std::shared_ptr<TChannel>& channel) { return Start(channel, 1); }
+std::shared_ptr<TChannel> TSoftMixSound::Play(const std::shared_ptr<TChannel>& channel) {
+    return Start(channel, 0);
+}
+std::shared_ptr<TChannel> TSoftMixSound::Cue(const std::shared_ptr<TChannel>& channel) {
+    return Start(channel, 1);
+}
 
 // ---- TSoftMixChannel --------------------------------------------------------
 
@@ -258,35 +298,45 @@ int TSoftMixChannel::Playing() {
     return 1;
 }
 
-int TSoftMixChannel::Position() { return MixChannelPosition(sm_channel); }
+int TSoftMixChannel::Position() {
+    return MixChannelPosition(sm_channel);
+}
 
 // ---- module operations ------------------------------------------------------
 
-std::shared_ptr<TSound> SoundLoad(const TUrl& url, int flags) { return CurrentAudioDriver()->LoadSound(url, flags); }
+std::shared_ptr<TSound> SoundLoad(const TUrl& url, int flags) {
+    return CurrentAudioDriver()->LoadSound(url, flags);
+}
 
 std::shared_ptr<TSound> SoundLoad(const std::shared_ptr<TAudioSample>& sample, int flags) {
     return TSound::Load(sample, flags);
 }
 
-std::shared_ptr<TChannel> SoundPlay(const std::shared_ptr<TSound>& sound, const std::shared_ptr<TChannel>& channel) {
+std::shared_ptr<TChannel> SoundPlay(const std::shared_ptr<TSound>& sound,
+                                    const std::shared_ptr<TChannel>& channel) {
     if (!sound) return nullptr;
     std::shared_ptr<TChannel> result = sound->Play(channel);
     LogPlay(sound, result);
     return result;
 }
 
-std::shared_ptr<TChannel> SoundCue(const std::shared_ptr<TSound>& sound, const std::shared_ptr<TChannel>& channel) {
+std::shared_ptr<TChannel> SoundCue(const std::shared_ptr<TSound>& sound,
+                                   const std::shared_ptr<TChannel>& channel) {
     if (!sound) return nullptr;
     return sound->Cue(channel);
 }
 
-std::shared_ptr<TChannel> ChannelAlloc() { return CurrentAudioDriver()->AllocChannel(); }
+std::shared_ptr<TChannel> ChannelAlloc() {
+    return CurrentAudioDriver()->AllocChannel();
+}
 
 void ChannelStop(const std::shared_ptr<TChannel>& channel) {
     if (channel) channel->Stop();
 }
 
-int ChannelIsPlaying(const std::shared_ptr<TChannel>& channel) { return channel ? channel->Playing() : 0; }
+int ChannelIsPlaying(const std::shared_ptr<TChannel>& channel) {
+    return channel ? channel->Playing() : 0;
+}
 
 void ChannelSetVolume(const std::shared_ptr<TChannel>& channel, float volume) {
     if (!channel) return;

@@ -16,7 +16,7 @@ struct mixsample;
 constexpr int SoundLoop = 1;
 
 class TSound {
-public:
+  public:
     virtual ~TSound() = default;
     // Plays the sound, on the given channel or (null) on a fresh one.
     virtual std::shared_ptr<TChannel> Play(const std::shared_ptr<TChannel>& channel);
@@ -31,7 +31,7 @@ public:
 };
 
 class TChannel {
-public:
+  public:
     virtual ~TChannel() = default;
     virtual int Stop();
     virtual int SetPaused(int paused);
@@ -43,7 +43,7 @@ public:
 };
 
 class TAudioDriver {
-public:
+  public:
     virtual ~TAudioDriver() = default;
     TAudioDriver(const TAudioDriver&) = delete;
     TAudioDriver& operator=(const TAudioDriver&) = delete;
@@ -61,7 +61,7 @@ public:
     // Creates a base ("Null") driver and puts it at the head of the registry.
     static std::shared_ptr<TAudioDriver> Create();
 
-protected:
+  protected:
     TAudioDriver() = default;
     // Puts a new driver at the head of the registry (newest first).
     static void Register(const std::shared_ptr<TAudioDriver>& driver);
@@ -71,7 +71,7 @@ protected:
 // 0 the fragment ring pumped by a timer, 1 the notification-driven stream,
 // -1 the first, falling back to the second.
 class TSoftMixAudioDriver : public TAudioDriver {
-public:
+  public:
     std::string _name;
     int _mode = 0;
 
@@ -84,12 +84,12 @@ public:
     // Constructs one and registers it at the head of the registry.
     static std::shared_ptr<TSoftMixAudioDriver> Create(const std::string& name, int mode);
 
-protected:
+  protected:
     TSoftMixAudioDriver() = default;
 };
 
 class TSoftMixSound : public TSound {
-public:
+  public:
     ~TSoftMixSound() override;
     mixsample* sm_sound = nullptr; // the mixer's copy of the PCM, null for none
 
@@ -99,12 +99,12 @@ public:
     static std::shared_ptr<TSoftMixSound> CreateWithSound(mixsample* handle,
                                                           const std::shared_ptr<TAudioSample>& sample);
 
-private:
+  private:
     std::shared_ptr<TChannel> Start(const std::shared_ptr<TChannel>& channel, int paused);
 };
 
 class TSoftMixChannel : public TChannel {
-public:
+  public:
     ~TSoftMixChannel() override;
     int sm_channel = 0; // mixer channel handle, 0 for none
 

@@ -7,7 +7,9 @@
 
 virtualdevice::virtualdevice(blocksink sink) : sink_(std::move(sink)) {}
 
-virtualdevice::~virtualdevice() { close(); }
+virtualdevice::~virtualdevice() {
+    close();
+}
 
 int virtualdevice::open() {
     if (!mix) return -1;
@@ -31,7 +33,8 @@ void virtualdevice::advance(int now) {
     const int64_t elapsed = static_cast<int>(static_cast<unsigned>(now) - static_cast<unsigned>(start_));
     while (blocks_ * BLOCKMS <= elapsed) {
         // Each block starts at its own time, however late the call comes.
-        mix->setblocktime(static_cast<int>(static_cast<unsigned>(start_) + static_cast<unsigned>(blocks_ * BLOCKMS)));
+        mix->setblocktime(
+            static_cast<int>(static_cast<unsigned>(start_) + static_cast<unsigned>(blocks_ * BLOCKMS)));
         mix->mix16(block_.data(), 2 * BLOCKFRAMES);
         ++blocks_;
         if (sink_) sink_(block_.data(), BLOCKFRAMES);
@@ -40,7 +43,9 @@ void virtualdevice::advance(int now) {
 
 // ---- wavwriter --------------------------------------------------------------
 
-wavwriter::~wavwriter() { close(); }
+wavwriter::~wavwriter() {
+    close();
+}
 
 bool wavwriter::open(const std::string& path) {
     close();
@@ -85,7 +90,8 @@ void wavwriter::header() {
 void wavwriter::append(const int16_t* values, int frames) {
     if (!file_ || frames <= 0) return;
     std::vector<uint8_t> bytes(static_cast<size_t>(frames) * 4);
-    for (size_t i = 0; i < bytes.size() / 2; ++i) put16(bytes.data() + 2 * i, static_cast<uint16_t>(values[i]));
+    for (size_t i = 0; i < bytes.size() / 2; ++i)
+        put16(bytes.data() + 2 * i, static_cast<uint16_t>(values[i]));
     std::fwrite(bytes.data(), 1, bytes.size(), file_);
     frames_ += frames;
     header();

@@ -13,7 +13,7 @@
 // sound from C to C + 20, so a sound requested at time T is heard from
 // exactly T + 20: the mixer's start delay, with no lead of its own on top.
 class virtualdevice : public audiodevice {
-public:
+  public:
     static constexpr int BLOCKMS = 20;
     static constexpr int BLOCKFRAMES = 882;
 
@@ -29,7 +29,7 @@ public:
     void advance(int now);
     int64_t frames() const { return blocks_ * BLOCKFRAMES; }
 
-private:
+  private:
     blocksink sink_;
     std::vector<int16_t> block_;
     int start_ = 0;
@@ -40,7 +40,7 @@ private:
 // A 44100 Hz stereo 16-bit WAV file written as it grows; the header is kept
 // right after every append, so the file is whole even if the run is cut.
 class wavwriter {
-public:
+  public:
     wavwriter() = default;
     ~wavwriter();
     wavwriter(const wavwriter&) = delete;
@@ -52,7 +52,7 @@ public:
     bool isopen() const { return file_ != nullptr; }
     int64_t frames() const { return frames_; }
 
-private:
+  private:
     void header();
     std::FILE* file_ = nullptr;
     int64_t frames_ = 0;

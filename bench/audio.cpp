@@ -39,7 +39,7 @@ constexpr int SECONDBLOCKS = 44100 / (BLOCKVALUES / 2) + 1;
 
 // A device without a thread; the benchmark mixes on its own.
 class benchdevice : public audiodevice {
-public:
+  public:
     int blockvalues() override { return BLOCKVALUES; }
     int open() override { return 0; }
     void close() override {}
@@ -58,7 +58,8 @@ std::vector<int16_t> Noise(int frames, int channels, unsigned seed) {
 // cheapest possible mix (no resampling, no pan), as the yardstick.
 double SdlSecondsPerSecond(int voices) {
     std::vector<std::vector<int16_t>> sources;
-    for (int v = 0; v < voices; ++v) sources.push_back(Noise(BLOCKVALUES / 2 * 8, 2, 77u + static_cast<unsigned>(v)));
+    for (int v = 0; v < voices; ++v)
+        sources.push_back(Noise(BLOCKVALUES / 2 * 8, 2, 77u + static_cast<unsigned>(v)));
     std::vector<int16_t> out(BLOCKVALUES);
     double best = 1e9;
     for (int run = 0; run < 3; ++run) {
@@ -99,7 +100,8 @@ void BM_Mix(benchmark::State& state) {
     }
     std::vector<int16_t> out(BLOCKVALUES);
     DelayMillis(25);
-    for (int b = 0; b < 4; ++b) m->mix16(out.data(), BLOCKVALUES); // past the start delay
+    for (int b = 0; b < 4; ++b)
+        m->mix16(out.data(), BLOCKVALUES); // past the start delay
 
     double seconds = 0;
     int64_t iterations = 0;
@@ -109,7 +111,8 @@ void BM_Mix(benchmark::State& state) {
             if (ramped) {
                 // A new volume on every voice for every block: all blocks ramp.
                 const float volume = (b & 1) ? 0.5f : 0.45f;
-                for (int h : handles) MixSetChannelVolume(h, volume);
+                for (int h : handles)
+                    MixSetChannelVolume(h, volume);
             }
             m->mix16(out.data(), BLOCKVALUES);
             benchmark::DoNotOptimize(out.data());
@@ -121,7 +124,8 @@ void BM_Mix(benchmark::State& state) {
     state.counters["pct_of_realtime"] = 100.0 * per_second;
     state.counters["ns_per_voice_frame"] = per_second * 1e9 / (44100.0 * voices);
     state.counters["ratio_vs_SDL_MixAudioFormat"] = per_second / sdl;
-    for (int h : handles) MixStopChannel(h);
+    for (int h : handles)
+        MixStopChannel(h);
     MixFreeSound(data);
     MixClose();
 }
@@ -134,8 +138,8 @@ void BM_DecodeGameSounds(benchmark::State& state) {
     RegisterEmbeddedAssets();
     int64_t frames = 0;
     for (auto _ : state) {
-        for (const char* name :
-             {"incbin::snd_fiddle.ogg", "incbin::snd_pop.ogg", "incbin::snd_click.ogg", "incbin::snd_blip.ogg"}) {
+        for (const char* name : {"incbin::snd_fiddle.ogg", "incbin::snd_pop.ogg", "incbin::snd_click.ogg",
+                                 "incbin::snd_blip.ogg"}) {
             auto sample = SampleLoad(name);
             if (!sample) {
                 state.SkipWithError("a game sound failed to decode");
@@ -152,7 +156,7 @@ BENCHMARK(BM_DecodeGameSounds)->Unit(benchmark::kMillisecond);
 // ---- latency ----
 
 class TStepClock : public TClockSource {
-public:
+  public:
     int Millis() override { return now; }
     void Delay(int ms) override { now += ms; }
     int now = 100000;
@@ -196,11 +200,13 @@ BENCHMARK(BM_LatencyVirtual)->Iterations(1);
 
 std::atomic<int64_t> g_heard_ns{0};
 
-int64_t NowNs() { return std::chrono::duration_cast<std::chrono::nanoseconds>(steady::now().time_since_epoch()).count(); }
+int64_t NowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(steady::now().time_since_epoch()).count();
+}
 
 // Notes when the first non-zero sample is handed to SDL.
 class watcheddsound : public sdldsoundbackend {
-protected:
+  protected:
     void deliver(uint8_t* stream, int len) override {
         sdldsoundbackend::deliver(stream, len);
         if (g_heard_ns.load(std::memory_order_relaxed) != 0) return;
@@ -217,7 +223,7 @@ protected:
 
 // Notes when SDL has played up to the first non-zero byte that was queued.
 class watchedwaveout : public sdlwaveoutbackend {
-public:
+  public:
     int position(int64_t& bytes) override {
         const int result = sdlwaveoutbackend::position(bytes);
         if (result == 0 && nonzero_at_ >= 0 && bytes > nonzero_at_ && g_heard_ns.load() == 0)
@@ -225,7 +231,7 @@ public:
         return result;
     }
 
-protected:
+  protected:
     void queue(const void* data, int bytes) override {
         if (nonzero_at_ < 0) {
             const auto* v = static_cast<const int16_t*>(data);
@@ -239,7 +245,7 @@ protected:
         sdlwaveoutbackend::queue(data, bytes);
     }
 
-private:
+  private:
     int64_t queued_ = 0;
     int64_t nonzero_at_ = -1;
 };
@@ -270,7 +276,8 @@ void SdlLatency(benchmark::State& state, int mode) {
             MixPlaySound(data, 0, 0);
             for (int i = 0; i < 200 && g_heard_ns.load() == 0; ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            if (g_heard_ns.load() != 0) latencies.push_back(static_cast<double>(g_heard_ns.load() - played) / 1e6);
+            if (g_heard_ns.load() != 0)
+                latencies.push_back(static_cast<double>(g_heard_ns.load() - played) / 1e6);
             MixClose();
             MixFreeSound(data);
         }
@@ -280,14 +287,19 @@ void SdlLatency(benchmark::State& state, int mode) {
         return;
     }
     double sum = 0;
-    for (double l : latencies) sum += l;
+    for (double l : latencies)
+        sum += l;
     state.counters["latency_ms_mean"] = sum / static_cast<double>(latencies.size());
     state.counters["latency_ms_min"] = *std::min_element(latencies.begin(), latencies.end());
     state.counters["latency_ms_max"] = *std::max_element(latencies.begin(), latencies.end());
 }
 
-void BM_LatencySdlStream(benchmark::State& state) { SdlLatency(state, 1); }
-void BM_LatencySdlRing(benchmark::State& state) { SdlLatency(state, 0); }
+void BM_LatencySdlStream(benchmark::State& state) {
+    SdlLatency(state, 1);
+}
+void BM_LatencySdlRing(benchmark::State& state) {
+    SdlLatency(state, 0);
+}
 BENCHMARK(BM_LatencySdlStream)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LatencySdlRing)->Iterations(1)->Unit(benchmark::kMillisecond);
 

@@ -33,8 +33,8 @@ bool Start(TVirtualRenderer renderer) {
         input_->Install();
         RegisterEmbeddedAssets();
     }
-    display_ = UseVirtualDisplay(renderer, clock_,
-                                 renderer == TVirtualRenderer::GL ? MakeSdlOffscreenContextBackend() : nullptr);
+    display_ = UseVirtualDisplay(
+        renderer, clock_, renderer == TVirtualRenderer::GL ? MakeSdlOffscreenContextBackend() : nullptr);
     if (!display_) return false;
     StartUp(nullptr); // keep the line about the audio driver out of the report
     started_ = true;

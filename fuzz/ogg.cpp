@@ -14,7 +14,7 @@
 
 namespace {
 class fuzzdevice : public audiodevice {
-public:
+  public:
     int blockvalues() override { return 1024; }
     int open() override { return 0; }
     void close() override {}
@@ -37,14 +37,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     if (!MixCurrentMixer()) MixOpen(std::make_unique<fuzzdevice>());
     const int channels = SampleChannels[sample->format];
-    mixsample* s16 = MixCreateSound(sample->length, 16, channels, sample->hertz, sample->samples, size & 1 ? -1 : 0);
+    mixsample* s16 =
+        MixCreateSound(sample->length, 16, channels, sample->hertz, sample->samples, size & 1 ? -1 : 0);
     mixsample* s8 = MixCreateSound(mono8->length, 8, 1, mono8->hertz, mono8->samples, 0);
     const int h = MixPlaySound(s16, 0, 0);
     MixSetChannelRate(h, 0.25f + static_cast<float>(size % 16) / 4.0f);
     MixSetChannelPan(h, -1.0f + static_cast<float>(size % 5) / 2.0f);
     const int h8 = MixPlaySound(s8, 0, 0);
     std::vector<int16_t> out(1024);
-    for (int i = 0; i < 8; ++i) MixCurrentMixer()->mix16(out.data(), 1024);
+    for (int i = 0; i < 8; ++i)
+        MixCurrentMixer()->mix16(out.data(), 1024);
     MixStopChannel(h);
     MixStopChannel(h8);
     MixFreeSound(s16);

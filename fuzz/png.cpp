@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size) std::memcpy(bank->Buf(), data, size);
     TPixmapPtr p = LoadPixmapFrom(TUrl(bank));
     if (!p) return 0;
-    if (p->width <= 0 || p->height <= 0 || p->width > PNG_MAX_DIMENSION || p->height > PNG_MAX_DIMENSION) __builtin_trap();
+    if (p->width <= 0 || p->height <= 0 || p->width > PNG_MAX_DIMENSION || p->height > PNG_MAX_DIMENSION)
+        __builtin_trap();
     if (static_cast<int64_t>(p->width) * p->height > 4096 * 4096) return 0;
     auto masked = MaskPixmap(*p, 0, 0, 0);
     int w = 0, h = 0;

@@ -33,4 +33,3 @@ void DrawCentred(std::string_view text, int x, int y);
 // The four score boxes (at each base's score_y) and, outside the attract
 // screen, the round clock panel. Leaves colour white and the light blend.
 void DrawHud();
-

@@ -115,7 +115,7 @@ constexpr std::array<uint8_t, 1536> PackFont() {
     return bits;
 }
 
-}  // namespace
+} // namespace
 
 const std::array<uint8_t, 1536> DEFAULT_FONT_BITS = PackFont();
 
@@ -134,7 +134,7 @@ TFontState& State() {
     return state;
 }
 
-}  // namespace
+} // namespace
 
 void AddFontLoader(TFontLoader* loader) {
     if (!loader || loader->_linked) return;
@@ -153,8 +153,12 @@ TFontPtr LoadFontFrom(const TUrl& source, int size, int style) {
 
 // ---- TImageFont -------------------------------------------------------------
 
-int TImageFont::Style() const { return _src_font ? _src_font->Style() : 0; }
-int TImageFont::Height() const { return _src_font ? _src_font->Height() : 16; }
+int TImageFont::Style() const {
+    return _src_font ? _src_font->Style() : 0;
+}
+int TImageFont::Height() const {
+    return _src_font ? _src_font->Height() : 16;
+}
 
 int TImageFont::CharToGlyph(int c) const {
     if (_src_font) return _src_font->CharToGlyph(c);
@@ -170,7 +174,8 @@ TImageGlyph* TImageFont::LoadGlyph(int index) {
             if (TGlyphPtr src = _src_font->LoadGlyph(index)) {
                 glyph->_advance = src->Advance();
                 src->GetRect(glyph->_x, glyph->_y, glyph->_w, glyph->_h);
-                if (TPixmapPtr pixels = src->Pixels()) glyph->_image = TImage::Load(pixels->Copy(), _imageFlags, 0, 0, 0);
+                if (TPixmapPtr pixels = src->Pixels())
+                    glyph->_image = TImage::Load(pixels->Copy(), _imageFlags, 0, 0, 0);
             }
         }
         slot = std::move(glyph);
@@ -223,7 +228,8 @@ TImageFontPtr TImageFont::CreateDefault() {
         uint32_t* out = reinterpret_cast<uint32_t*>(sheet->PixelPtr(0, row));
         for (int j = 0; j < 96; ++j) {
             const uint8_t bits = DEFAULT_FONT_BITS[row * 96 + j];
-            for (int k = 0; k < 8; ++k) out[j * 8 + k] = (bits >> k) & 1 ? 0xFFFFFFFFu : 0u;
+            for (int k = 0; k < 8; ++k)
+                out[j * 8 + k] = (bits >> k) & 1 ? 0xFFFFFFFFu : 0u;
         }
     }
     auto font = std::make_shared<TImageFont>();
@@ -273,7 +279,9 @@ std::u32string DecodeText(std::string_view s) {
     return out;
 }
 
-TImageFontPtr LoadTextFont(const TUrl& source, int size, int style) { return TImageFont::Load(source, size, style); }
+TImageFontPtr LoadTextFont(const TUrl& source, int size, int style) {
+    return TImageFont::Load(source, size, style);
+}
 
 void SelectImageFont(TImageFontPtr font) {
     if (!font) font = DefaultImageFont();
@@ -299,6 +307,10 @@ void DrawString(std::string_view text, float x, float y) {
     font->Draw(DecodeText(text), px, py, ix, iy, jx, jy);
 }
 
-int StringWidth(std::string_view text) { return CurrentImageFont()->Width(DecodeText(text)); }
+int StringWidth(std::string_view text) {
+    return CurrentImageFont()->Width(DecodeText(text));
+}
 
-int FontLineHeight() { return CurrentImageFont()->Height(); }
+int FontLineHeight() {
+    return CurrentImageFont()->Height();
+}

@@ -14,13 +14,13 @@
 // an image font turns each glyph into a small image the first time it is needed and draws strings glyph
 // by glyph through the current 2D state.
 
-constexpr int FONT_SMOOTH = 4;  // glyph images filtered and mipmapped, with a 1-pixel transparent border
+constexpr int FONT_SMOOTH = 4; // glyph images filtered and mipmapped, with a 1-pixel transparent border
 
 // A glyph of a source font.
 class TGlyph {
-public:
+  public:
     virtual ~TGlyph() = default;
-    virtual TPixmapPtr Pixels() = 0;  // null for an empty glyph
+    virtual TPixmapPtr Pixels() = 0; // null for an empty glyph
     virtual float Advance() = 0;
     // Offset of the picture's top-left from the pen position (y measured down from the line top), and
     // its size.
@@ -29,19 +29,19 @@ public:
 using TGlyphPtr = std::shared_ptr<TGlyph>;
 
 class TFont {
-public:
+  public:
     virtual ~TFont() = default;
     virtual int Style() = 0;
     virtual int Height() = 0;
     virtual int CountGlyphs() = 0;
-    virtual int CharToGlyph(int c) = 0;  // -1 when the font has no glyph for c
+    virtual int CharToGlyph(int c) = 0; // -1 when the font has no glyph for c
     virtual TGlyphPtr LoadGlyph(int index) = 0;
 };
 using TFontPtr = std::shared_ptr<TFont>;
 
 // Font loaders, asked newest first.
 class TFontLoader {
-public:
+  public:
     virtual ~TFontLoader() = default;
     virtual TFontPtr LoadFont(const TUrl& source, int size, int style) = 0;
     TFontLoader* _succ = nullptr;
@@ -62,16 +62,14 @@ TFontPtr LoadFreeTypeFontFromMemory(const uint8_t* data, size_t size, int pixel_
 constexpr int FONT_MAX_GLYPH_SPAN = 16;
 
 class TImageGlyph {
-public:
+  public:
     TImagePtr _image;
     float _advance = 0;
     int _x = 0, _y = 0, _w = 0, _h = 0;
 
     TImagePtr Pixels() const { return _image; }
     float Advance() const { return _advance; }
-    void GetRect(int& x, int& y, int& w, int& h) const {
-        x = _x, y = _y, w = _w, h = _h;
-    }
+    void GetRect(int& x, int& y, int& w, int& h) const { x = _x, y = _y, w = _w, h = _h; }
 };
 using TImageGlyphPtr = std::shared_ptr<TImageGlyph>;
 
@@ -79,8 +77,8 @@ class TImageFont;
 using TImageFontPtr = std::shared_ptr<TImageFont>;
 
 class TImageFont {
-public:
-    TFontPtr _src_font;  // null for the built-in font
+  public:
+    TFontPtr _src_font; // null for the built-in font
     std::vector<TImageGlyphPtr> _glyphs;
     int _imageFlags = 0;
 
@@ -120,6 +118,12 @@ void DrawString(std::string_view text, float x, float y);
 int StringWidth(std::string_view text);
 int FontLineHeight();
 // The same under their shorter names.
-inline void DrawText(std::string_view text, float x, float y) { DrawString(text, x, y); }
-inline int TextWidth(std::string_view text) { return StringWidth(text); }
-inline int TextHeight() { return FontLineHeight(); }
+inline void DrawText(std::string_view text, float x, float y) {
+    DrawString(text, x, y);
+}
+inline int TextWidth(std::string_view text) {
+    return StringWidth(text);
+}
+inline int TextHeight() {
+    return FontLineHeight();
+}

@@ -25,26 +25,24 @@ bool StartLibrary() {
     TFreeTypeState& s = State();
     if (s.library) return true;
     if (FT_Init_FreeType(&s.library) != 0) {
-        s.library = nullptr;  // the next load tries again
+        s.library = nullptr; // the next load tries again
         return false;
     }
     return true;
 }
 
 class TFreeTypeGlyph : public TGlyph {
-public:
+  public:
     TPixmapPtr Pixels() override { return _pixmap; }
     float Advance() override { return _advance; }
-    void GetRect(int& x, int& y, int& w, int& h) override {
-        x = _x, y = _y, w = _w, h = _h;
-    }
+    void GetRect(int& x, int& y, int& w, int& h) override { x = _x, y = _y, w = _w, h = _h; }
     TPixmapPtr _pixmap;
     float _advance = 0;
     int _x = 0, _y = 0, _w = 0, _h = 0;
 };
 
 class TFreeTypeFont : public TFont {
-public:
+  public:
     ~TFreeTypeFont() override {
         if (_ft_face) FT_Done_Face(_ft_face);
         // _buf is freed after the face that reads it.
@@ -65,17 +63,18 @@ public:
 
     FT_Face _ft_face = nullptr;
     int _style = 0, _height = 0, _ascend = 0, _descend = 0;
-    int _pixel_size = 0;  // the size the face accepted
+    int _pixel_size = 0; // the size the face accepted
     std::vector<std::shared_ptr<TFreeTypeGlyph>> _glyphs;
     std::vector<uint8_t> _buf;
 };
 
 TFontPtr TFreeTypeFont::Open(FT_Face face, std::vector<uint8_t> buf, int size, int style) {
     auto font = std::make_shared<TFreeTypeFont>();
-    font->_ft_face = face;  // from here on the font owns the face
+    font->_ft_face = face; // from here on the font owns the face
     font->_buf = std::move(buf);
     // A size the face refuses (a face with fixed bitmap sizes) falls back one pixel at a time.
-    while (size > 0 && FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(size)) != 0) --size;
+    while (size > 0 && FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(size)) != 0)
+        --size;
     if (size <= 0) return nullptr;
     const FT_Size_Metrics& m = face->size->metrics;
     // Arithmetic shifts of 26.6 values: negative values round toward minus infinity.
@@ -103,7 +102,8 @@ TGlyphPtr TFreeTypeFont::LoadGlyph(int index) {
         FT_BBox box;
         FT_Outline_Get_CBox(&gs->outline, &box);
         const int64_t limit = static_cast<int64_t>(FONT_MAX_GLYPH_SPAN) * _pixel_size * 64;
-        if (static_cast<int64_t>(box.xMax) - box.xMin > limit || static_cast<int64_t>(box.yMax) - box.yMin > limit)
+        if (static_cast<int64_t>(box.xMax) - box.xMin > limit ||
+            static_cast<int64_t>(box.yMax) - box.yMin > limit)
             return slot;
     }
     if (FT_Render_Glyph(gs, FT_RENDER_MODE_NORMAL) != 0) return slot;
@@ -113,7 +113,7 @@ TGlyphPtr TFreeTypeFont::LoadGlyph(int index) {
     g._w = static_cast<int>(bm.width);
     g._h = static_cast<int>(bm.rows);
     g._advance = static_cast<float>(gs->advance.x >> 6);
-    if (bm.width == 0 || bm.rows == 0 || !bm.buffer) return slot;  // spaces have no picture
+    if (bm.width == 0 || bm.rows == 0 || !bm.buffer) return slot; // spaces have no picture
 
     const int w = static_cast<int>(bm.width), h = static_cast<int>(bm.rows);
     // Rows run downward by pitch; an upward-flowing bitmap starts at its last row in memory.
@@ -123,16 +123,18 @@ TGlyphPtr TFreeTypeFont::LoadGlyph(int index) {
     if (bm.pixel_mode == FT_PIXEL_MODE_GRAY) {
         pixmap = TPixmap::Create(w, h, PIXEL_ALPHA8, 4);
         for (int y = 0; y < h; ++y)
-            std::memcpy(pixmap->PixelPtr(0, y), top + static_cast<ptrdiff_t>(pitch) * y, static_cast<size_t>(w));
+            std::memcpy(pixmap->PixelPtr(0, y), top + static_cast<ptrdiff_t>(pitch) * y,
+                        static_cast<size_t>(w));
     } else if (bm.pixel_mode == FT_PIXEL_MODE_MONO) {
         pixmap = TPixmap::Create(w, h, PIXEL_ALPHA8, 4);
         for (int y = 0; y < h; ++y) {
             const uint8_t* row = top + static_cast<ptrdiff_t>(pitch) * y;
             uint8_t* out = pixmap->PixelPtr(0, y);
-            for (int x = 0; x < w; ++x) out[x] = (row[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
+            for (int x = 0; x < w; ++x)
+                out[x] = (row[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
         }
     } else {
-        return slot;  // colour and sub-pixel bitmaps are not used for text here
+        return slot; // colour and sub-pixel bitmaps are not used for text here
     }
     if (_style & FONT_SMOOTH) {
         // A transparent border lets filtering and mipmaps fade the glyph's edge instead of clamping it.
@@ -158,7 +160,7 @@ TFontPtr LoadFreeTypeFromMemory(std::vector<uint8_t> bytes, int size, int style)
 }
 
 class TFreeTypeFontLoader : public TFontLoader {
-public:
+  public:
     TFontPtr LoadFont(const TUrl& source, int size, int style) override {
         const std::string& url = source.text;
         if (url.empty() || source.stream || source.bank) return nullptr;
@@ -178,7 +180,7 @@ public:
     }
 };
 
-}  // namespace
+} // namespace
 
 TFontPtr LoadFreeTypeFontFromMemory(const uint8_t* data, size_t size, int pixel_size, int style) {
     if (!data || size == 0) return nullptr;

@@ -10,8 +10,8 @@ struct TGLGraphicsState {
     // Newest first.
     std::vector<std::shared_ptr<TGLContextRecord>> contexts;
     TGLContextRecord* current = nullptr;
-    int swap_interval = -1; // the last flip's; unknown until the first flip sets it
-    int applied = -1;       // the interval the backend has now
+    int swap_interval = -1;  // the last flip's; unknown until the first flip sets it
+    int applied = -1;        // the interval the backend has now
     bool background = false; // a full-screen window without the focus: no vertical sync
 };
 

@@ -13,7 +13,8 @@
 void GLTextureSize(int w, int h, int& tw, int& th) {
     auto pow2 = [](int n) {
         int p = 1;
-        while (p < n && p < (1 << 30)) p <<= 1;
+        while (p < n && p < (1 << 30))
+            p <<= 1;
         return p;
     };
     tw = pow2(w);
@@ -48,7 +49,8 @@ std::shared_ptr<TGLImageFrame> TGLImageFrame::CreateFromPixmap(const TPixmapPtr&
     const bool mipmapped = (flags & IMAGE_MIPMAPPED) != 0;
     if (flags & IMAGE_FILTERED) {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, mipmapped ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
+                        mipmapped ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
     } else {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,

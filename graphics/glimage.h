@@ -8,10 +8,10 @@
 // An OpenGL texture made from a pixmap. Deleting the frame deletes the texture only while the display
 // that made it is still open (same GraphicsGeneration).
 class TGLImageFrame : public TImageFrame {
-public:
+  public:
     float u0 = 0, v0 = 0, u1 = 1, v1 = 1;
-    unsigned name = 0;  // GL texture name
-    int seq = 0;        // GraphicsGeneration at creation
+    unsigned name = 0; // GL texture name
+    int seq = 0;       // GraphicsGeneration at creation
 
     ~TGLImageFrame() override;
     void Draw(float x0, float y0, float x1, float y1, float tx, float ty) override;

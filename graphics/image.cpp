@@ -20,21 +20,29 @@ TImageState& State() {
     return state;
 }
 
-int ResolveFlags(int flags) { return flags == -1 ? State().auto_image_flags : flags; }
+int ResolveFlags(int flags) {
+    return flags == -1 ? State().auto_image_flags : flags;
+}
 
 TImagePtr AfterLoad(TImagePtr image) {
     if (image && State().auto_mid_handle) CentreImageHandle(*image);
     return image;
 }
 
-}  // namespace
+} // namespace
 
-void SetAutoMidHandle(bool on) { State().auto_mid_handle = on; }
-bool AutoMidHandle() { return State().auto_mid_handle; }
+void SetAutoMidHandle(bool on) {
+    State().auto_mid_handle = on;
+}
+bool AutoMidHandle() {
+    return State().auto_mid_handle;
+}
 void SetAutoImageFlags(int flags) {
     if (flags != -1) State().auto_image_flags = flags;
 }
-int AutoImageFlags() { return State().auto_image_flags; }
+int AutoImageFlags() {
+    return State().auto_image_flags;
+}
 void SetImageMaskColour(int r, int g, int b) {
     TImageState& s = State();
     s.mask_red = r;
@@ -57,11 +65,13 @@ TPixmapPtr PadPixmapForTexture(const TPixmapPtr& source, int tw, int th, int& w,
         padded->ClearPixels(0);
         padded->Paste(*pixmap, 0, 0);
         if (w < tw && w > 0) {
-            for (int y = 0; y < h; ++y) ConvertPixels(pixmap->PixelPtr(w - 1, y), pixmap->format,
-                                                      padded->PixelPtr(w, y), PIXEL_RGBA32, 1);
+            for (int y = 0; y < h; ++y)
+                ConvertPixels(pixmap->PixelPtr(w - 1, y), pixmap->format, padded->PixelPtr(w, y),
+                              PIXEL_RGBA32, 1);
         }
         if (h < th && h > 0) {
-            ConvertPixels(pixmap->PixelPtr(0, h - 1), pixmap->format, padded->PixelPtr(0, h), PIXEL_RGBA32, w);
+            ConvertPixels(pixmap->PixelPtr(0, h - 1), pixmap->format, padded->PixelPtr(0, h), PIXEL_RGBA32,
+                          w);
             if (w < tw && w > 0)
                 ConvertPixels(pixmap->PixelPtr(w - 1, h - 1), pixmap->format, padded->PixelPtr(w, h),
                               PIXEL_RGBA32, 1);
@@ -100,8 +110,8 @@ TImagePtr TImage::Load(const TUrl& url, int flags, int r, int g, int b) {
     return Load(LoadPixmapFrom(url), flags, r, g, b);
 }
 
-TImagePtr TImage::LoadAnim(const TPixmapPtr& pixmap, int cw, int ch, int first, int n, int flags, int r, int g,
-                           int b) {
+TImagePtr TImage::LoadAnim(const TPixmapPtr& pixmap, int cw, int ch, int first, int n, int flags, int r,
+                           int g, int b) {
     if (!pixmap || cw <= 0 || ch <= 0 || first < 0 || n < 0) return nullptr;
     const int across = pixmap->width / cw, down = pixmap->height / ch;
     if (static_cast<int64_t>(first) + n > static_cast<int64_t>(across) * down) return nullptr;
@@ -113,7 +123,8 @@ TImagePtr TImage::LoadAnim(const TPixmapPtr& pixmap, int cw, int ch, int first, 
     return image;
 }
 
-TImagePtr TImage::LoadAnim(const TUrl& url, int cw, int ch, int first, int n, int flags, int r, int g, int b) {
+TImagePtr TImage::LoadAnim(const TUrl& url, int cw, int ch, int first, int n, int flags, int r, int g,
+                           int b) {
     return LoadAnim(LoadPixmapFrom(url), cw, ch, first, n, flags, r, g, b);
 }
 
@@ -185,10 +196,18 @@ void PlaceImageHandle(TImage& image, float x, float y) {
     image.handle_x = x;
     image.handle_y = y;
 }
-int ImageWidth(const TImage& image) { return image.width; }
-int ImageHeight(const TImage& image) { return image.height; }
-TPixmapPtr LockImage(TImage& image, int frame, bool read, bool write) { return image.Lock(frame, read, write); }
-void UnlockImage(TImage& image, int frame) { image.Unlock(frame); }
+int ImageWidth(const TImage& image) {
+    return image.width;
+}
+int ImageHeight(const TImage& image) {
+    return image.height;
+}
+TPixmapPtr LockImage(TImage& image, int frame, bool read, bool write) {
+    return image.Lock(frame, read, write);
+}
+void UnlockImage(TImage& image, int frame) {
+    image.Unlock(frame);
+}
 
 void GrabImage(TImage& image, int x, int y, int frame) {
     TCanvasDriver* driver = CurrentCanvasDriver();

@@ -8,14 +8,14 @@
 // Images: drawable pictures of one or more equally sized frames. Each frame keeps its pixels in a
 // pixmap and, lazily, a driver-side frame (a texture) made for the display open at the time.
 
-constexpr int IMAGE_MASKED = 1;     // frames without alpha: pixels of the mask colour become transparent
-constexpr int IMAGE_FILTERED = 2;   // bilinear filtering, else nearest
-constexpr int IMAGE_MIPMAPPED = 4;  // a full mipmap chain
-constexpr int IMAGE_DYNAMIC = 8;    // added by CreateBlankImage
+constexpr int IMAGE_MASKED = 1;    // frames without alpha: pixels of the mask colour become transparent
+constexpr int IMAGE_FILTERED = 2;  // bilinear filtering, else nearest
+constexpr int IMAGE_MIPMAPPED = 4; // a full mipmap chain
+constexpr int IMAGE_DYNAMIC = 8;   // added by CreateBlankImage
 
 // A driver-side frame.
 class TImageFrame {
-public:
+  public:
     virtual ~TImageFrame() = default;
     // Draws the frame's picture over the local rectangle (x0, y0)-(x1, y1), each corner transformed by the
     // current matrix and moved by (tx, ty).
@@ -32,7 +32,7 @@ class TImage;
 using TImagePtr = std::shared_ptr<TImage>;
 
 class TImage {
-public:
+  public:
     int width = 0, height = 0;
     int flags = 0;
     int mask_r = 0, mask_g = 0, mask_b = 0;
@@ -46,8 +46,8 @@ public:
     // The driver frame for the current display, made on first use (null when it cannot be made or
     // the index is out of range).
     TImageFramePtr Frame(int index);
-    // The frame's pixmap (a transparent RGBA pixmap of the image's size is created when there is none). Writing
-    // drops the cached driver frame. Null for an index out of range.
+    // The frame's pixmap (a transparent RGBA pixmap of the image's size is created when there is none).
+    // Writing drops the cached driver frame. Null for an index out of range.
     TPixmapPtr Lock(int index, bool read, bool write);
     void Unlock(int /*index*/) {}
     void SetPixmap(int index, TPixmapPtr pixmap);
@@ -74,7 +74,7 @@ void CentreImageHandle(TImage& image);
 void PlaceImageHandle(TImage& image, float x, float y);
 void SetAutoMidHandle(bool on);
 bool AutoMidHandle();
-void SetAutoImageFlags(int flags);  // -1 changes nothing
+void SetAutoImageFlags(int flags); // -1 changes nothing
 int AutoImageFlags();
 void SetImageMaskColour(int r, int g, int b);
 int ImageWidth(const TImage& image);
@@ -88,4 +88,6 @@ void GrabImage(TImage& image, int x, int y, int frame = 0);
 // colour, alpha, blend, rotation and scale. Does nothing without a current 2D context.
 void DrawImageFrame(TImage& image, float x, float y, int frame = 0);
 // The same under its shorter name.
-inline void DrawImage(TImage& image, float x, float y, int frame = 0) { DrawImageFrame(image, x, y, frame); }
+inline void DrawImage(TImage& image, float x, float y, int frame = 0) {
+    DrawImageFrame(image, x, y, frame);
+}

@@ -11,7 +11,7 @@ namespace {
 constexpr int LAYER_COUNT = 32;
 
 struct TOverlapState {
-    std::array<std::vector<std::unique_ptr<TQuad>>, LAYER_COUNT> layers;  // newest at the back
+    std::array<std::vector<std::unique_ptr<TQuad>>, LAYER_COUNT> layers; // newest at the back
     std::vector<std::unique_ptr<TQuad>> free_quads;
     std::vector<uint8_t> scratch_row;
     // Without a 2D context there is no drawing state to set, so the two-image test uses a matrix of its own.
@@ -50,7 +50,8 @@ void PlaceQuad(TQuad& q, float x0, float y0, float x1, float y1, float x, float 
     TOverlapState& s = State();
     const TDrawMatrix& m = s.matrix_override ? *s.matrix_override : CollisionMatrix();
     float ox = 0, oy = 0;
-    if (const TCanvasGraphics* canvas = TCanvasGraphics::Current()) ox = canvas->origin_x, oy = canvas->origin_y;
+    if (const TCanvasGraphics* canvas = TCanvasGraphics::Current())
+        ox = canvas->origin_x, oy = canvas->origin_y;
     const float tx = x + ox, ty = y + oy;
     const float local[4][4] = {{x0, y0, 0, 0}, {x1, y0, 1, 0}, {x1, y1, 1, 1}, {x0, y1, 0, 1}};
     for (int k = 0; k < 4; ++k) {
@@ -70,15 +71,15 @@ void PlaceQuad(TQuad& q, float x0, float y0, float x1, float y1, float x, float 
 // One edge of a quad's side, covering rows r0 .. r1 - 1. Values are taken at row centres.
 struct Edge {
     int r0, r1;
-    double x, u, v;     // at the edge's start corner
-    double dx, du, dv;  // per row
+    double x, u, v;    // at the edge's start corner
+    double dx, du, dv; // per row
 };
 
 // The scan-conversion state of one quad: its left and right edges, top to bottom.
 struct ScanQuad {
     Edge left[4], right[4];
     int nleft = 0, nright = 0;
-    int li = 0, ri = 0;  // current edge of each side
+    int li = 0, ri = 0; // current edge of each side
     int row_min = 0, row_max = 0;
     const TPixmap* mask = nullptr;
 
@@ -88,23 +89,29 @@ struct ScanQuad {
         // from the top in increasing corner order always follows the right side.
         float c[4][4];
         for (int k = 0; k < 4; ++k)
-            for (int j = 0; j < 4; ++j) c[k][j] = q.xyuv[k * 4 + j];
-        const float t2 = (c[2][0] - c[1][0]) * (c[1][1] - c[0][1]) - (c[1][0] - c[0][0]) * (c[2][1] - c[1][1]);
-        const float t3 = (c[3][0] - c[2][0]) * (c[2][1] - c[0][1]) - (c[2][0] - c[0][0]) * (c[3][1] - c[2][1]);
+            for (int j = 0; j < 4; ++j)
+                c[k][j] = q.xyuv[k * 4 + j];
+        const float t2 =
+            (c[2][0] - c[1][0]) * (c[1][1] - c[0][1]) - (c[1][0] - c[0][0]) * (c[2][1] - c[1][1]);
+        const float t3 =
+            (c[3][0] - c[2][0]) * (c[2][1] - c[0][1]) - (c[2][0] - c[0][0]) * (c[3][1] - c[2][1]);
         // Only the sign of the truncated products matters: trunc(t) >= 0 exactly when t > -1. Asked
         // that way, large quads, whose products do not fit in an int, are wound like small ones.
         int order[4] = {0, 1, 2, 3};
         if (t2 > -1.0f && t3 > -1.0f) order[0] = 3, order[1] = 2, order[2] = 1, order[3] = 0;
         int rows[4];
-        for (int k = 0; k < 4; ++k) rows[k] = static_cast<int>(c[order[k]][1]);
+        for (int k = 0; k < 4; ++k)
+            rows[k] = static_cast<int>(c[order[k]][1]);
         row_min = *std::min_element(rows, rows + 4);
         row_max = *std::max_element(rows, rows + 4);
         // A parallelogram is convex: an edge that runs down in increasing corner order is on the right
         // side, one that runs down in decreasing order on the left. Edges within one row are skipped.
         for (int k = 0; k < 4; ++k) {
             const int a = k, b = (k + 1) & 3;
-            if (rows[b] > rows[a]) right[nright++] = MakeEdge(c[order[a]], c[order[b]], rows[a], rows[b]);
-            else if (rows[a] > rows[b]) left[nleft++] = MakeEdge(c[order[b]], c[order[a]], rows[b], rows[a]);
+            if (rows[b] > rows[a])
+                right[nright++] = MakeEdge(c[order[a]], c[order[b]], rows[a], rows[b]);
+            else if (rows[a] > rows[b])
+                left[nleft++] = MakeEdge(c[order[b]], c[order[a]], rows[b], rows[a]);
         }
         auto by_row = [](const Edge& e1, const Edge& e2) { return e1.r0 < e2.r0; };
         std::sort(left, left + nleft, by_row);
@@ -118,7 +125,8 @@ struct ScanQuad {
 
     // The active edge of one side on this row (rows only increase), or null.
     static const Edge* Active(const Edge* edges, int n, int& i, int row) {
-        while (i < n && edges[i].r1 <= row) ++i;
+        while (i < n && edges[i].r1 <= row)
+            ++i;
         return i < n && edges[i].r0 <= row ? &edges[i] : nullptr;
     }
 
@@ -146,7 +154,7 @@ inline bool SolidAt(const TPixmap& mask, double u, double v) {
     return alpha >= 128;
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 // Corners that are not numbers, or too far off to have rows in an int, never overlap anything.
@@ -157,7 +165,7 @@ bool Placeable(const TQuad& q) {
     }
     return true;
 }
-}  // namespace
+} // namespace
 
 bool QuadsOverlap(const TQuad& a, const TQuad& b) {
     if (!(a.maxx >= b.minx && a.maxy >= b.miny && a.minx <= b.maxx && a.miny <= b.maxy)) return false;
@@ -216,7 +224,7 @@ TCollisionIds Collide(TQuad& quad, uint32_t read_layers, uint32_t write_layers) 
     return hits;
 }
 
-}  // namespace
+} // namespace
 
 TCollisionIds CollideImageQuad(TImage& image, float x, float y, int frame, uint32_t read_layers,
                                uint32_t write_layers, std::shared_ptr<void> id) {
@@ -250,7 +258,8 @@ void ClearCollisionLayers(uint32_t mask) {
     if (mask == 0) mask = 0xFFFFFFFFu;
     for (int l = 0; l < LAYER_COUNT; ++l) {
         if (!(mask & (1u << l))) continue;
-        for (auto& q : s.layers[l]) Recycle(std::move(q));
+        for (auto& q : s.layers[l])
+            Recycle(std::move(q));
         s.layers[l].clear();
     }
 }
@@ -263,8 +272,9 @@ bool ImagesOverlap(TImage& image1, float x1, float y1, int frame1, TImage& image
     return !CollideImageQuad(image2, x2, y2, frame2, LAYER, 0, nullptr).empty();
 }
 
-bool ImagesOverlapTransformed(TImage& image1, float x1, float y1, int frame1, float rot1, float sx1, float sy1,
-                              TImage& image2, float x2, float y2, int frame2, float rot2, float sx2, float sy2) {
+bool ImagesOverlapTransformed(TImage& image1, float x1, float y1, int frame1, float rot1, float sx1,
+                              float sy1, TImage& image2, float x2, float y2, int frame2, float rot2,
+                              float sx2, float sy2) {
     constexpr uint32_t LAYER = 0x80000000u;
     ClearCollisionLayers(LAYER);
     if (!TCanvasGraphics::Current()) {
@@ -291,7 +301,9 @@ bool ImagesOverlapTransformed(TImage& image1, float x1, float y1, int frame1, fl
     return hit;
 }
 
-int CollisionFreeQuads() { return static_cast<int>(State().free_quads.size()); }
+int CollisionFreeQuads() {
+    return static_cast<int>(State().free_quads.size());
+}
 int CollisionLayerQuads(int layer) {
     return layer >= 0 && layer < LAYER_COUNT ? static_cast<int>(State().layers[layer].size()) : 0;
 }

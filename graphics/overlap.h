@@ -12,11 +12,11 @@
 
 // One placed quad.
 struct TQuad {
-    std::shared_ptr<void> id;  // reported on a hit
-    TPixmapPtr mask;           // null: solid everywhere
+    std::shared_ptr<void> id; // reported on a hit
+    TPixmapPtr mask;          // null: solid everywhere
     int frame = 0;
     float minx = 0, miny = 0, maxx = 0, maxy = 0;
-    float xyuv[16] = {};  // four corners, each x, y, u, v
+    float xyuv[16] = {}; // four corners, each x, y, u, v
 };
 
 using TCollisionIds = std::vector<std::shared_ptr<void>>;
@@ -36,8 +36,9 @@ void ClearCollisionLayers(uint32_t mask);
 bool ImagesOverlap(TImage& image1, float x1, float y1, int frame1, TImage& image2, float x2, float y2,
                    int frame2);
 // The same with a rotation and scale for each image; the drawing rotation and scale are restored.
-bool ImagesOverlapTransformed(TImage& image1, float x1, float y1, int frame1, float rot1, float sx1, float sy1,
-                              TImage& image2, float x2, float y2, int frame2, float rot2, float sx2, float sy2);
+bool ImagesOverlapTransformed(TImage& image1, float x1, float y1, int frame1, float rot1, float sx1,
+                              float sy1, TImage& image2, float x2, float y2, int frame2, float rot2,
+                              float sx2, float sy2);
 
 // The quad-against-quad test on its own (bounding boxes, then the shared scan conversion).
 bool QuadsOverlap(const TQuad& a, const TQuad& b);

@@ -16,19 +16,24 @@ namespace {
 void ToRGBA(const uint8_t* s, int format, uint8_t* d, int n) {
     switch (format) {
     case PIXEL_LUMINANCE8:
-        for (int i = 0; i < n; ++i, d += 4) d[0] = d[1] = d[2] = s[i], d[3] = 255;
+        for (int i = 0; i < n; ++i, d += 4)
+            d[0] = d[1] = d[2] = s[i], d[3] = 255;
         break;
     case PIXEL_ALPHA8:
-        for (int i = 0; i < n; ++i, d += 4) d[0] = d[1] = d[2] = 255, d[3] = s[i];
+        for (int i = 0; i < n; ++i, d += 4)
+            d[0] = d[1] = d[2] = 255, d[3] = s[i];
         break;
     case PIXEL_BGR24:
-        for (int i = 0; i < n; ++i, s += 3, d += 4) d[0] = s[2], d[1] = s[1], d[2] = s[0], d[3] = 255;
+        for (int i = 0; i < n; ++i, s += 3, d += 4)
+            d[0] = s[2], d[1] = s[1], d[2] = s[0], d[3] = 255;
         break;
     case PIXEL_RGB24:
-        for (int i = 0; i < n; ++i, s += 3, d += 4) d[0] = s[0], d[1] = s[1], d[2] = s[2], d[3] = 255;
+        for (int i = 0; i < n; ++i, s += 3, d += 4)
+            d[0] = s[0], d[1] = s[1], d[2] = s[2], d[3] = 255;
         break;
     case PIXEL_BGRA32:
-        for (int i = 0; i < n; ++i, s += 4, d += 4) d[0] = s[2], d[1] = s[1], d[2] = s[0], d[3] = s[3];
+        for (int i = 0; i < n; ++i, s += 4, d += 4)
+            d[0] = s[2], d[1] = s[1], d[2] = s[0], d[3] = s[3];
         break;
     case PIXEL_RGBA32:
         std::memcpy(d, s, static_cast<size_t>(n) * 4);
@@ -41,19 +46,24 @@ void ToRGBA(const uint8_t* s, int format, uint8_t* d, int n) {
 void FromRGBA(const uint8_t* s, uint8_t* d, int format, int n) {
     switch (format) {
     case PIXEL_LUMINANCE8:
-        for (int i = 0; i < n; ++i, s += 4) d[i] = static_cast<uint8_t>((s[0] + s[1] + s[2]) / 3);
+        for (int i = 0; i < n; ++i, s += 4)
+            d[i] = static_cast<uint8_t>((s[0] + s[1] + s[2]) / 3);
         break;
     case PIXEL_ALPHA8:
-        for (int i = 0; i < n; ++i, s += 4) d[i] = s[3];
+        for (int i = 0; i < n; ++i, s += 4)
+            d[i] = s[3];
         break;
     case PIXEL_BGR24:
-        for (int i = 0; i < n; ++i, s += 4, d += 3) d[0] = s[2], d[1] = s[1], d[2] = s[0];
+        for (int i = 0; i < n; ++i, s += 4, d += 3)
+            d[0] = s[2], d[1] = s[1], d[2] = s[0];
         break;
     case PIXEL_RGB24:
-        for (int i = 0; i < n; ++i, s += 4, d += 3) d[0] = s[0], d[1] = s[1], d[2] = s[2];
+        for (int i = 0; i < n; ++i, s += 4, d += 3)
+            d[0] = s[0], d[1] = s[1], d[2] = s[2];
         break;
     case PIXEL_BGRA32:
-        for (int i = 0; i < n; ++i, s += 4, d += 4) d[0] = s[2], d[1] = s[1], d[2] = s[0], d[3] = s[3];
+        for (int i = 0; i < n; ++i, s += 4, d += 4)
+            d[0] = s[2], d[1] = s[1], d[2] = s[0], d[3] = s[3];
         break;
     case PIXEL_RGBA32:
         std::memcpy(d, s, static_cast<size_t>(n) * 4);
@@ -63,7 +73,7 @@ void FromRGBA(const uint8_t* s, uint8_t* d, int format, int n) {
     }
 }
 
-}  // namespace
+} // namespace
 
 void ConvertPixels(const uint8_t* src, int src_format, uint8_t* dst, int dst_format, int n) {
     if (n <= 0) return;
@@ -134,7 +144,8 @@ TPixmapPtr TPixmap::Window(int x, int y, int w, int h) {
 TPixmapPtr TPixmap::Copy() const {
     TPixmapPtr p = Create(width, height, format, 4);
     const size_t row = static_cast<size_t>(width) * BytesPerPixel();
-    for (int y = 0; y < height; ++y) std::memcpy(p->PixelPtr(0, y), PixelPtr(0, y), row);
+    for (int y = 0; y < height; ++y)
+        std::memcpy(p->PixelPtr(0, y), PixelPtr(0, y), row);
     return p;
 }
 
@@ -153,13 +164,20 @@ uint32_t TPixmap::ReadPixel(int x, int y) const {
     const uint8_t* p = PixelPtr(x, y);
     auto argb = [](uint32_t a, uint32_t r, uint32_t g, uint32_t b) { return a << 24 | r << 16 | g << 8 | b; };
     switch (format) {
-    case PIXEL_LUMINANCE8: return argb(255, p[0], p[0], p[0]);
-    case PIXEL_ALPHA8: return argb(p[0], 255, 255, 255);
-    case PIXEL_BGR24: return argb(255, p[2], p[1], p[0]);
-    case PIXEL_RGB24: return argb(255, p[0], p[1], p[2]);
-    case PIXEL_BGRA32: return argb(p[3], p[2], p[1], p[0]);
-    case PIXEL_RGBA32: return argb(p[3], p[0], p[1], p[2]);
-    default: return 0;
+    case PIXEL_LUMINANCE8:
+        return argb(255, p[0], p[0], p[0]);
+    case PIXEL_ALPHA8:
+        return argb(p[0], 255, 255, 255);
+    case PIXEL_BGR24:
+        return argb(255, p[2], p[1], p[0]);
+    case PIXEL_RGB24:
+        return argb(255, p[0], p[1], p[2]);
+    case PIXEL_BGRA32:
+        return argb(p[3], p[2], p[1], p[0]);
+    case PIXEL_RGBA32:
+        return argb(p[3], p[0], p[1], p[2]);
+    default:
+        return 0;
     }
 }
 
@@ -167,13 +185,26 @@ void TPixmap::WritePixel(int x, int y, uint32_t c) {
     uint8_t* p = PixelPtr(x, y);
     const uint8_t a = c >> 24, r = (c >> 16) & 255, g = (c >> 8) & 255, b = c & 255;
     switch (format) {
-    case PIXEL_LUMINANCE8: p[0] = static_cast<uint8_t>((r + g + b) / 3); break;
-    case PIXEL_ALPHA8: p[0] = a; break;
-    case PIXEL_BGR24: p[0] = b, p[1] = g, p[2] = r; break;
-    case PIXEL_RGB24: p[0] = r, p[1] = g, p[2] = b; break;
-    case PIXEL_BGRA32: p[0] = b, p[1] = g, p[2] = r, p[3] = a; break;
-    case PIXEL_RGBA32: p[0] = r, p[1] = g, p[2] = b, p[3] = a; break;
-    default: break;
+    case PIXEL_LUMINANCE8:
+        p[0] = static_cast<uint8_t>((r + g + b) / 3);
+        break;
+    case PIXEL_ALPHA8:
+        p[0] = a;
+        break;
+    case PIXEL_BGR24:
+        p[0] = b, p[1] = g, p[2] = r;
+        break;
+    case PIXEL_RGB24:
+        p[0] = r, p[1] = g, p[2] = b;
+        break;
+    case PIXEL_BGRA32:
+        p[0] = b, p[1] = g, p[2] = r, p[3] = a;
+        break;
+    case PIXEL_RGBA32:
+        p[0] = r, p[1] = g, p[2] = b, p[3] = a;
+        break;
+    default:
+        break;
     }
 }
 
@@ -187,8 +218,10 @@ void TPixmap::ClearPixels(uint32_t argb) {
     // One pixel in this format, repeated along a row, then the row copied down.
     WritePixel(0, 0, argb);
     uint8_t* row0 = pixels;
-    for (int x = 1; x < width; ++x) std::memcpy(row0 + x * bpp, row0, bpp);
-    for (int y = 1; y < height; ++y) std::memcpy(PixelPtr(0, y), row0, static_cast<size_t>(width) * bpp);
+    for (int x = 1; x < width; ++x)
+        std::memcpy(row0 + x * bpp, row0, bpp);
+    for (int y = 1; y < height; ++y)
+        std::memcpy(PixelPtr(0, y), row0, static_cast<size_t>(width) * bpp);
 }
 
 // ---- Module operations ------------------------------------------------------
@@ -203,7 +236,7 @@ std::shared_ptr<const TPixmap> AsRGBA(const TPixmap& pixmap) {
     if (pixmap.format == PIXEL_RGBA32) return {std::shared_ptr<const TPixmap>(), &pixmap};
     return pixmap.Convert(PIXEL_RGBA32);
 }
-}  // namespace
+} // namespace
 
 TPixmapPtr MaskPixmap(const TPixmap& pixmap, int mr, int mg, int mb) {
     const auto src = AsRGBA(pixmap);
@@ -238,8 +271,8 @@ TPixmapPtr MaskPixmap(const TPixmap& pixmap, int mr, int mg, int mb) {
 
 namespace {
 struct Tap {
-    int i0, i1;  // sample and neighbour index
-    float w;     // weight of the neighbour
+    int i0, i1; // sample and neighbour index
+    float w;    // weight of the neighbour
 };
 std::vector<Tap> Taps(int src_n, int dst_n) {
     std::vector<Tap> taps(static_cast<size_t>(dst_n));
@@ -258,7 +291,7 @@ std::vector<Tap> Taps(int src_n, int dst_n) {
     }
     return taps;
 }
-}  // namespace
+} // namespace
 
 TPixmapPtr ResizePixmap(const TPixmap& pixmap, int w, int h) {
     TPixmapPtr dst = TPixmap::Create(w, h, pixmap.format, 4);
@@ -298,7 +331,8 @@ TPixmapPtr FlipPixmapHorizontally(const TPixmap& pixmap) {
     for (int y = 0; y < pixmap.height; ++y) {
         const uint8_t* s = pixmap.PixelPtr(0, y);
         uint8_t* d = dst->PixelPtr(pixmap.width - 1, y);
-        for (int x = 0; x < pixmap.width; ++x, s += bpp, d -= bpp) std::memcpy(d, s, bpp);
+        for (int x = 0; x < pixmap.width; ++x, s += bpp, d -= bpp)
+            std::memcpy(d, s, bpp);
     }
     return dst;
 }
@@ -308,7 +342,7 @@ TPixmapPtr FlipPixmapHorizontally(const TPixmap& pixmap) {
 namespace {
 
 struct TPixmapState {
-    TPixmapLoader* loaders = nullptr;  // newest first
+    TPixmapLoader* loaders = nullptr; // newest first
 };
 
 TPixmapState& State() {
@@ -316,7 +350,7 @@ TPixmapState& State() {
     return state;
 }
 
-}  // namespace
+} // namespace
 
 TPixmapLoader::TPixmapLoader() {
     TPixmapState& s = State();

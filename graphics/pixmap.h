@@ -7,12 +7,12 @@
 // Pixmaps: rectangles of pixels in main memory in one of six byte layouts.
 // Every picture travels as a pixmap from its file to a texture.
 
-constexpr int PIXEL_LUMINANCE8 = 1;  // grey
-constexpr int PIXEL_ALPHA8 = 2;      // alpha
-constexpr int PIXEL_BGR24 = 3;       // blue, green, red
-constexpr int PIXEL_RGB24 = 4;       // red, green, blue
-constexpr int PIXEL_BGRA32 = 5;      // blue, green, red, alpha
-constexpr int PIXEL_RGBA32 = 6;      // red, green, blue, alpha (the working format)
+constexpr int PIXEL_LUMINANCE8 = 1; // grey
+constexpr int PIXEL_ALPHA8 = 2;     // alpha
+constexpr int PIXEL_BGR24 = 3;      // blue, green, red
+constexpr int PIXEL_RGB24 = 4;      // red, green, blue
+constexpr int PIXEL_BGRA32 = 5;     // blue, green, red, alpha
+constexpr int PIXEL_RGBA32 = 6;     // red, green, blue, alpha (the working format)
 
 // Bytes per pixel of a format (0 for an unknown format).
 constexpr int BytesPerPixel(int format) {
@@ -33,14 +33,14 @@ using TPixmapPtr = std::shared_ptr<TPixmap>;
 
 // Colours passed as one integer are 0xAARRGGBB.
 class TPixmap : public std::enable_shared_from_this<TPixmap> {
-public:
-    uint8_t* pixels = nullptr;  // first byte of row 0
+  public:
+    uint8_t* pixels = nullptr; // first byte of row 0
     int width = 0;
     int height = 0;
-    int pitch = 0;   // bytes from one row to the next
-    int format = 0;  // PIXEL_...
+    int pitch = 0;      // bytes from one row to the next
+    int format = 0;     // PIXEL_...
     int capacity = -1;  // bytes owned, -1 when the memory belongs to someone else
-    TPixmapPtr _source;  // keeps the owner of the memory alive (windows)
+    TPixmapPtr _source; // keeps the owner of the memory alive (windows)
 
     ~TPixmap();
     TPixmap(const TPixmap&) = delete;
@@ -69,7 +69,7 @@ public:
     // Wraps memory the pixmap does not own (capacity -1).
     static TPixmapPtr CreateStatic(uint8_t* pixels, int w, int h, int pitch, int format);
 
-private:
+  private:
     TPixmap() = default;
 };
 
@@ -85,7 +85,7 @@ TPixmapPtr FlipPixmapHorizontally(const TPixmap& pixmap);
 
 // Pixmap loaders, asked newest first. Constructing one links it at the head.
 class TPixmapLoader {
-public:
+  public:
     TPixmapLoader();
     virtual ~TPixmapLoader();
     TPixmapLoader(const TPixmapLoader&) = delete;
@@ -105,6 +105,6 @@ void StartPixmapPNG();
 // The largest picture the PNG loader accepts, in each dimension and in total pixels: larger declared
 // sizes are refused before any pixel memory is taken.
 constexpr int PNG_MAX_DIMENSION = 16384;
-constexpr int64_t PNG_MAX_PIXELS = 16LL * 1024 * 1024;  // 64 MB as RGBA
+constexpr int64_t PNG_MAX_PIXELS = 16LL * 1024 * 1024; // 64 MB as RGBA
 // The most memory the PNG loader lets one chunk take: a damaged length field is not allocated.
 constexpr unsigned PNG_MAX_CHUNK_BYTES = 1u << 20;

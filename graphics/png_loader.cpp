@@ -19,14 +19,17 @@ struct PngSource {
 };
 
 // The error handler prints nothing: a damaged picture simply fails to load.
-void PngError(png_structp png, png_const_charp /*message*/) { png_longjmp(png, 1); }
+void PngError(png_structp png, png_const_charp /*message*/) {
+    png_longjmp(png, 1);
+}
 void PngWarning(png_structp, png_const_charp) {}
 
 void PngRead(png_structp png, png_bytep data, png_size_t length) {
     auto* src = static_cast<PngSource*>(png_get_io_ptr(png));
     bool ok = false;
     try {
-        ok = length <= 0x7fffffff && src->stream->Read(data, static_cast<int>(length)) == static_cast<int>(length);
+        ok = length <= 0x7fffffff &&
+             src->stream->Read(data, static_cast<int>(length)) == static_cast<int>(length);
     } catch (...) {
         ok = false;
     }
@@ -65,7 +68,7 @@ int PngReadImage(png_structp png, png_infop info, png_bytepp rows) {
 
 // Owns the libpng read structures for one load.
 class PngReader {
-public:
+  public:
     PngReader() {
         png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning);
         if (png) info = png_create_info_struct(png);
@@ -80,7 +83,7 @@ public:
 };
 
 class TPixmapLoaderPNG : public TPixmapLoader {
-public:
+  public:
     TPixmapPtr LoadPixmap(TStream& stream) override {
         png_byte sig[8];
         if (stream.Read(sig, 8) != 8 || png_sig_cmp(sig, 0, 8) != 0) return nullptr;
@@ -108,11 +111,20 @@ public:
 
         int format = 0;
         switch (h.color_type) {
-        case PNG_COLOR_TYPE_GRAY: format = PIXEL_LUMINANCE8; break;
-        case PNG_COLOR_TYPE_RGB: format = PIXEL_RGB24; break;
-        case PNG_COLOR_TYPE_RGB_ALPHA: format = PIXEL_RGBA32; break;
-        case PNG_COLOR_TYPE_GRAY_ALPHA: format = PIXEL_RGBA32; break;
-        default: return nullptr;
+        case PNG_COLOR_TYPE_GRAY:
+            format = PIXEL_LUMINANCE8;
+            break;
+        case PNG_COLOR_TYPE_RGB:
+            format = PIXEL_RGB24;
+            break;
+        case PNG_COLOR_TYPE_RGB_ALPHA:
+            format = PIXEL_RGBA32;
+            break;
+        case PNG_COLOR_TYPE_GRAY_ALPHA:
+            format = PIXEL_RGBA32;
+            break;
+        default:
+            return nullptr;
         }
         // The row size libpng will write must be what we expect, or it would overrun our rows.
         const size_t bytes_in = h.color_type == PNG_COLOR_TYPE_GRAY_ALPHA ? 2 : BytesPerPixel(format);
@@ -123,9 +135,11 @@ public:
         std::vector<png_byte> grey_alpha;
         if (h.color_type == PNG_COLOR_TYPE_GRAY_ALPHA) {
             grey_alpha.resize(static_cast<size_t>(w) * 2 * ht);
-            for (int y = 0; y < ht; ++y) rows[y] = grey_alpha.data() + static_cast<size_t>(y) * w * 2;
+            for (int y = 0; y < ht; ++y)
+                rows[y] = grey_alpha.data() + static_cast<size_t>(y) * w * 2;
         } else {
-            for (int y = 0; y < ht; ++y) rows[y] = pixmap->PixelPtr(0, y);
+            for (int y = 0; y < ht; ++y)
+                rows[y] = pixmap->PixelPtr(0, y);
         }
         if (!PngReadImage(reader.png, reader.info, rows.data())) return nullptr;
 
@@ -134,14 +148,15 @@ public:
             for (int y = 0; y < ht; ++y) {
                 const png_byte* s = rows[y];
                 uint8_t* d = pixmap->PixelPtr(0, y);
-                for (int x = 0; x < w; ++x, s += 2, d += 4) d[0] = d[1] = d[2] = s[0], d[3] = s[1];
+                for (int x = 0; x < w; ++x, s += 2, d += 4)
+                    d[0] = d[1] = d[2] = s[0], d[3] = s[1];
             }
         }
         return pixmap;
     }
 };
 
-}  // namespace
+} // namespace
 
 void StartPixmapPNG() {
     static TPixmapLoaderPNG loader;

@@ -11,7 +11,7 @@ void DelayMillis(int ms);
 // Where time comes from. The game uses the monotonic system clock; the
 // simulator and tests install a virtual clock before anything reads it.
 class TClockSource {
-public:
+  public:
     virtual ~TClockSource() = default;
     virtual int Millis() = 0;
     virtual void Delay(int ms) = 0;

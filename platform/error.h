@@ -6,6 +6,6 @@
 // carrying its message ("Too many hook ids", "Stream is not seekable", ...).
 // main() catches it, prints the message on standard error and exits with 1.
 class TRuntimeError : public std::runtime_error {
-public:
+  public:
     explicit TRuntimeError(const std::string& message) : std::runtime_error(message) {}
 };

@@ -31,9 +31,13 @@ void SetRandomSeed(int seed) {
     State().seed = (s == 0 || s == kModulus) ? 4660 : s;
 }
 
-int GetRandomSeed() { return State().seed; }
+int GetRandomSeed() {
+    return State().seed;
+}
 
-float RandomUnitFloat() { return static_cast<float>(Step() & 0x0ffffff0) / 268435456.0f; }
+float RandomUnitFloat() {
+    return static_cast<float>(Step() & 0x0ffffff0) / 268435456.0f;
+}
 
 double RandomUnit() {
     const double a = Step() & 0x1ffffffc;

@@ -19,14 +19,30 @@
 
 // ---- TIO: a stream that can do nothing --------------------------------------
 
-int TIO::Eof() { return Pos() == Size(); }
-int TIO::Pos() { return -1; }
-int TIO::Size() { return 0; }
-int TIO::Seek(int) { return -1; }
-int TIO::Flush() { return 0; }
-int TIO::Close() { return 0; }
-int TIO::Read(void*, int) { throw TRuntimeError("Stream is not readable"); }
-int TIO::Write(const void*, int) { throw TRuntimeError("Stream is not writeable"); }
+int TIO::Eof() {
+    return Pos() == Size();
+}
+int TIO::Pos() {
+    return -1;
+}
+int TIO::Size() {
+    return 0;
+}
+int TIO::Seek(int) {
+    return -1;
+}
+int TIO::Flush() {
+    return 0;
+}
+int TIO::Close() {
+    return 0;
+}
+int TIO::Read(void*, int) {
+    throw TRuntimeError("Stream is not readable");
+}
+int TIO::Write(const void*, int) {
+    throw TRuntimeError("Stream is not writeable");
+}
 
 // ---- TStream: typed and block operations built on Read and Write ------------
 
@@ -77,18 +93,42 @@ template <typename T> int WriteValue(TStream& s, T v) {
 }
 } // namespace
 
-int TStream::ReadByte() { return ReadValue<uint8_t>(*this); }
-int TStream::WriteByte(int n) { return WriteValue(*this, static_cast<uint8_t>(n)); }
-int TStream::ReadShort() { return ReadValue<uint16_t>(*this); }
-int TStream::WriteShort(int n) { return WriteValue(*this, static_cast<uint16_t>(n)); }
-int TStream::ReadInt() { return ReadValue<int32_t>(*this); }
-int TStream::WriteInt(int n) { return WriteValue(*this, static_cast<int32_t>(n)); }
-int64_t TStream::ReadLong() { return ReadValue<int64_t>(*this); }
-int TStream::WriteLong(int64_t n) { return WriteValue(*this, n); }
-float TStream::ReadFloat() { return ReadValue<float>(*this); }
-int TStream::WriteFloat(float n) { return WriteValue(*this, n); }
-double TStream::ReadDouble() { return ReadValue<double>(*this); }
-int TStream::WriteDouble(double n) { return WriteValue(*this, n); }
+int TStream::ReadByte() {
+    return ReadValue<uint8_t>(*this);
+}
+int TStream::WriteByte(int n) {
+    return WriteValue(*this, static_cast<uint8_t>(n));
+}
+int TStream::ReadShort() {
+    return ReadValue<uint16_t>(*this);
+}
+int TStream::WriteShort(int n) {
+    return WriteValue(*this, static_cast<uint16_t>(n));
+}
+int TStream::ReadInt() {
+    return ReadValue<int32_t>(*this);
+}
+int TStream::WriteInt(int n) {
+    return WriteValue(*this, static_cast<int32_t>(n));
+}
+int64_t TStream::ReadLong() {
+    return ReadValue<int64_t>(*this);
+}
+int TStream::WriteLong(int64_t n) {
+    return WriteValue(*this, n);
+}
+float TStream::ReadFloat() {
+    return ReadValue<float>(*this);
+}
+int TStream::WriteFloat(float n) {
+    return WriteValue(*this, n);
+}
+double TStream::ReadDouble() {
+    return ReadValue<double>(*this);
+}
+int TStream::WriteDouble(double n) {
+    return WriteValue(*this, n);
+}
 
 std::string TStream::ReadLine() {
     std::string line;
@@ -121,36 +161,74 @@ int TStream::WriteString(const std::string& text) {
     return 0;
 }
 
-std::shared_ptr<void> TStream::ReadObject() { throw TRuntimeError("Unable to read object"); }
-int TStream::WriteObject(const std::shared_ptr<void>&) { throw TRuntimeError("Unable to write object"); }
+std::shared_ptr<void> TStream::ReadObject() {
+    throw TRuntimeError("Unable to read object");
+}
+int TStream::WriteObject(const std::shared_ptr<void>&) {
+    throw TRuntimeError("Unable to write object");
+}
 
 // ---- TStreamWrapper ---------------------------------------------------------
 // A wrapper whose inner stream is gone (closed TStreamStream) behaves like a
 // stream that can do nothing, instead of following a null pointer.
 
-int TStreamWrapper::Eof() { return stream_ ? stream_->Eof() : TStream::Eof(); }
-int TStreamWrapper::Pos() { return stream_ ? stream_->Pos() : TStream::Pos(); }
-int TStreamWrapper::Size() { return stream_ ? stream_->Size() : TStream::Size(); }
-int TStreamWrapper::Seek(int pos) { return stream_ ? stream_->Seek(pos) : TStream::Seek(pos); }
-int TStreamWrapper::Flush() { return stream_ ? stream_->Flush() : TStream::Flush(); }
-int TStreamWrapper::Close() { return stream_ ? stream_->Close() : TStream::Close(); }
+int TStreamWrapper::Eof() {
+    return stream_ ? stream_->Eof() : TStream::Eof();
+}
+int TStreamWrapper::Pos() {
+    return stream_ ? stream_->Pos() : TStream::Pos();
+}
+int TStreamWrapper::Size() {
+    return stream_ ? stream_->Size() : TStream::Size();
+}
+int TStreamWrapper::Seek(int pos) {
+    return stream_ ? stream_->Seek(pos) : TStream::Seek(pos);
+}
+int TStreamWrapper::Flush() {
+    return stream_ ? stream_->Flush() : TStream::Flush();
+}
+int TStreamWrapper::Close() {
+    return stream_ ? stream_->Close() : TStream::Close();
+}
 int TStreamWrapper::Read(void* buf, int count) {
     return stream_ ? stream_->Read(buf, count) : TStream::Read(buf, count);
 }
 int TStreamWrapper::Write(const void* buf, int count) {
     return stream_ ? stream_->Write(buf, count) : TStream::Write(buf, count);
 }
-int TStreamWrapper::ReadByte() { return stream_ ? stream_->ReadByte() : TStream::ReadByte(); }
-int TStreamWrapper::WriteByte(int n) { return stream_ ? stream_->WriteByte(n) : TStream::WriteByte(n); }
-int TStreamWrapper::ReadShort() { return stream_ ? stream_->ReadShort() : TStream::ReadShort(); }
-int TStreamWrapper::WriteShort(int n) { return stream_ ? stream_->WriteShort(n) : TStream::WriteShort(n); }
-int TStreamWrapper::ReadInt() { return stream_ ? stream_->ReadInt() : TStream::ReadInt(); }
-int TStreamWrapper::WriteInt(int n) { return stream_ ? stream_->WriteInt(n) : TStream::WriteInt(n); }
-float TStreamWrapper::ReadFloat() { return stream_ ? stream_->ReadFloat() : TStream::ReadFloat(); }
-int TStreamWrapper::WriteFloat(float n) { return stream_ ? stream_->WriteFloat(n) : TStream::WriteFloat(n); }
-double TStreamWrapper::ReadDouble() { return stream_ ? stream_->ReadDouble() : TStream::ReadDouble(); }
-int TStreamWrapper::WriteDouble(double n) { return stream_ ? stream_->WriteDouble(n) : TStream::WriteDouble(n); }
-std::string TStreamWrapper::ReadLine() { return stream_ ? stream_->ReadLine() : TStream::ReadLine(); }
+int TStreamWrapper::ReadByte() {
+    return stream_ ? stream_->ReadByte() : TStream::ReadByte();
+}
+int TStreamWrapper::WriteByte(int n) {
+    return stream_ ? stream_->WriteByte(n) : TStream::WriteByte(n);
+}
+int TStreamWrapper::ReadShort() {
+    return stream_ ? stream_->ReadShort() : TStream::ReadShort();
+}
+int TStreamWrapper::WriteShort(int n) {
+    return stream_ ? stream_->WriteShort(n) : TStream::WriteShort(n);
+}
+int TStreamWrapper::ReadInt() {
+    return stream_ ? stream_->ReadInt() : TStream::ReadInt();
+}
+int TStreamWrapper::WriteInt(int n) {
+    return stream_ ? stream_->WriteInt(n) : TStream::WriteInt(n);
+}
+float TStreamWrapper::ReadFloat() {
+    return stream_ ? stream_->ReadFloat() : TStream::ReadFloat();
+}
+int TStreamWrapper::WriteFloat(float n) {
+    return stream_ ? stream_->WriteFloat(n) : TStream::WriteFloat(n);
+}
+double TStreamWrapper::ReadDouble() {
+    return stream_ ? stream_->ReadDouble() : TStream::ReadDouble();
+}
+int TStreamWrapper::WriteDouble(double n) {
+    return stream_ ? stream_->WriteDouble(n) : TStream::WriteDouble(n);
+}
+std::string TStreamWrapper::ReadLine() {
+    return stream_ ? stream_->ReadLine() : TStream::ReadLine();
+}
 int TStreamWrapper::WriteLine(const std::string& text) {
     return stream_ ? stream_->WriteLine(text) : TStream::WriteLine(text);
 }
@@ -166,7 +244,9 @@ std::shared_ptr<void> TStreamWrapper::ReadObject() {
 int TStreamWrapper::WriteObject(const std::shared_ptr<void>& object) {
     return stream_ ? stream_->WriteObject(object) : TStream::WriteObject(object);
 }
-void TStreamWrapper::SetStream(std::shared_ptr<TStream> stream) { stream_ = std::move(stream); }
+void TStreamWrapper::SetStream(std::shared_ptr<TStream> stream) {
+    stream_ = std::move(stream);
+}
 
 // ---- TStreamStream ----------------------------------------------------------
 
@@ -183,9 +263,15 @@ std::shared_ptr<TStreamStream> TStreamStream::Create(std::shared_ptr<TStream> st
 
 // ---- TCStream ---------------------------------------------------------------
 
-TCStream::~TCStream() { Close(); }
-int TCStream::Pos() { return pos_; }
-int TCStream::Size() { return size_; }
+TCStream::~TCStream() {
+    Close();
+}
+int TCStream::Pos() {
+    return pos_;
+}
+int TCStream::Size() {
+    return size_;
+}
 
 int TCStream::Seek(int pos) {
     if (!cstream_) return pos_;
@@ -254,8 +340,12 @@ std::shared_ptr<TCStream> TCStream::CreateWithCStream(std::FILE* file, int mode)
 
 // ---- TRamStream -------------------------------------------------------------
 
-int TRamStream::Pos() { return pos_; }
-int TRamStream::Size() { return size_; }
+int TRamStream::Pos() {
+    return pos_;
+}
+int TRamStream::Size() {
+    return size_;
+}
 
 int TRamStream::Seek(int pos) {
     pos_ = std::clamp(pos, 0, size_);
@@ -292,14 +382,22 @@ std::shared_ptr<TRamStream> TRamStream::Create(void* buf, int size, int readable
 // ---- TBank ------------------------------------------------------------------
 
 TBank::~TBank() = default;
-uint8_t* TBank::Buf() { return buf_; }
+uint8_t* TBank::Buf() {
+    return buf_;
+}
 uint8_t* TBank::Lock() {
     ++locked_;
     return buf_;
 }
-void TBank::Unlock() { --locked_; }
-int TBank::Size() { return size_; }
-int TBank::Capacity() { return capacity_; }
+void TBank::Unlock() {
+    --locked_;
+}
+int TBank::Size() {
+    return size_;
+}
+int TBank::Capacity() {
+    return capacity_;
+}
 
 void TBank::Resize(int size) {
     size = std::max(size, 0);
@@ -339,7 +437,9 @@ template <typename T> T Peek(const uint8_t* p) {
     std::memcpy(&v, p, sizeof v);
     return v;
 }
-template <typename T> void Poke(uint8_t* p, T v) { std::memcpy(p, &v, sizeof v); }
+template <typename T> void Poke(uint8_t* p, T v) {
+    std::memcpy(p, &v, sizeof v);
+}
 } // namespace
 
 int TBank::PeekByte(int offset) {
@@ -435,8 +535,12 @@ std::shared_ptr<TBank> TBank::CreateStatic(void* buf, int size) {
 
 // ---- TBankStream ------------------------------------------------------------
 
-int TBankStream::Pos() { return pos_; }
-int TBankStream::Size() { return bank_->Size(); }
+int TBankStream::Pos() {
+    return pos_;
+}
+int TBankStream::Size() {
+    return bank_->Size();
+}
 
 int TBankStream::Seek(int pos) {
     pos_ = std::clamp(pos, 0, bank_->Size());
@@ -473,7 +577,8 @@ std::shared_ptr<TBankStream> CreateBankStream(std::shared_ptr<TBank> bank) {
 
 void BankCopy(TBank& src, int src_offset, TBank& dst, int dst_offset, int count) {
     if (count <= 0) return;
-    if (src_offset < 0 || dst_offset < 0 || src_offset > src.Size() - count || dst_offset > dst.Size() - count)
+    if (src_offset < 0 || dst_offset < 0 || src_offset > src.Size() - count ||
+        dst_offset > dst.Size() - count)
         throw TRuntimeError("Bank offset out of range");
     std::memmove(dst.Buf() + dst_offset, src.Buf() + src_offset, static_cast<size_t>(count));
 }
@@ -499,14 +604,15 @@ TStreamFactory::TStreamFactory() {
     s.factories = this;
 }
 
-std::shared_ptr<TStream> TBankStreamFactory::CreateStream(const TUrl& url, const std::string&, const std::string&,
-                                                          int, int) {
+std::shared_ptr<TStream> TBankStreamFactory::CreateStream(const TUrl& url, const std::string&,
+                                                          const std::string&, int, int) {
     if (url.bank) return TBankStream::Create(url.bank);
     return nullptr;
 }
 
 std::shared_ptr<TStream> TRamStreamFactory::CreateStream(const TUrl&, const std::string& scheme,
-                                                         const std::string& path, int readable, int writeable) {
+                                                         const std::string& path, int readable,
+                                                         int writeable) {
     if (scheme != "incbin" || writeable) return nullptr;
     const void* data = EmbedData(path.c_str());
     if (!data) return nullptr;
@@ -540,8 +646,12 @@ std::shared_ptr<TStream> StreamOpen(const TUrl& url, int readable, int writeable
     return nullptr;
 }
 
-std::shared_ptr<TStream> StreamOpenRead(const TUrl& url) { return StreamOpen(url, 1, 0); }
-std::shared_ptr<TStream> StreamOpenWrite(const TUrl& url) { return StreamOpen(url, 0, 1); }
+std::shared_ptr<TStream> StreamOpenRead(const TUrl& url) {
+    return StreamOpen(url, 1, 0);
+}
+std::shared_ptr<TStream> StreamOpenWrite(const TUrl& url) {
+    return StreamOpen(url, 0, 1);
+}
 
 std::vector<uint8_t> StreamLoadBytes(const TUrl& url) {
     auto stream = StreamOpenRead(url);

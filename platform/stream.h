@@ -30,20 +30,20 @@ struct TUrl {
 
 // Raised when a typed or block read runs out of data.
 class TStreamException : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 class TStreamReadException : public TStreamException {
-public:
+  public:
     TStreamReadException() : TStreamException("Error reading from stream") {}
 };
 class TStreamWriteException : public TStreamException {
-public:
+  public:
     TStreamWriteException() : TStreamException("Error writing to stream") {}
 };
 
 class TIO {
-public:
+  public:
     virtual ~TIO() = default;
     virtual int Eof();
     virtual int Pos();
@@ -56,7 +56,7 @@ public:
 };
 
 class TStream : public TIO {
-public:
+  public:
     virtual int ReadBytes(void* buf, int count);
     virtual int WriteBytes(const void* buf, int count);
     virtual int SkipBytes(int count);
@@ -82,7 +82,7 @@ public:
 
 // Forwards everything to an inner stream.
 class TStreamWrapper : public TStream {
-public:
+  public:
     int Eof() override;
     int Pos() override;
     int Size() override;
@@ -109,20 +109,20 @@ public:
     int WriteObject(const std::shared_ptr<void>& object) override;
     virtual void SetStream(std::shared_ptr<TStream> stream);
 
-protected:
+  protected:
     std::shared_ptr<TStream> stream_;
 };
 
 // Wraps a caller's stream; closing the wrapper leaves the caller's stream open.
 class TStreamStream : public TStreamWrapper {
-public:
+  public:
     int Close() override;
     static std::shared_ptr<TStreamStream> Create(std::shared_ptr<TStream> stream);
 };
 
 // A standard-I/O file stream. Destroying it closes it.
 class TCStream : public TStream {
-public:
+  public:
     static constexpr int MODE_READ = 1;
     static constexpr int MODE_WRITE = 2;
     ~TCStream() override;
@@ -136,7 +136,7 @@ public:
     static std::shared_ptr<TCStream> OpenFile(const std::string& path, int readable, int writeable);
     static std::shared_ptr<TCStream> CreateWithCStream(std::FILE* file, int mode);
 
-private:
+  private:
     int pos_ = 0;
     int size_ = 0;
     std::FILE* cstream_ = nullptr;
@@ -145,7 +145,7 @@ private:
 
 // A stream over memory it does not own (embedded files).
 class TRamStream : public TStream {
-public:
+  public:
     int Pos() override;
     int Size() override;
     int Seek(int pos) override;
@@ -153,7 +153,7 @@ public:
     int Write(const void* buf, int count) override;
     static std::shared_ptr<TRamStream> Create(void* buf, int size, int readable, int writeable);
 
-private:
+  private:
     int pos_ = 0;
     int size_ = 0;
     uint8_t* buf_ = nullptr;
@@ -163,7 +163,7 @@ private:
 
 // A growable byte buffer, owned (capacity >= 0) or wrapping memory it does not own (capacity -1).
 class TBank {
-public:
+  public:
     virtual ~TBank();
     TBank(const TBank&) = delete;
     TBank& operator=(const TBank&) = delete;
@@ -196,10 +196,10 @@ public:
 
     int Locked() const { return locked_; }
 
-protected:
+  protected:
     TBank() = default;
 
-private:
+  private:
     void CheckRange(int offset, int width) const;
     std::unique_ptr<uint8_t[]> owned_; // the buffer, when the bank owns it
     uint8_t* buf_ = nullptr;
@@ -209,7 +209,7 @@ private:
 };
 
 class TBankStream : public TStream {
-public:
+  public:
     int Pos() override;
     int Size() override;
     int Seek(int pos) override;
@@ -218,14 +218,14 @@ public:
     static std::shared_ptr<TBankStream> Create(std::shared_ptr<TBank> bank);
     const std::shared_ptr<TBank>& Bank() const { return bank_; }
 
-private:
+  private:
     int pos_ = 0;
     std::shared_ptr<TBank> bank_;
 };
 
 // Stream factories, asked newest first by StreamOpen.
 class TStreamFactory {
-public:
+  public:
     TStreamFactory();
     virtual ~TStreamFactory() = default;
     TStreamFactory(const TStreamFactory&) = delete;
@@ -236,14 +236,14 @@ public:
 };
 
 class TBankStreamFactory : public TStreamFactory {
-public:
+  public:
     std::shared_ptr<TStream> CreateStream(const TUrl& url, const std::string& scheme, const std::string& path,
                                           int readable, int writeable) override;
 };
 
 // Serves "incbin::NAME" from the embedded-file registry, read only.
 class TRamStreamFactory : public TStreamFactory {
-public:
+  public:
     std::shared_ptr<TStream> CreateStream(const TUrl& url, const std::string& scheme, const std::string& path,
                                           int readable, int writeable) override;
 };

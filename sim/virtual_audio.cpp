@@ -19,7 +19,9 @@ TVirtualAudioState& State() {
     return state;
 }
 
-virtualdevice* OpenDevice() { return dynamic_cast<virtualdevice*>(MixCurrentDevice()); }
+virtualdevice* OpenDevice() {
+    return dynamic_cast<virtualdevice*>(MixCurrentDevice());
+}
 
 std::unique_ptr<audiodevice> CreateVirtualDevice(int) {
     return std::make_unique<virtualdevice>([](const int16_t* values, int frames) {
@@ -53,7 +55,9 @@ bool VirtualAudioRecord(const std::string& path) {
     return State().recorder.open(path);
 }
 
-void VirtualAudioStopRecording() { State().recorder.close(); }
+void VirtualAudioStopRecording() {
+    State().recorder.close();
+}
 
 void VirtualAudioAdvance() {
     if (virtualdevice* device = OpenDevice()) device->advance(ClockMillis());

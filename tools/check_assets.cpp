@@ -95,7 +95,8 @@ void CheckSound(const std::string& dir, const char* name, double maxSeconds, boo
         return;
     }
     float peak = 0;
-    for (float v : d.samples) peak = std::max(peak, std::fabs(v));
+    for (float v : d.samples)
+        peak = std::max(peak, std::fabs(v));
     const double seconds = double(d.samples.size()) / double(d.rate);
     const double peakDb = 20.0 * std::log10(std::max(peak, 1e-9f));
     std::printf("%-20s %d ch, %ld Hz, %zu samples = %.3f s, peak %.2f dBFS", name, d.channels, d.rate,
@@ -125,7 +126,8 @@ bool ReadFile(const std::string& path, std::vector<unsigned char>& out) {
     if (!f) return false;
     unsigned char buf[65536];
     size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + n);
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        out.insert(out.end(), buf, buf + n);
     std::fclose(f);
     return true;
 }
@@ -139,7 +141,8 @@ int Advance(FT_Face face, char c) {
 
 int TextWidth(FT_Face face, const std::string& s) {
     int w = 0;
-    for (char c : s) w += std::max(0, Advance(face, c));
+    for (char c : s)
+        w += std::max(0, Advance(face, c));
     return w;
 }
 
@@ -149,7 +152,8 @@ int InkPixels(FT_Face face, char c) {
     const FT_Bitmap& bm = face->glyph->bitmap;
     int n = 0;
     for (unsigned y = 0; y < bm.rows; ++y)
-        for (unsigned x = 0; x < bm.width; ++x) n += bm.buffer[y * bm.pitch + int(x)] > 127;
+        for (unsigned x = 0; x < bm.width; ++x)
+            n += bm.buffer[y * bm.pitch + int(x)] > 127;
     return n;
 }
 
@@ -176,8 +180,10 @@ struct Sheet {
         }
     }
     void Box(int x0, int y0, int x1, int y1, uint8_t v) {
-        for (int x = x0; x <= x1; ++x) px[size_t(y0) * w + x] = px[size_t(y1) * w + x] = v;
-        for (int y = y0; y <= y1; ++y) px[size_t(y) * w + x0] = px[size_t(y) * w + x1] = v;
+        for (int x = x0; x <= x1; ++x)
+            px[size_t(y0) * w + x] = px[size_t(y1) * w + x] = v;
+        for (int y = y0; y <= y1; ++y)
+            px[size_t(y) * w + x0] = px[size_t(y) * w + x1] = v;
     }
     bool Save(const std::string& path) const {
         FILE* f = std::fopen(path.c_str(), "wb");
@@ -190,10 +196,11 @@ struct Sheet {
             return false;
         }
         png_init_io(png, f);
-        png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                     PNG_FILTER_TYPE_DEFAULT);
+        png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
         png_write_info(png, info);
-        for (int y = 0; y < h; ++y) png_write_row(png, &px[size_t(y) * w]);
+        for (int y = 0; y < h; ++y)
+            png_write_row(png, &px[size_t(y) * w]);
         png_write_end(png, info);
         png_destroy_write_struct(&png, &info);
         return std::fclose(f) == 0;
@@ -219,7 +226,8 @@ void CheckFonts(FT_Library lib, const std::string& dir, const std::string& previ
     const int w16 = TextWidth(mono.face, longest);
     const int h16 = int(mono.face->size->metrics.height >> 6);
     bool monoMissing = false;
-    for (int c = 32; c < 127; ++c) monoMissing |= Advance(mono.face, char(c)) < 0;
+    for (int c = 32; c < 127; ++c)
+        monoMissing |= Advance(mono.face, char(c)) < 0;
     std::printf("%-20s %s %s, %ld glyphs; 16 px: 60 chars = %d px, line height %d", "fnt_manaspc.ttf",
                 mono.face->family_name, mono.face->style_name, mono.face->num_glyphs, w16, h16);
     FT_Set_Pixel_Sizes(mono.face, 0, 24);
@@ -232,14 +240,16 @@ void CheckFonts(FT_Library lib, const std::string& dir, const std::string& previ
     const int timeUp = TextWidth(digital.face, "TIME UP!");
     const int w0 = Advance(digital.face, '0');
     bool equal = true;
-    for (char c = '0'; c <= '9'; ++c) equal &= Advance(digital.face, c) == w0;
+    for (char c = '0'; c <= '9'; ++c)
+        equal &= Advance(digital.face, c) == w0;
     bool missing = false;
-    for (int c = 32; c < 127; ++c) missing |= Advance(digital.face, char(c)) < 0;
+    for (int c = 32; c < 127; ++c)
+        missing |= Advance(digital.face, char(c)) < 0;
     const int bang = InkPixels(digital.face, '!');
     std::printf("%-20s %s %s, %ld glyphs; 128 px: digit advance %d (all equal: %s), \"888\" = %d px, "
                 "\"TIME UP!\" = %d px, \"THREE\" = %d px, '!' ink %d px, line height %ld, ascender %ld\n",
-                "fnt_digital.ttf", digital.face->family_name, digital.face->style_name, digital.face->num_glyphs,
-                w0, equal ? "yes" : "no", TextWidth(digital.face, "888"), timeUp,
+                "fnt_digital.ttf", digital.face->family_name, digital.face->style_name,
+                digital.face->num_glyphs, w0, equal ? "yes" : "no", TextWidth(digital.face, "888"), timeUp,
                 TextWidth(digital.face, "THREE"), bang, digital.face->size->metrics.height >> 6,
                 digital.face->size->metrics.ascender >> 6);
     if (!equal) Fail("digits differ in width");
@@ -265,8 +275,11 @@ void CheckFonts(FT_Library lib, const std::string& dir, const std::string& previ
         sheet.Text(mono.face, 384 - TextWidth(mono.face, longest) / 2, 660, longest);
         sheet.Text(mono.face, 384 - TextWidth(mono.face, help) / 2, 680, help);
         sheet.Text(mono.face, 810, 580, "Round Time");
-        sheet.Text(mono.face, 10, 710, "Hold P1 for options.  Tap switch to play.  READY!  Join?  0123456789");
-        sheet.Text(mono.face, 10, 730, "abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXYZ !\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~");
+        sheet.Text(mono.face, 10, 710,
+                   "Hold P1 for options.  Tap switch to play.  READY!  Join?  0123456789");
+        sheet.Text(
+            mono.face, 10, 730,
+            "abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXYZ !\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~");
         FT_Set_Pixel_Sizes(mono.face, 0, 24);
         sheet.Text(mono.face, 10, 760, "Green Yellow Blue Red 1234 Human CPU");
         if (!sheet.Save(preview)) Fail("cannot write " + preview);
@@ -313,8 +326,8 @@ void CheckPicture(const std::string& dir, const char* name, int w, int h, int ty
             maxV = std::max({maxV, int(q[0]), int(q[1]), int(q[2])});
             if (on && (x == 0 || y == 0 || x == p.w - 1 || y == p.h - 1)) ++borderLit;
         }
-    std::printf("%-20s %d x %d, colour type %d, %d of %d pixels lit, brightest %d, %d lit on the border\n", name,
-                p.w, p.h, p.type, lit, p.w * p.h, maxV, borderLit);
+    std::printf("%-20s %d x %d, colour type %d, %d of %d pixels lit, brightest %d, %d lit on the border\n",
+                name, p.w, p.h, p.type, lit, p.w * p.h, maxV, borderLit);
     if (p.w != w || p.h != h || p.type != type) Fail("size or colour type differs from the table");
     // The dark join ring is meant to be dim; everything else has a bright part.
     const std::string n = name;
@@ -332,14 +345,15 @@ void CheckPicture(const std::string& dir, const char* name, int w, int h, int ty
                     if (a < 128) ++weak;
                 }
             }
-        std::printf("%-20s alpha: %d pixels set outside r 64, minimum inside r 63 = %d, %d below 128\n", "", outside,
-                    minA, weak);
+        std::printf("%-20s alpha: %d pixels set outside r 64, minimum inside r 63 = %d, %d below 128\n", "",
+                    outside, minA, weak);
         if (outside || weak) Fail("bubble alpha shape");
     } else if (n == "gfx_base.png") {
         // The hull is solid: no black holes between its outline and the track edge.
         int holes = 0;
         for (int x = 8; x < 56; ++x)
-            for (int y = 20; y < 31; ++y) holes += (p.rgba[(size_t(y) * p.w + x) * 4] | p.rgba[(size_t(y) * p.w + x) * 4 + 1]) == 0;
+            for (int y = 20; y < 31; ++y)
+                holes += (p.rgba[(size_t(y) * p.w + x) * 4] | p.rgba[(size_t(y) * p.w + x) * 4 + 1]) == 0;
         std::printf("%-20s hull: %d black pixels inside the skirt\n", "", holes);
         if (holes) Fail("base hull has holes");
     } else if (n == "gfx_base_charge.png") {
@@ -350,7 +364,8 @@ void CheckPicture(const std::string& dir, const char* name, int w, int h, int ty
             long sum = 0;
             for (int y = 0; y < 32; ++y)
                 for (int x = f * 32; x < f * 32 + 32; ++x)
-                    for (int k = 0; k < 3; ++k) sum += p.rgba[(size_t(y) * p.w + x) * 4 + k];
+                    for (int k = 0; k < 3; ++k)
+                        sum += p.rgba[(size_t(y) * p.w + x) * 4 + k];
             std::printf(" %ld", sum / 1000);
             if (sum <= prev) Fail("charge cell does not fill up");
             prev = sum;
@@ -361,8 +376,7 @@ void CheckPicture(const std::string& dir, const char* name, int w, int h, int ty
     // just touches it); the base and its overlay cells fill their frames.
     const bool round = n != "gfx_base.png" && n != "gfx_base_charge.png" && n != "gfx_base_static.png" &&
                        n != "gfx_bubble.png";
-    if (borderLit && round)
-        Fail("light reaches the picture's border");
+    if (borderLit && round) Fail("light reaches the picture's border");
 }
 
 } // namespace

@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "zap_embedgen: cannot read %s\n", argv[i]);
             return 1;
         }
-        std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
+                                         std::istreambuf_iterator<char>());
         std::string path = argv[i];
         auto slash = path.find_last_of('/');
         names.push_back(slash == std::string::npos ? path : path.substr(slash + 1));

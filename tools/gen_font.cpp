@@ -22,8 +22,8 @@ namespace {
 // --- Design (font units, 1000 per em) --------------------------------------
 
 constexpr int kUnitsPerEm = 1000;
-constexpr int kAdvance = 480;     // every glyph: "888" fits the clock panel at 128 px
-constexpr int kAscender = 720;    // line top above the baseline
+constexpr int kAdvance = 480;  // every glyph: "888" fits the clock panel at 128 px
+constexpr int kAscender = 720; // line top above the baseline
 constexpr int kDescender = -40;
 constexpr double kX0 = 40, kX1 = 440; // outer edges of the segment frame
 constexpr double kTop = 660;          // cap height
@@ -41,28 +41,28 @@ using Contour = std::vector<Pt>; // clockwise (filled on the right), y up
 
 // Segment bits: the classic fourteen plus a few marks for punctuation.
 enum : uint32_t {
-    A = 1u << 0,   // top
-    B = 1u << 1,   // upper right
-    C = 1u << 2,   // lower right
-    D = 1u << 3,   // bottom
-    E = 1u << 4,   // lower left
-    F = 1u << 5,   // upper left
-    G1 = 1u << 6,  // middle, left half
-    G2 = 1u << 7,  // middle, right half
-    H = 1u << 8,   // diagonal, upper left
-    I = 1u << 9,   // vertical, upper centre
-    J = 1u << 10,  // diagonal, upper right
-    K = 1u << 11,  // diagonal, lower left
-    L = 1u << 12,  // vertical, lower centre
-    M = 1u << 13,  // diagonal, lower right
-    DOT = 1u << 14,    // dot at the bottom centre
-    HIDOT = 1u << 15,  // dot above the middle (upper dot of the colon)
-    LODOT = 1u << 16,  // dot below the middle (lower dot of the colon)
-    BANG = 1u << 17,   // long upper stroke of the exclamation mark
-    TICK = 1u << 18,   // short stroke at the top centre (apostrophe)
-    TAIL = 1u << 19,   // comma tail below the bottom dot
-    TICKL = 1u << 20,  // short stroke at the top left (left half of the double quote)
-    TICKR = 1u << 21,  // short stroke at the top right
+    A = 1u << 0,      // top
+    B = 1u << 1,      // upper right
+    C = 1u << 2,      // lower right
+    D = 1u << 3,      // bottom
+    E = 1u << 4,      // lower left
+    F = 1u << 5,      // upper left
+    G1 = 1u << 6,     // middle, left half
+    G2 = 1u << 7,     // middle, right half
+    H = 1u << 8,      // diagonal, upper left
+    I = 1u << 9,      // vertical, upper centre
+    J = 1u << 10,     // diagonal, upper right
+    K = 1u << 11,     // diagonal, lower left
+    L = 1u << 12,     // vertical, lower centre
+    M = 1u << 13,     // diagonal, lower right
+    DOT = 1u << 14,   // dot at the bottom centre
+    HIDOT = 1u << 15, // dot above the middle (upper dot of the colon)
+    LODOT = 1u << 16, // dot below the middle (lower dot of the colon)
+    BANG = 1u << 17,  // long upper stroke of the exclamation mark
+    TICK = 1u << 18,  // short stroke at the top centre (apostrophe)
+    TAIL = 1u << 19,  // comma tail below the bottom dot
+    TICKL = 1u << 20, // short stroke at the top left (left half of the double quote)
+    TICKR = 1u << 21, // short stroke at the top right
 };
 
 // A horizontal segment from x a to x b on centre line y, with pointed ends.
@@ -110,7 +110,9 @@ Contour Diagonal(double x0, double x1, double y0, double y1, bool rising) {
     return {{x0, y0}, {x0, y0 + h}, {x1 - w, y1}, {x1, y1}, {x1, y1 - h}, {x0 + w, y0}};
 }
 
-Contour Box(double x0, double y0, double x1, double y1) { return {{x0, y0}, {x0, y1}, {x1, y1}, {x1, y0}}; }
+Contour Box(double x0, double y0, double x1, double y1) {
+    return {{x0, y0}, {x0, y1}, {x1, y1}, {x1, y0}};
+}
 
 Contour Dot(double cx, double cy) {
     const double r = kT * 0.62;
@@ -143,8 +145,11 @@ std::vector<Contour> Segments(uint32_t bits) {
     if (bits & LODOT) out.push_back(Dot(kXc, kYm - 150));
     if (bits & BANG) out.push_back(VSeg(kXc, kT * 1.7, kTop + kT / 2 - kGap, true, true));
     if (bits & TICK) out.push_back(VSeg(kXc, kTop - 200, kTop + kT / 2 - kGap, true, true));
-    if (bits & TAIL) out.push_back({{kXc - kT * 0.62, -kT * 0.3}, {kXc + kT * 0.62, kT * 0.2},
-                                    {kXc + kT * 0.2, -kT * 1.6}, {kXc - kT * 0.9, -kT * 1.6}});
+    if (bits & TAIL)
+        out.push_back({{kXc - kT * 0.62, -kT * 0.3},
+                       {kXc + kT * 0.62, kT * 0.2},
+                       {kXc + kT * 0.2, -kT * 1.6},
+                       {kXc - kT * 0.9, -kT * 1.6}});
     if (bits & TICKL) out.push_back(VSeg(kXc - 80, kTop - 200, kTop + kT / 2 - kGap, true, true));
     if (bits & TICKR) out.push_back(VSeg(kXc + 80, kTop - 200, kTop + kT / 2 - kGap, true, true));
     return out;
@@ -230,12 +235,16 @@ const std::map<char, uint32_t>& CharSegments() {
 
 using Bytes = std::vector<uint8_t>;
 
-void U8(Bytes& b, unsigned v) { b.push_back(uint8_t(v)); }
+void U8(Bytes& b, unsigned v) {
+    b.push_back(uint8_t(v));
+}
 void U16(Bytes& b, unsigned v) {
     b.push_back(uint8_t(v >> 8));
     b.push_back(uint8_t(v));
 }
-void S16(Bytes& b, int v) { U16(b, unsigned(uint16_t(int16_t(v)))); }
+void S16(Bytes& b, int v) {
+    U16(b, unsigned(uint16_t(int16_t(v))));
+}
 void U32(Bytes& b, uint32_t v) {
     U16(b, v >> 16);
     U16(b, v & 0xFFFF);
@@ -245,7 +254,8 @@ void U64(Bytes& b, uint64_t v) {
     U32(b, uint32_t(v));
 }
 void Pad4(Bytes& b) {
-    while (b.size() % 4) b.push_back(0);
+    while (b.size() % 4)
+        b.push_back(0);
 }
 void Put32(Bytes& b, size_t at, uint32_t v) {
     b[at] = uint8_t(v >> 24);
@@ -258,7 +268,8 @@ uint32_t Checksum(const Bytes& b) {
     uint32_t sum = 0;
     for (size_t i = 0; i < b.size(); i += 4) {
         uint32_t word = 0;
-        for (size_t k = 0; k < 4; ++k) word = (word << 8) | (i + k < b.size() ? b[i + k] : 0);
+        for (size_t k = 0; k < 4; ++k)
+            word = (word << 8) | (i + k < b.size() ? b[i + k] : 0);
         sum += word;
     }
     return sum;
@@ -273,7 +284,8 @@ struct Glyph {
     int xMin = 0, yMin = 0, xMax = 0, yMax = 0;
     int Points() const {
         int n = 0;
-        for (const auto& c : contours) n += int(c.size());
+        for (const auto& c : contours)
+            n += int(c.size());
         return n;
     }
 };
@@ -281,7 +293,8 @@ struct Glyph {
 // Twice the signed area; positive when the contour runs counter-clockwise (y up).
 double Area2(const Contour& c) {
     double a = 0;
-    for (size_t i = 0, j = c.size() - 1; i < c.size(); j = i++) a += c[j].x * c[i].y - c[i].x * c[j].y;
+    for (size_t i = 0, j = c.size() - 1; i < c.size(); j = i++)
+        a += c[j].x * c[i].y - c[i].x * c[j].y;
     return a;
 }
 
@@ -401,11 +414,15 @@ Bytes MakeCmap(const std::vector<std::pair<int, int>>& map) {
     U16(sub, unsigned(2 * pow2));
     U16(sub, unsigned(log2));
     U16(sub, unsigned(2 * n - 2 * pow2));
-    for (const auto& s : segs) U16(sub, unsigned(s.end));
+    for (const auto& s : segs)
+        U16(sub, unsigned(s.end));
     U16(sub, 0);
-    for (const auto& s : segs) U16(sub, unsigned(s.start));
-    for (const auto& s : segs) U16(sub, unsigned(uint16_t(s.delta)));
-    for (int i = 0; i < n; ++i) U16(sub, 0);
+    for (const auto& s : segs)
+        U16(sub, unsigned(s.start));
+    for (const auto& s : segs)
+        U16(sub, unsigned(uint16_t(s.delta)));
+    for (int i = 0; i < n; ++i)
+        U16(sub, 0);
 
     Bytes b;
     U16(b, 0); // version
@@ -442,7 +459,8 @@ Bytes MakeName() {
         U16(head, unsigned(id));
         U16(head, unsigned(text.size() * 2));
         U16(head, unsigned(strings.size()));
-        for (char ch : text) U16(strings, static_cast<unsigned char>(ch)); // UTF-16BE of ASCII
+        for (char ch : text)
+            U16(strings, static_cast<unsigned char>(ch)); // UTF-16BE of ASCII
     }
     head.insert(head.end(), strings.begin(), strings.end());
     return head;
@@ -503,9 +521,9 @@ int main(int argc, char** argv) {
     U32(head, 0x00010000); // font revision 1.0
     U32(head, 0);          // checksum adjustment, filled in last
     U32(head, 0x5F0F3CF5);
-    U16(head, 0x000B);          // baseline at 0, lsb at xMin, integer scaling
+    U16(head, 0x000B); // baseline at 0, lsb at xMin, integer scaling
     U16(head, kUnitsPerEm);
-    U64(head, 3880000000ull);   // fixed created/modified dates keep the output reproducible
+    U64(head, 3880000000ull); // fixed created/modified dates keep the output reproducible
     U64(head, 3880000000ull);
     S16(head, xMin);
     S16(head, yMin);
@@ -529,14 +547,16 @@ int main(int argc, char** argv) {
     S16(hhea, 1000); // caret follows the slant
     S16(hhea, int(std::lround(1000 * kSlant)));
     S16(hhea, 0);
-    for (int i = 0; i < 4; ++i) S16(hhea, 0);
+    for (int i = 0; i < 4; ++i)
+        S16(hhea, 0);
     S16(hhea, 0);
     U16(hhea, 1); // one advance, shared by every glyph
 
     Bytes hmtx;
     U16(hmtx, kAdvance);
     S16(hmtx, glyphs[0].xMin);
-    for (int i = 1; i < numGlyphs; ++i) S16(hmtx, glyphs[size_t(i)].contours.empty() ? 0 : glyphs[size_t(i)].xMin);
+    for (int i = 1; i < numGlyphs; ++i)
+        S16(hmtx, glyphs[size_t(i)].contours.empty() ? 0 : glyphs[size_t(i)].xMin);
 
     Bytes maxp;
     U32(maxp, 0x00010000);
@@ -546,7 +566,8 @@ int main(int argc, char** argv) {
     U16(maxp, 0);
     U16(maxp, 0);
     U16(maxp, 2);
-    for (int i = 0; i < 8; ++i) U16(maxp, 0);
+    for (int i = 0; i < 8; ++i)
+        U16(maxp, 0);
 
     Bytes os2;
     U16(os2, 4);
@@ -554,15 +575,18 @@ int main(int argc, char** argv) {
     U16(os2, 400); // normal weight
     U16(os2, 5);   // normal width
     U16(os2, 0);   // installable embedding
-    for (int v : {650, 600, 0, 75, 650, 600, 0, 350, 50, 330}) S16(os2, v); // sub/superscript, strikeout
+    for (int v : {650, 600, 0, 75, 650, 600, 0, 350, 50, 330})
+        S16(os2, v); // sub/superscript, strikeout
     S16(os2, 0);
     const std::array<uint8_t, 10> panose{2, 0, 5, 9, 0, 0, 0, 0, 0, 0}; // monospaced
-    for (uint8_t p : panose) U8(os2, p);
+    for (uint8_t p : panose)
+        U8(os2, p);
     U32(os2, 1); // Basic Latin
     U32(os2, 0);
     U32(os2, 0);
     U32(os2, 0);
-    for (char ch : std::string("ZAPT")) U8(os2, static_cast<unsigned char>(ch));
+    for (char ch : std::string("ZAPT"))
+        U8(os2, static_cast<unsigned char>(ch));
     U16(os2, 0x40); // regular
     U16(os2, 32);
     U16(os2, 126);
@@ -586,13 +610,14 @@ int main(int argc, char** argv) {
     S16(post, -100);
     S16(post, 50);
     U32(post, 1); // fixed pitch
-    for (int i = 0; i < 4; ++i) U32(post, 0);
+    for (int i = 0; i < 4; ++i)
+        U32(post, 0);
 
     const Bytes cmapTable = MakeCmap(cmap), name = MakeName();
     // Tables in tag order, as the directory requires.
     const std::vector<std::pair<std::string, const Bytes*>> tables = {
-        {"OS/2", &os2}, {"cmap", &cmapTable}, {"glyf", &glyf}, {"head", &head}, {"hhea", &hhea},
-        {"hmtx", &hmtx}, {"loca", &loca},     {"maxp", &maxp}, {"name", &name}, {"post", &post},
+        {"OS/2", &os2},  {"cmap", &cmapTable}, {"glyf", &glyf}, {"head", &head}, {"hhea", &hhea},
+        {"hmtx", &hmtx}, {"loca", &loca},      {"maxp", &maxp}, {"name", &name}, {"post", &post},
     };
     const unsigned numTables = unsigned(tables.size());
     unsigned pow2 = 1, log2 = 0;
@@ -609,7 +634,8 @@ int main(int argc, char** argv) {
     size_t offset = 12 + 16 * tables.size();
     size_t headAt = 0;
     for (const auto& [tag, data] : tables) {
-        for (char ch : tag) U8(font, static_cast<unsigned char>(ch));
+        for (char ch : tag)
+            U8(font, static_cast<unsigned char>(ch));
         U32(font, Checksum(*data));
         U32(font, uint32_t(offset));
         U32(font, uint32_t(data->size()));

@@ -64,7 +64,8 @@ struct Canvas {
                 const float v = (float(y) + 0.5f - cy) / s + p.h / 2.0f;
                 if (u < -1 || v < -1 || u > p.w + 1 || v > p.h + 1) continue;
                 const float a = p.At(u, v, 3) * alpha;
-                for (int c = 0; c < 3; ++c) rgb[size_t((y * kSize + x) * 3 + c)] += p.At(u, v, c) * a * tint[c];
+                for (int c = 0; c < 3; ++c)
+                    rgb[size_t((y * kSize + x) * 3 + c)] += p.At(u, v, c) * a * tint[c];
             }
     }
     // A soft vertical beam from y0 up to y1 at x.
@@ -100,8 +101,8 @@ int main(int argc, char** argv) {
     canvas.Add(bubble, 74, 50, 0.62f, 1.0f, 1.0f, 1.0f);              // a neutral bubble
     canvas.Add(bubble, 28, 36, 0.30f, 1.0f, 1.0f, 8 / 255.0f);        // player 2's yellow
     canvas.Add(bubble, 104, 100, 0.22f, 64 / 255.0f, 64 / 255.0f, 1); // player 3's blue
-    canvas.Beam(58, 104, 40, 0.35f, 1.0f, 0.35f);                      // player 1's green beam
-    canvas.Add(spark, 58, 46, 0.35f, 0.5f, 1.0f, 0.5f);                // where it hits
+    canvas.Beam(58, 104, 40, 0.35f, 1.0f, 0.35f);                     // player 1's green beam
+    canvas.Add(spark, 58, 46, 0.35f, 0.5f, 1.0f, 0.5f);               // where it hits
     canvas.Add(base, 58, 110, 1.0f, 8 / 255.0f, 1.0f, 8 / 255.0f);
 
     // Black rounded square with a thin green rim, transparent corners.
@@ -117,7 +118,8 @@ int main(int argc, char** argv) {
             uint8_t* o = &out[size_t((y * kSize + x) * 4)];
             const float* c = &canvas.rgb[size_t((y * kSize + x) * 3)];
             const float add[3] = {rim * 0.1f, rim, rim * 0.1f};
-            for (int k = 0; k < 3; ++k) o[k] = uint8_t(std::lround(std::clamp(c[k] + add[k], 0.0f, 1.0f) * 255));
+            for (int k = 0; k < 3; ++k)
+                o[k] = uint8_t(std::lround(std::clamp(c[k] + add[k], 0.0f, 1.0f) * 255));
             o[3] = uint8_t(std::lround(cover * 255));
         }
     png_image image{};

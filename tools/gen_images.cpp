@@ -56,12 +56,16 @@ class Rng {
     uint32_t s_;
 };
 
-float Clamp01(float v) { return std::clamp(v, 0.0f, 1.0f); }
+float Clamp01(float v) {
+    return std::clamp(v, 0.0f, 1.0f);
+}
 float Smooth(float e0, float e1, float x) {
     const float t = Clamp01((x - e0) / (e1 - e0));
     return t * t * (3.0f - 2.0f * t);
 }
-float Gauss(float d, float sigma) { return std::exp(-0.5f * (d / sigma) * (d / sigma)); }
+float Gauss(float d, float sigma) {
+    return std::exp(-0.5f * (d / sigma) * (d / sigma));
+}
 
 uint8_t ToByte(float v) {
     // Very faint light is cut to exact black, so the masked background stays
@@ -169,9 +173,8 @@ void GlowLine(Canvas& c, int ox, int cw, Vec a, Vec b, float core, float halo, s
 std::vector<Vec> BaseHullOutline() {
     // Wide skirt along the track, a raised deck, and the emitter housing in the
     // middle where the charge overlay sits.
-    return {{1.5f, 31.0f}, {4.0f, 21.5f}, {14.0f, 17.0f}, {19.5f, 17.0f}, {22.0f, 8.0f},
-            {27.0f, 3.5f}, {37.0f, 3.5f}, {42.0f, 8.0f},  {44.5f, 17.0f}, {50.0f, 17.0f},
-            {60.0f, 21.5f}, {62.5f, 31.0f}};
+    return {{1.5f, 31.0f}, {4.0f, 21.5f}, {14.0f, 17.0f}, {19.5f, 17.0f}, {22.0f, 8.0f},  {27.0f, 3.5f},
+            {37.0f, 3.5f}, {42.0f, 8.0f}, {44.5f, 17.0f}, {50.0f, 17.0f}, {60.0f, 21.5f}, {62.5f, 31.0f}};
 }
 
 Canvas MakeBase() {
@@ -287,7 +290,8 @@ Canvas MakeBaseStatic() {
             for (int x = 0; x < 32; ++x) {
                 const float rad = std::hypot(x + 0.5f - 16.0f, y + 0.5f - 16.0f);
                 const float n = rng.Real();
-                if (rad < 10.0f && n > 0.7f) c.Add(ox + x, y, blue[0], blue[1], blue[2], 0.25f * (n - 0.7f) / 0.3f);
+                if (rad < 10.0f && n > 0.7f)
+                    c.Add(ox + x, y, blue[0], blue[1], blue[2], 0.25f * (n - 0.7f) / 0.3f);
             }
     }
     return c;
@@ -362,7 +366,8 @@ Canvas MakeFlare(int rays, float rotation, float longLen, float shortLen, std::a
             for (int k = 0; k < 2 * rays; ++k) {
                 const bool main = k % 2 == 0;
                 // Distance along (t) and across (s) the ray direction.
-                const float dirx = std::cos(rotation + k * kPi / rays), diry = std::sin(rotation + k * kPi / rays);
+                const float dirx = std::cos(rotation + k * kPi / rays),
+                            diry = std::sin(rotation + k * kPi / rays);
                 const float t = px * dirx + py * diry;
                 if (t <= 0.0f) continue;
                 const float s = std::fabs(-px * diry + py * dirx);

@@ -36,7 +36,9 @@ class Rng {
     uint32_t s_;
 };
 
-std::vector<float> Silence(double seconds) { return std::vector<float>(size_t(std::lround(seconds * kRate)), 0.0f); }
+std::vector<float> Silence(double seconds) {
+    return std::vector<float>(size_t(std::lround(seconds * kRate)), 0.0f);
+}
 
 // Scales the sound so that its peak sits at `peakDb` dBFS. The game mixes
 // these with no limiter: four lasers popping bubbles while their shot notes
@@ -45,17 +47,21 @@ std::vector<float> Silence(double seconds) { return std::vector<float>(size_t(st
 // leaving the mix room for those stacks instead of clipping them.
 void Normalise(std::vector<float>& s, double peakDb) {
     float peak = 0;
-    for (float v : s) peak = std::max(peak, std::fabs(v));
+    for (float v : s)
+        peak = std::max(peak, std::fabs(v));
     if (peak <= 0) return;
     const float gain = float(std::pow(10.0, peakDb / 20.0) / peak);
-    for (float& v : s) v *= gain;
+    for (float& v : s)
+        v *= gain;
 }
 
 // Short fades at both ends so that nothing starts or stops with a click.
 void Fade(std::vector<float>& s, double inSec, double outSec) {
     const size_t in = size_t(inSec * kRate), out = size_t(outSec * kRate);
-    for (size_t i = 0; i < in && i < s.size(); ++i) s[i] *= float(i) / float(in);
-    for (size_t i = 0; i < out && i < s.size(); ++i) s[s.size() - 1 - i] *= float(i) / float(out);
+    for (size_t i = 0; i < in && i < s.size(); ++i)
+        s[i] *= float(i) / float(in);
+    for (size_t i = 0; i < out && i < s.size(); ++i)
+        s[s.size() - 1 - i] *= float(i) / float(out);
 }
 
 // The shot note: a bowed/plucked string. Harmonics with falling strengths,
@@ -131,7 +137,8 @@ std::vector<float> Blip() {
         const double f = 880.0 * (1.0 + 0.06 * std::exp(-t / 0.01));
         phase += 2 * kPi * f / kRate;
         double v = 0;
-        for (int h = 1; h <= 9; h += 2) v += std::sin(h * phase) / h;
+        for (int h = 1; h <= 9; h += 2)
+            v += std::sin(h * phase) / h;
         const double env = std::min(1.0, t / 0.004) * std::exp(-t / 0.09);
         s[i] = float(v * env);
     }

@@ -35,12 +35,15 @@ bool StartSdlAudio() {
 
 // ---- mode 1: the notified stream --------------------------------------------
 
-sdldsoundbackend::~sdldsoundbackend() { close(); }
+sdldsoundbackend::~sdldsoundbackend() {
+    close();
+}
 
 int sdldsoundbackend::open() {
     if (!StartSdlAudio()) return -1;
     frames_ = std::make_unique<std::atomic<uint32_t>[]>(BUFFERFRAMES);
-    for (int i = 0; i < BUFFERFRAMES; ++i) frames_[i].store(0, std::memory_order_relaxed);
+    for (int i = 0; i < BUFFERFRAMES; ++i)
+        frames_[i].store(0, std::memory_order_relaxed);
     cursor_.store(0, std::memory_order_relaxed);
     SDL_AudioSpec want = Wanted(&sdldsoundbackend::callback, this);
     SDL_AudioSpec have;
@@ -54,7 +57,8 @@ int sdldsoundbackend::open() {
 
 int sdldsoundbackend::clear() {
     if (!frames_) return -1;
-    for (int i = 0; i < BUFFERFRAMES; ++i) frames_[i].store(0, std::memory_order_relaxed);
+    for (int i = 0; i < BUFFERFRAMES; ++i)
+        frames_[i].store(0, std::memory_order_relaxed);
     return 0;
 }
 
@@ -87,9 +91,13 @@ int sdldsoundbackend::wait(int timeoutms) {
     return event_.try_acquire_for(std::chrono::milliseconds(timeoutms)) ? 1 : 0;
 }
 
-void sdldsoundbackend::wake() { signal(); }
+void sdldsoundbackend::wake() {
+    signal();
+}
 
-void sdldsoundbackend::signal() { event_.release(); }
+void sdldsoundbackend::signal() {
+    event_.release();
+}
 
 void sdldsoundbackend::stop() {
     playing_.store(false, std::memory_order_release);
@@ -181,7 +189,9 @@ void sdlwaveoutbackend::written(int64_t values) {
     }
 }
 
-void sdlwaveoutbackend::queue(const void* data, int bytes) { SDL_QueueAudio(device_, data, static_cast<Uint32>(bytes)); }
+void sdlwaveoutbackend::queue(const void* data, int bytes) {
+    SDL_QueueAudio(device_, data, static_cast<Uint32>(bytes));
+}
 
 void sdlwaveoutbackend::reset() {
     if (!device_) return;

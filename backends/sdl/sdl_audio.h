@@ -30,7 +30,7 @@ int RegisterSdlAudioDrivers();
 std::unique_ptr<audiodevice> CreateSdlAudioDevice(int mode);
 
 class sdldsoundbackend : public dsoundbackend {
-public:
+  public:
     ~sdldsoundbackend() override;
     int open() override;
     int clear() override;
@@ -42,11 +42,11 @@ public:
     void stop() override;
     void close() override;
 
-protected:
+  protected:
     // SDL's audio thread: hands len bytes of the looping buffer to SDL.
     virtual void deliver(uint8_t* stream, int len);
 
-private:
+  private:
     static void callback(void* userdata, uint8_t* stream, int len);
     void signal();
 
@@ -59,7 +59,7 @@ private:
 };
 
 class sdlwaveoutbackend : public waveoutbackend {
-public:
+  public:
     ~sdlwaveoutbackend() override;
     int open() override;
     int write(const int16_t* ring, int values) override;
@@ -70,12 +70,11 @@ public:
     void starttimer(std::function<void()> tick) override;
     void stoptimer() override;
 
-protected:
+  protected:
     // Moves ring bytes into SDL's queue (the timer's thread).
     virtual void queue(const void* data, int bytes);
 
-private:
-
+  private:
     uint32_t device_ = 0;
     const int16_t* ring_ = nullptr;
     int ringbytes_ = 0;

@@ -312,7 +312,8 @@ void TSdlSystemDriver::Translate(const SDL_Event& e) {
         if (button == 0) return;
         int x = e.button.x, y = e.button.y;
         SdlWindowToPicture(EventWindow(e.button.windowID), x, y);
-        EmitSystemEvent(e.type == SDL_MOUSEBUTTONDOWN ? EVENT_MOUSEDOWN : EVENT_MOUSEUP, nullptr, button, x, y);
+        EmitSystemEvent(e.type == SDL_MOUSEBUTTONDOWN ? EVENT_MOUSEDOWN : EVENT_MOUSEUP, nullptr, button, x,
+                        y);
         return;
     }
     case SDL_MOUSEMOTION: {

@@ -127,7 +127,8 @@ void win32waveoutbackend::close() {
 }
 
 void win32waveoutbackend::arm() {
-    timer_ = timeSetEvent(5, 1, &TimerProc, reinterpret_cast<DWORD_PTR>(this), TIME_ONESHOT | TIME_CALLBACK_FUNCTION);
+    timer_ = timeSetEvent(5, 1, &TimerProc, reinterpret_cast<DWORD_PTR>(this),
+                          TIME_ONESHOT | TIME_CALLBACK_FUNCTION);
 }
 
 void win32waveoutbackend::ontimer() {
@@ -179,7 +180,9 @@ struct win32dsoundbackend::state {
 win32dsoundbackend::win32dsoundbackend(const char* library)
     : s_(std::make_unique<state>()), library_(library) {}
 
-win32dsoundbackend::~win32dsoundbackend() { close(); }
+win32dsoundbackend::~win32dsoundbackend() {
+    close();
+}
 
 int win32dsoundbackend::open() {
     using TCreateProc = HRESULT(WINAPI*)(LPCGUID, LPDIRECTSOUND*, LPUNKNOWN);
@@ -251,7 +254,8 @@ int win32dsoundbackend::write(int offset, const int16_t* data, int bytes) {
     void* p1 = nullptr;
     void* p2 = nullptr;
     DWORD n1 = 0, n2 = 0;
-    if (FAILED(s_->secondary->Lock(static_cast<DWORD>(offset), static_cast<DWORD>(bytes), &p1, &n1, &p2, &n2, 0)))
+    if (FAILED(s_->secondary->Lock(static_cast<DWORD>(offset), static_cast<DWORD>(bytes), &p1, &n1, &p2, &n2,
+                                   0)))
         return -1;
     const auto* src = reinterpret_cast<const uint8_t*>(data);
     if (p1) std::memcpy(p1, src, n1);

@@ -33,7 +33,7 @@ std::unique_ptr<audiodevice> CreateWin32AudioDevice(int mode);
 
 // waveOut with a looping header over the whole ring.
 class win32waveoutbackend : public waveoutbackend {
-public:
+  public:
     win32waveoutbackend();
     ~win32waveoutbackend() override;
     int fragmentvalues() override;
@@ -48,7 +48,7 @@ public:
     // One timer expiry (the multimedia timer's thread).
     void ontimer();
 
-private:
+  private:
     void arm(); // with mutex_ held
     void unprepare();
 
@@ -64,7 +64,7 @@ private:
 
 // DirectSound, loaded from a library by name.
 class win32dsoundbackend : public dsoundbackend {
-public:
+  public:
     explicit win32dsoundbackend(const char* library = "dsound");
     ~win32dsoundbackend() override;
     int open() override;
@@ -77,7 +77,7 @@ public:
     void stop() override;
     void close() override;
 
-private:
+  private:
     struct state;
     std::unique_ptr<state> s_;
     const char* library_;

@@ -13,4 +13,6 @@ void TWin32ClockSource::Delay(int ms) {
     if (ms > 0) Sleep(static_cast<DWORD>(ms));
 }
 
-void UseWin32Clock() { UseClockSource(std::make_shared<TWin32ClockSource>()); }
+void UseWin32Clock() {
+    UseClockSource(std::make_shared<TWin32ClockSource>());
+}

@@ -122,7 +122,8 @@ class TWin32ContextBackend final : public TGLContextBackend {
         return modes;
     }
 
-    std::shared_ptr<TGLContextRecord> CreateWindow(int width, int height, int depth, int hertz, int flags) override {
+    std::shared_ptr<TGLContextRecord> CreateWindow(int width, int height, int depth, int hertz,
+                                                   int flags) override {
         RegisterWindowClass();
         RECT rect{0, 0, width, height};
         int kind = TGLContextRecord::FULL_SCREEN;
@@ -141,13 +142,13 @@ class TWin32ContextBackend final : public TGLContextBackend {
         const HINSTANCE instance = GetModuleHandleA(nullptr);
         HWND window = nullptr;
         if (State().unicode) {
-            window = CreateWindowExW(0, L"Corvex GLGraphics", L"Corvex Application", style, rect.left, rect.top,
-                                     rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, instance,
-                                     nullptr);
+            window = CreateWindowExW(0, L"Corvex GLGraphics", L"Corvex Application", style, rect.left,
+                                     rect.top, rect.right - rect.left, rect.bottom - rect.top, nullptr,
+                                     nullptr, instance, nullptr);
         } else {
             window = CreateWindowExA(0, WIN32_GL_WINDOW_CLASS, WIN32_APP_TITLE, style, rect.left, rect.top,
-                                     rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, instance,
-                                     nullptr);
+                                     rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
+                                     instance, nullptr);
         }
         if (!window) return nullptr;
 
@@ -284,7 +285,8 @@ class TWin32ContextBackend final : public TGLContextBackend {
             mode.dmDisplayFrequency = 0;
             mode.dmFields &= ~static_cast<DWORD>(DM_DISPLAYFREQUENCY);
             rate = false;
-            if (ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) == DISP_CHANGE_SUCCESSFUL) mode_holder_ = r.window;
+            if (ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) == DISP_CHANGE_SUCCESSFUL)
+                mode_holder_ = r.window;
         }
         if (!mode_holder_) {
             Win32DeferError("GLGraphicsDriver failed to set display mode");
@@ -367,7 +369,9 @@ std::shared_ptr<TGLContextBackend> MakeWin32ContextBackend(const TWin32DisplayOp
     return std::make_shared<TWin32ContextBackend>(options);
 }
 
-void UseWin32GraphicsDriver() { UseGLContextBackend(MakeWin32ContextBackend()); }
+void UseWin32GraphicsDriver() {
+    UseGLContextBackend(MakeWin32ContextBackend());
+}
 
 void* Win32RecordWindow(const TGLContextRecord& record) {
     const auto* r = dynamic_cast<const TWin32ContextRecord*>(&record);

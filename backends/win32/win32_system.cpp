@@ -71,7 +71,9 @@ bool IsChildControl(HWND window) {
     return (style & WS_CHILD) && (style & WS_TABSTOP);
 }
 
-bool IsModifierKey(WPARAM vk) { return (vk >= 16 && vk <= 18) || vk == 91 || vk == 92; }
+bool IsModifierKey(WPARAM vk) {
+    return (vk >= 16 && vk <= 18) || vk == 91 || vk == 92;
+}
 
 POINT ClientPoint(LPARAM lparam) {
     POINT p;
@@ -236,8 +238,8 @@ TWin32SystemDriver::~TWin32SystemDriver() {
 void TWin32SystemDriver::Poll() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        const bool key = msg.message == WM_KEYDOWN || msg.message == WM_KEYUP || msg.message == WM_SYSKEYDOWN ||
-                         msg.message == WM_SYSKEYUP;
+        const bool key = msg.message == WM_KEYDOWN || msg.message == WM_KEYUP ||
+                         msg.message == WM_SYSKEYDOWN || msg.message == WM_SYSKEYUP;
         if (key && IsModifierKey(msg.wParam)) SetCurrentModifiers(Win32ModifierMask());
         if (msg.hwnd && IsChildControl(msg.hwnd)) {
             // Keyboard navigation between the controls of a dialog-like window.

@@ -44,7 +44,8 @@ inline std::vector<uint8_t> EncodeOgg(const std::vector<int16_t>& pcm, int chann
         ogg_stream_packetin(&os, &header);
         ogg_stream_packetin(&os, &header_comm);
         ogg_stream_packetin(&os, &header_code);
-        while (ogg_stream_flush(&os, &og) != 0) put_page(og);
+        while (ogg_stream_flush(&os, &og) != 0)
+            put_page(og);
     }
     const int frames = static_cast<int>(pcm.size()) / channels;
     int done = 0;
@@ -73,7 +74,8 @@ inline std::vector<uint8_t> EncodeOgg(const std::vector<int16_t>& pcm, int chann
             }
         }
         if (chunk <= 0 && !eos) {
-            while (ogg_stream_flush(&os, &og) != 0) put_page(og);
+            while (ogg_stream_flush(&os, &og) != 0)
+                put_page(og);
             eos = true;
         }
     }
@@ -97,7 +99,7 @@ inline std::vector<int16_t> Tone(int frames, int channels, int rate, double hz, 
 
 // A clock that moves only when the test says so.
 class TTestClock : public TClockSource {
-public:
+  public:
     explicit TTestClock(int start) : now_(start) {}
     int Millis() override { return now_.load(); }
     void Delay(int ms) override { now_ += ms; }
@@ -107,29 +109,31 @@ public:
 
 // Installs a test clock for one scope.
 class TClockScope {
-public:
-    explicit TClockScope(int start = 1000) : clock(std::make_shared<TTestClock>(start)) { UseClockSource(clock); }
+  public:
+    explicit TClockScope(int start = 1000) : clock(std::make_shared<TTestClock>(start)) {
+        UseClockSource(clock);
+    }
     ~TClockScope() { UseClockSource(nullptr); }
     std::shared_ptr<TTestClock> clock;
 };
 
 // A device with no thread: the test mixes by hand on its own thread.
 class manualdevice : public audiodevice {
-public:
+  public:
     explicit manualdevice(int values = 1764, bool fail = false) : values_(values), fail_(fail) {}
     int blockvalues() override { return values_; }
     int open() override { return fail_ ? -1 : 0; }
     void close() override { closed = true; }
     bool closed = false;
 
-private:
+  private:
     int values_;
     bool fail_;
 };
 
 // Opens a manual device for one scope and hands out its mixer.
 class TMixerScope {
-public:
+  public:
     explicit TMixerScope(int values = 1764) {
         MixOpen(std::make_unique<manualdevice>(values));
         m = MixCurrentMixer();

@@ -89,10 +89,12 @@ TEST(DeviceWaveOut, UnderrunsMuteAndGrowTheLead) {
         EXPECT_EQ(device.restartcountdown(), 250);
         EXPECT_EQ(log->resets, resets + 1);
         EXPECT_EQ(device.writeposition(), int64_t(device.lead()) * FRAG * 2);
-        for (int16_t v : device.ring()) ASSERT_EQ(v, 0);
+        for (int16_t v : device.ring())
+            ASSERT_EQ(v, 0);
         // Muted: 249 ticks neither read the position nor restart playback.
         const int positions = log->positions;
-        for (int t = 0; t < 249; ++t) device.tick();
+        for (int t = 0; t < 249; ++t)
+            device.tick();
         EXPECT_EQ(log->positions, positions);
         EXPECT_EQ(log->writes, writes);
         EXPECT_EQ(device.restartcountdown(), 1);
@@ -229,7 +231,8 @@ TEST(DeviceWaveOut, AQueueThatRunsDryIsAnUnderrun) {
     }
     EXPECT_EQ(out->played, 400 * TICKVALUES); // the queue never ran dry
     EXPECT_EQ(device.restartcountdown(), 0);
-    for (int step = 0; step < 12; ++step) out->play(); // the timer is 60 ms late
+    for (int step = 0; step < 12; ++step)
+        out->play(); // the timer is 60 ms late
     device.tick();
     EXPECT_EQ(device.restartcountdown(), 250);
     EXPECT_EQ(device.lead(), 8);
@@ -258,7 +261,7 @@ struct FakeDSound : dsoundbackend {
         std::vector<int> cursors;
         size_t next = 0;
         std::vector<std::pair<int, int>> writes; // offset, bytes
-        std::vector<int> passbytes;               // bytes written in each pass
+        std::vector<int> passbytes;              // bytes written in each pass
         int pending = 0;
         bool openfails = false;
         bool stopped = false;
@@ -312,13 +315,15 @@ TEST(DeviceDSound, AtMostTwoChunksAPassAndWrapsCounted) {
         return log->stopped;
     };
     // The script ends the thread by itself; close() would cut it short.
-    for (int i = 0; i < 5000 && !stopped(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    for (int i = 0; i < 5000 && !stopped(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     device.close();
     std::lock_guard<std::mutex> hold(log->lock);
     ASSERT_TRUE(log->stopped);
     EXPECT_TRUE(log->closed);
     ASSERT_EQ(log->passbytes.size(), log->cursors.size());
-    for (size_t i = 0; i < log->passbytes.size(); ++i) EXPECT_LE(log->passbytes[i], 16384) << i;
+    for (size_t i = 0; i < log->passbytes.size(); ++i)
+        EXPECT_LE(log->passbytes[i], 16384) << i;
     // Two chunks ahead of a cursor at 0; then one per chunk played; a stall
     // (three chunks behind, twice) is made up two chunks at a time.
     const std::vector<int> expected_passes = {16384, 8192, 8192, 16384, 8192, 16384, 16384, 8192};
@@ -375,9 +380,8 @@ TEST(DeviceReplace, VoicesAndHandlesLiveOnUnderAnotherDevice) {
 TEST(DeviceVirtual, MixesTwentyMillisecondBlocksAndStartsSoundsTwentyLater) {
     TClockScope time(100000);
     std::vector<int16_t> recorded;
-    ASSERT_EQ(MixOpen(std::make_unique<virtualdevice>([&](const int16_t* v, int frames) {
-                  recorded.insert(recorded.end(), v, v + 2 * frames);
-              })),
+    ASSERT_EQ(MixOpen(std::make_unique<virtualdevice>(
+                  [&](const int16_t* v, int frames) { recorded.insert(recorded.end(), v, v + 2 * frames); })),
               0);
     auto* device = dynamic_cast<virtualdevice*>(MixCurrentDevice());
     ASSERT_TRUE(device);
@@ -410,9 +414,8 @@ TEST(DeviceVirtual, MixesTwentyMillisecondBlocksAndStartsSoundsTwentyLater) {
 TEST(DeviceVirtual, LateCallsStillStartSoundsTwentyMillisecondsLater) {
     TClockScope time(500);
     std::vector<int16_t> recorded;
-    ASSERT_EQ(MixOpen(std::make_unique<virtualdevice>([&](const int16_t* v, int frames) {
-                  recorded.insert(recorded.end(), v, v + 2 * frames);
-              })),
+    ASSERT_EQ(MixOpen(std::make_unique<virtualdevice>(
+                  [&](const int16_t* v, int frames) { recorded.insert(recorded.end(), v, v + 2 * frames); })),
               0);
     auto* device = dynamic_cast<virtualdevice*>(MixCurrentDevice());
     mixsample* data = MonoSound(std::vector<int16_t>(2000, 1000));
@@ -439,7 +442,8 @@ TEST(DeviceVirtual, WavFileIsWhole) {
         wavwriter wav;
         ASSERT_TRUE(wav.open(path));
         std::vector<int16_t> block(2 * 882);
-        for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<int16_t>(i * 37 - 30000);
+        for (size_t i = 0; i < block.size(); ++i)
+            block[i] = static_cast<int16_t>(i * 37 - 30000);
         wav.append(block.data(), 882);
         wav.append(block.data(), 882);
         EXPECT_EQ(wav.frames(), 1764);
@@ -453,7 +457,10 @@ TEST(DeviceVirtual, WavFileIsWhole) {
     std::fclose(f);
     EXPECT_EQ(0, std::memcmp(h, "RIFF", 4));
     EXPECT_EQ(0, std::memcmp(h + 8, "WAVEfmt ", 8));
-    auto u32 = [&](int at) { return uint32_t(h[at]) | uint32_t(h[at + 1]) << 8 | uint32_t(h[at + 2]) << 16 | uint32_t(h[at + 3]) << 24; };
+    auto u32 = [&](int at) {
+        return uint32_t(h[at]) | uint32_t(h[at + 1]) << 8 | uint32_t(h[at + 2]) << 16 |
+               uint32_t(h[at + 3]) << 24;
+    };
     EXPECT_EQ(u32(24), 44100u);
     EXPECT_EQ(u32(40), 1764u * 4);
     EXPECT_EQ(u32(4), 36u + 1764u * 4);

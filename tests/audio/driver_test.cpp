@@ -175,7 +175,8 @@ TEST(Driver, LoopingPlaysUntilStoppedOneShotEnds) {
     ChannelStop(l);
     MixNow(10);
     auto out = MixNow(100);
-    for (int16_t v : out) ASSERT_EQ(v, 0);
+    for (int16_t v : out)
+        ASSERT_EQ(v, 0);
     ShutdownAudioDriver();
 }
 

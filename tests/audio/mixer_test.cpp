@@ -11,10 +11,16 @@
 
 namespace {
 
-std::vector<int16_t> Dc(int frames, int16_t value) { return std::vector<int16_t>(static_cast<size_t>(frames), value); }
+std::vector<int16_t> Dc(int frames, int16_t value) {
+    return std::vector<int16_t>(static_cast<size_t>(frames), value);
+}
 
-int16_t L(const std::vector<int16_t>& out, int frame) { return out[static_cast<size_t>(2 * frame)]; }
-int16_t R(const std::vector<int16_t>& out, int frame) { return out[static_cast<size_t>(2 * frame + 1)]; }
+int16_t L(const std::vector<int16_t>& out, int frame) {
+    return out[static_cast<size_t>(2 * frame)];
+}
+int16_t R(const std::vector<int16_t>& out, int frame) {
+    return out[static_cast<size_t>(2 * frame + 1)];
+}
 
 int FirstNonZeroFrame(const std::vector<int16_t>& out) {
     for (size_t i = 0; i < out.size(); ++i)
@@ -46,7 +52,8 @@ TEST(Mixer, HandleLimitAndPlayingWithoutAHandle) {
     }
     EXPECT_EQ(handles.size(), 4095u);
     std::set<int> slots;
-    for (int h : handles) slots.insert(h & 0xfff);
+    for (int h : handles)
+        slots.insert(h & 0xfff);
     EXPECT_EQ(slots.size(), 4095u);
     EXPECT_EQ(slots.count(0), 0u);
     EXPECT_EQ(MixAllocChannel(), 0);
@@ -155,7 +162,8 @@ TEST(Mixer, CueThenResumeStartsAtFrameZeroWithoutRamp) {
     TClockScope time;
     TMixerScope scope;
     std::vector<int16_t> ramp(3000);
-    for (int i = 0; i < 3000; ++i) ramp[static_cast<size_t>(i)] = static_cast<int16_t>(1000 + 16 * i);
+    for (int i = 0; i < 3000; ++i)
+        ramp[static_cast<size_t>(i)] = static_cast<int16_t>(1000 + 16 * i);
     mixsample* data = MonoSound(ramp);
     const int h = MixPlaySound(data, 1, 0);
     ASSERT_NE(h, 0);
@@ -167,7 +175,8 @@ TEST(Mixer, CueThenResumeStartsAtFrameZeroWithoutRamp) {
     MixPauseChannel(h, 0);
     auto out = scope.Mix(100);
     // Volume 2048: ((2048 * v) >> 8) >> 4 = v / 2, from the very first frame.
-    for (int f = 0; f < 100; ++f) ASSERT_EQ(L(out, f), (1000 + 16 * f) / 2) << f;
+    for (int f = 0; f < 100; ++f)
+        ASSERT_EQ(L(out, f), (1000 + 16 * f) / 2) << f;
     MixFreeSound(data);
 }
 
@@ -193,7 +202,8 @@ TEST(Mixer, LoopWrapsKeepingItsFraction) {
     TClockScope time;
     TMixerScope scope;
     std::vector<int16_t> saw(10);
-    for (int i = 0; i < 10; ++i) saw[static_cast<size_t>(i)] = static_cast<int16_t>(100 * i);
+    for (int i = 0; i < 10; ++i)
+        saw[static_cast<size_t>(i)] = static_cast<int16_t>(100 * i);
     mixsample* data = MonoSound(saw, 44100, -1);
     const int h = MixAllocChannel();
     MixSetChannelRate(h, 0.75f);
@@ -204,7 +214,8 @@ TEST(Mixer, LoopWrapsKeepingItsFraction) {
         const double p = std::fmod(0.75 * k, 10.0);
         const int i = static_cast<int>(p);
         const int next = i == 9 ? saw[0] : saw[static_cast<size_t>(i + 1)]; // the guard frame is the first
-        const int expected = saw[static_cast<size_t>(i)] + static_cast<int>(std::floor((next - saw[static_cast<size_t>(i)]) * (p - i)));
+        const int expected = saw[static_cast<size_t>(i)] +
+                             static_cast<int>(std::floor((next - saw[static_cast<size_t>(i)]) * (p - i)));
         ASSERT_EQ(L(out, k), expected) << k;
     }
     EXPECT_EQ(MixChannelStatus(h), MIX_LOOPED);
@@ -250,7 +261,8 @@ TEST(Mixer, PanAndDepthGains) {
     struct Case {
         float pan, depth;
         int left, right;
-    } cases[] = {{1.0f, 0.0f, 0, 1000}, {-1.0f, 0.0f, 1000, 0}, {0.0f, -1.0f, 1000, -1000}, {0.5f, 0.0f, 500, 1000}};
+    } cases[] = {
+        {1.0f, 0.0f, 0, 1000}, {-1.0f, 0.0f, 1000, 0}, {0.0f, -1.0f, 1000, -1000}, {0.5f, 0.0f, 500, 1000}};
     for (const Case& c : cases) {
         const int h = MixAllocChannel();
         MixSetChannelPan(h, c.pan);
@@ -270,7 +282,8 @@ TEST(Mixer, RateAndSampleRateStepping) {
     TClockScope time;
     TMixerScope scope;
     std::vector<int16_t> saw(4000);
-    for (int i = 0; i < 4000; ++i) saw[static_cast<size_t>(i)] = static_cast<int16_t>(i * 8);
+    for (int i = 0; i < 4000; ++i)
+        saw[static_cast<size_t>(i)] = static_cast<int16_t>(i * 8);
     mixsample* fast = MonoSound(saw, 44100);
     mixsample* half = MonoSound(saw, 22050);
     const int a = MixAllocChannel();
@@ -329,15 +342,18 @@ TEST(Mixer, LoudVoicesSaturate) {
     TMixerScope scope;
     mixsample* up = MonoSound(Dc(500, 30000));
     mixsample* down = MonoSound(Dc(500, -30000));
-    for (int i = 0; i < 8; ++i) MixPlaySound(up, 0, 0);
+    for (int i = 0; i < 8; ++i)
+        MixPlaySound(up, 0, 0);
     time.clock->Set(1020);
     auto out = scope.Mix(100);
     EXPECT_EQ(L(out, 50), 32767);
     EXPECT_EQ(R(out, 50), 32767);
-    for (int i = 0; i < 8; ++i) MixPlaySound(down, 0, 0);
+    for (int i = 0; i < 8; ++i)
+        MixPlaySound(down, 0, 0);
     time.clock->Set(1040);
     scope.Mix(500); // the loud ones end
-    for (int i = 0; i < 8; ++i) MixPlaySound(down, 0, 0);
+    for (int i = 0; i < 8; ++i)
+        MixPlaySound(down, 0, 0);
     time.clock->Set(1060);
     out = scope.Mix(100);
     EXPECT_EQ(L(out, 50), -32768);
@@ -373,7 +389,8 @@ TEST(Mixer, VolumeChangesRampOverOneBlock) {
     EXPECT_EQ(L(out, 0), 1600);
     EXPECT_NEAR(L(out, 500), 800, 2);
     EXPECT_LE(L(out, 999), 2);
-    for (int f = 1; f < 1000; ++f) ASSERT_LE(L(out, f), L(out, f - 1)) << f;
+    for (int f = 1; f < 1000; ++f)
+        ASSERT_LE(L(out, f), L(out, f - 1)) << f;
     out = scope.Mix(1000);
     EXPECT_EQ(FirstNonZeroFrame(out), -1);
     MixFreeSound(data);
@@ -392,7 +409,8 @@ TEST(Mixer, PlayingOnAChannelReplacesItsVoice) {
     auto out = scope.Mix(100);
     EXPECT_EQ(L(out, 50), 1000); // one voice, not two
     // Round after round on one channel leaves no voices behind in the mix.
-    for (int i = 0; i < 200; ++i) MixPlaySound(data, 0, h);
+    for (int i = 0; i < 200; ++i)
+        MixPlaySound(data, 0, h);
     time.clock->Set(1060);
     out = scope.Mix(100);
     EXPECT_EQ(L(out, 50), 1000);
@@ -434,7 +452,7 @@ TEST(Mixer, CountsFollowHandlesAndVoices) {
     }
     TClockScope time;
     TMixerScope scope;
-    mixsample* shot = MonoSound(Dc(200, 1000));           // ends within one mix
+    mixsample* shot = MonoSound(Dc(200, 1000));            // ends within one mix
     mixsample* hum = MonoSound(Dc(5000, 1000), 44100, -1); // loops
     const int h1 = MixAllocChannel();
     const int h2 = MixAllocChannel();

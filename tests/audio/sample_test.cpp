@@ -26,8 +26,12 @@
 
 namespace {
 
-int16_t Be16(const uint8_t* p) { return static_cast<int16_t>((p[0] << 8) | p[1]); }
-int16_t Le16(const uint8_t* p) { return static_cast<int16_t>((p[1] << 8) | p[0]); }
+int16_t Be16(const uint8_t* p) {
+    return static_cast<int16_t>((p[0] << 8) | p[1]);
+}
+int16_t Le16(const uint8_t* p) {
+    return static_cast<int16_t>((p[1] << 8) | p[0]);
+}
 
 std::vector<uint8_t> Stereo16BE(std::initializer_list<std::pair<int, int>> frames) {
     std::vector<uint8_t> out;
@@ -42,7 +46,8 @@ std::vector<uint8_t> Stereo16BE(std::initializer_list<std::pair<int, int>> frame
 
 double Rms(const int16_t* v, int count, int stride) {
     double sum = 0;
-    for (int i = 0; i < count; ++i) sum += double(v[i * stride]) * v[i * stride];
+    for (int i = 0; i < count; ++i)
+        sum += double(v[i * stride]) * v[i * stride];
     return std::sqrt(sum / count);
 }
 
@@ -92,7 +97,7 @@ TEST(Sample, ByteSwapsAndTheTemporaryBuffer) {
     const uint8_t st8[6] = {0, 255, 255, 255, 128, 0};
     uint8_t m16[6];
     ConvertSamples(st8, SampleStereo8, m16, SampleMono16LE, 3);
-    EXPECT_EQ(Le16(m16 + 0), 0);                     // (-32768 + 32767) / 2
+    EXPECT_EQ(Le16(m16 + 0), 0); // (-32768 + 32767) / 2
     EXPECT_EQ(Le16(m16 + 2), 32767);
     EXPECT_EQ(Le16(m16 + 4), (128 + -32768) / 2);
 
@@ -108,7 +113,8 @@ TEST(Sample, ByteSwapsAndTheTemporaryBuffer) {
 
 TEST(Sample, SameFormatCopiesAndBadFormatsRaise) {
     auto sample = TAudioSample::Create(5, 22050, SampleStereo8);
-    for (int i = 0; i < 10; ++i) sample->samples[i] = static_cast<uint8_t>(i * 25 + 3);
+    for (int i = 0; i < 10; ++i)
+        sample->samples[i] = static_cast<uint8_t>(i * 25 + 3);
     auto same = sample->Convert(SampleStereo8);
     EXPECT_EQ(0, std::memcmp(sample->samples, same->samples, 10));
     auto copy = sample->Copy();
@@ -154,7 +160,8 @@ TEST(Ogg, MonoAndStereoDecodeIntoTheirFormats) {
 
     // Stereo: a tone on the left, silence on the right.
     auto stereo_pcm = Tone(3000, 2, 44100, 1000.0);
-    for (size_t i = 1; i < stereo_pcm.size(); i += 2) stereo_pcm[i] = 0;
+    for (size_t i = 1; i < stereo_pcm.size(); i += 2)
+        stereo_pcm[i] = 0;
     auto stereo_ogg = EncodeOgg(stereo_pcm, 2, 44100);
     auto stereo = LoadBytes(stereo_ogg);
     ASSERT_TRUE(stereo);
@@ -168,7 +175,8 @@ TEST(Ogg, MonoAndStereoDecodeIntoTheirFormats) {
 
 TEST(Ogg, DamagedOrUnsupportedDataGivesNull) {
     std::vector<uint8_t> garbage(5000);
-    for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
+    for (size_t i = 0; i < garbage.size(); ++i)
+        garbage[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
     EXPECT_FALSE(LoadBytes(garbage));
 
     std::vector<uint8_t> empty;
@@ -192,7 +200,7 @@ namespace {
 // to learn the length); once it comes back to the start to decode, the data
 // runs dry at the middle, before the announced number of frames.
 class TCutStream : public TStream {
-public:
+  public:
     explicit TCutStream(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
     int Pos() override { return pos_; }
     int Size() override { return static_cast<int>(bytes_.size()); }
@@ -215,7 +223,7 @@ public:
     int phase = 0;
     int decoded_bytes = 0;
 
-private:
+  private:
     std::vector<uint8_t> bytes_;
     int pos_ = 0;
 };
@@ -234,7 +242,7 @@ TEST(Ogg, StreamEndingEarlyGivesNull) {
 namespace {
 // A stream that cannot tell where it is.
 class TNoPosStream : public TStream {
-public:
+  public:
     int Pos() override { return -1; }
     int Read(void*, int) override { return 0; }
 };
@@ -269,8 +277,8 @@ TEST(Ogg, ChainWithADamagedLaterLinkGivesTheFirstLinkAndLeaksNothing) {
 
 TEST(Ogg, TheGameSoundsDecode) {
     RegisterEmbeddedAssets();
-    for (const char* name : {"incbin::snd_fiddle.ogg", "incbin::snd_pop.ogg", "incbin::snd_click.ogg",
-                             "incbin::snd_blip.ogg"}) {
+    for (const char* name :
+         {"incbin::snd_fiddle.ogg", "incbin::snd_pop.ogg", "incbin::snd_click.ogg", "incbin::snd_blip.ogg"}) {
         auto sample = SampleLoad(name);
         ASSERT_TRUE(sample) << name;
         EXPECT_EQ(sample->format, SampleMono16LE) << name;

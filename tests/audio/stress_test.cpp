@@ -26,7 +26,8 @@ TEST(MixerStress, ThousandsOfVoicesAcrossThreads) {
         while (!stop.load(std::memory_order_acquire)) {
             m->mix16(block.data(), 512);
             int loud = 0;
-            for (int16_t v : block) loud += v != 0;
+            for (int16_t v : block)
+                loud += v != 0;
             loud_values.fetch_add(loud, std::memory_order_relaxed);
             last_block_silent.store(loud == 0, std::memory_order_relaxed);
             blocks.fetch_add(1, std::memory_order_release);
@@ -35,17 +36,19 @@ TEST(MixerStress, ThousandsOfVoicesAcrossThreads) {
 
     std::vector<int16_t> shortpcm(300, 3000);
     std::vector<int16_t> looppcm(100);
-    for (int i = 0; i < 100; ++i) looppcm[static_cast<size_t>(i)] = static_cast<int16_t>(i * 50 - 2500);
+    for (int i = 0; i < 100; ++i)
+        looppcm[static_cast<size_t>(i)] = static_cast<int16_t>(i * 50 - 2500);
     std::vector<uint8_t> stereo8(400);
-    for (size_t i = 0; i < stereo8.size(); ++i) stereo8[i] = static_cast<uint8_t>(i * 7);
+    for (size_t i = 0; i < stereo8.size(); ++i)
+        stereo8[i] = static_cast<uint8_t>(i * 7);
     mixsample* oneshot = MonoSound(shortpcm);
     mixsample* looped = MonoSound(looppcm, 22050, -1);
     mixsample* eightbit = MixCreateSound(200, 8, 2, 11025, stereo8.data(), 0);
     ASSERT_TRUE(oneshot && looped && eightbit);
 
     std::mt19937 rng(1234);
-    std::vector<int> handles;   // fresh handles from plays
-    std::vector<int> channels;  // allocated channels
+    std::vector<int> handles;  // fresh handles from plays
+    std::vector<int> channels; // allocated channels
     int started = 0;
     for (int i = 0; i < 40000; ++i) {
         const int op = static_cast<int>(rng() % 10);
@@ -87,21 +90,25 @@ TEST(MixerStress, ThousandsOfVoicesAcrossThreads) {
             MixSetChannelVolume(h, 0.7f);
         } else if (op == 9 && handles.size() > 3000) {
             // Forget old channel objects, as the game does with its locals.
-            for (size_t k = 0; k < 1000; ++k) MixFreeChannel(handles[k]);
+            for (size_t k = 0; k < 1000; ++k)
+                MixFreeChannel(handles[k]);
             handles.erase(handles.begin(), handles.begin() + 1000);
         }
         if (i % 2000 == 0) {
             // Meet the output thread now and then: on a busy machine it might
             // otherwise not run at all until every voice has been stopped.
             const int64_t seen = blocks.load(std::memory_order_acquire);
-            while (blocks.load(std::memory_order_acquire) < seen + 8) std::this_thread::yield();
+            while (blocks.load(std::memory_order_acquire) < seen + 8)
+                std::this_thread::yield();
         }
     }
     EXPECT_GT(started, 10000);
 
     // Stop everything that can still sound; one-shots end by themselves.
-    for (int c : channels) MixStopChannel(c);
-    for (int h : handles) MixStopChannel(h);
+    for (int c : channels)
+        MixStopChannel(c);
+    for (int h : handles)
+        MixStopChannel(h);
     // Voices started last wait out the mixer's start delay on the clock before
     // they sound, so let that time pass too, then mix enough blocks for the
     // longest one-shot to finish.
@@ -110,13 +117,15 @@ TEST(MixerStress, ThousandsOfVoicesAcrossThreads) {
     while (blocks.load(std::memory_order_acquire) < mark + 200 || ClockMillis() - stopped_at < 100)
         std::this_thread::yield();
     const int64_t settled = blocks.load(std::memory_order_acquire);
-    while (blocks.load(std::memory_order_acquire) < settled + 50) std::this_thread::yield();
+    while (blocks.load(std::memory_order_acquire) < settled + 50)
+        std::this_thread::yield();
     stop.store(true, std::memory_order_release);
     output.join();
 
     EXPECT_GT(loud_values.load(), 0);
     EXPECT_TRUE(last_block_silent.load());
-    for (int h : handles) EXPECT_EQ(MixChannelStatus(h), 0);
+    for (int h : handles)
+        EXPECT_EQ(MixChannelStatus(h), 0);
     MixFreeSound(oneshot);
     MixFreeSound(looped);
     MixFreeSound(eightbit);

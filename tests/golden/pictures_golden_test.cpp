@@ -22,7 +22,7 @@
 namespace {
 
 class PicturesGolden : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         opened = OpenOffscreenGL();
         RegisterEmbeddedAssets();
@@ -42,7 +42,9 @@ protected:
         SetAutoMidHandle(false);
     }
     void ExpectGolden(const std::string& name, int w, int h) { ExpectOffscreenGolden(name, w, h, 3); }
-    static TImagePtr Single(const char* name) { return LoadImageSingle(TUrl(std::string("incbin::") + name), -1); }
+    static TImagePtr Single(const char* name) {
+        return LoadImageSingle(TUrl(std::string("incbin::") + name), -1);
+    }
     static TImagePtr Strip(const char* name) {
         return LoadImageCells(TUrl(std::string("incbin::") + name), 32, 32, 0, 6, -1);
     }
@@ -56,13 +58,16 @@ protected:
 };
 
 TEST_F(PicturesGolden, TheNineGamePicturesRotatedAndScaled) {
-    auto base = Single("gfx_base.png"), charge = Strip("gfx_base_charge.png"), stat = Strip("gfx_base_static.png");
+    auto base = Single("gfx_base.png"), charge = Strip("gfx_base_charge.png"),
+         stat = Strip("gfx_base_static.png");
     auto bubble = Single("gfx_bubble.png"), ring = Single("gfx_ring.png"), spark1 = Single("gfx_spark1.png");
-    auto spark2 = Single("gfx_spark2.png"), dark = Single("gfx_ring_dark.png"), light = Single("gfx_ring_light.png");
+    auto spark2 = Single("gfx_spark2.png"), dark = Single("gfx_ring_dark.png"),
+         light = Single("gfx_ring_light.png");
     ASSERT_TRUE(base && charge && stat && bubble && ring && spark1 && spark2 && dark && light);
 
     // Row 1: the base at the four player rotations, and both strips frame by frame.
-    for (int i = 0; i < 4; ++i) Draw(*base, 60.0f + i * 90, 60, static_cast<float>(i * 90));
+    for (int i = 0; i < 4; ++i)
+        Draw(*base, 60.0f + i * 90, 60, static_cast<float>(i * 90));
     for (int f = 0; f < 6; ++f) {
         Draw(*charge, 420.0f + f * 44, 40, 0, 1, f);
         Draw(*stat, 420.0f + f * 44, 84, 0, 1, f);
@@ -91,7 +96,8 @@ TEST_F(PicturesGolden, TheNineGamePicturesRotatedAndScaled) {
     SetBlend(BLEND_ALPHA);
     Draw(*dark, 145, 505, 0, 1.5f);
     SetBlend(BLEND_LIGHT);
-    for (int i = 0; i < 4; ++i) Draw(*light, 360.0f + i * 150, 505, static_cast<float>(i * 90), 1.0f);
+    for (int i = 0; i < 4; ++i)
+        Draw(*light, 360.0f + i * 150, 505, static_cast<float>(i * 90), 1.0f);
     // A mirrored base and a stretched bubble.
     SetRotationScale(0, -1.5f, 1.5f);
     DrawImageFrame(*base, 140, 700, 0);
@@ -137,9 +143,14 @@ TEST_F(PicturesGolden, TextInTheThreeFonts) {
     DrawString("OPTIONS", 600, 320);
     DrawString("1234567", 600, 350);
     SelectImageFont(small);
-    const char* lines[] = {"Round Time", "Computer Players: ON", "Catch-up Mode: OFF", "Round Length: 2 Minutes",
-                           "Press your switch to join!", "Green wins the round"};
-    for (int i = 0; i < 6; ++i) DrawString(lines[i], 600, 400.0f + i * 22);
+    const char* lines[] = {"Round Time",
+                           "Computer Players: ON",
+                           "Catch-up Mode: OFF",
+                           "Round Length: 2 Minutes",
+                           "Press your switch to join!",
+                           "Green wins the round"};
+    for (int i = 0; i < 6; ++i)
+        DrawString(lines[i], 600, 400.0f + i * 22);
     // Rotated a quarter turn the text runs downward; scaled, it grows about its start.
     SetRotationScale(90, 1, 1);
     DrawString("Human CPU", 560, 320);
@@ -163,7 +174,8 @@ TEST_F(PicturesGolden, TextInTheThreeFonts) {
 TEST_F(PicturesGolden, TexturesArePowerOfTwoWithARepeatedEdge) {
     auto p = TPixmap::Create(20, 12, PIXEL_RGBA32);
     for (int y = 0; y < 12; ++y)
-        for (int x = 0; x < 20; ++x) p->WritePixel(x, y, 0xFF000000u | (x * 12u) << 16 | (y * 20u) << 8 | 7u);
+        for (int x = 0; x < 20; ++x)
+            p->WritePixel(x, y, 0xFF000000u | (x * 12u) << 16 | (y * 20u) << 8 | 7u);
     auto frame = TGLImageFrame::CreateFromPixmap(p, 0);
     ASSERT_TRUE(frame);
     EXPECT_NE(frame->name, 0u);
@@ -185,11 +197,14 @@ TEST_F(PicturesGolden, TexturesArePowerOfTwoWithARepeatedEdge) {
         return static_cast<uint32_t>(t[3]) << 24 | t[0] << 16 | t[1] << 8 | t[2];
     };
     EXPECT_EQ(texel(5, 6), p->ReadPixel(5, 6));
-    for (int y = 0; y < 12; ++y) EXPECT_EQ(texel(20, y), p->ReadPixel(19, y));
-    for (int x = 0; x < 20; ++x) EXPECT_EQ(texel(x, 12), p->ReadPixel(x, 11));
+    for (int y = 0; y < 12; ++y)
+        EXPECT_EQ(texel(20, y), p->ReadPixel(19, y));
+    for (int x = 0; x < 20; ++x)
+        EXPECT_EQ(texel(x, 12), p->ReadPixel(x, 11));
     EXPECT_EQ(texel(20, 12), p->ReadPixel(19, 11));
 
-    auto square = TGLImageFrame::CreateFromPixmap(TPixmap::Create(32, 32, PIXEL_RGB24), IMAGE_FILTERED | IMAGE_MIPMAPPED);
+    auto square = TGLImageFrame::CreateFromPixmap(TPixmap::Create(32, 32, PIXEL_RGB24),
+                                                  IMAGE_FILTERED | IMAGE_MIPMAPPED);
     ASSERT_TRUE(square);
     EXPECT_FLOAT_EQ(square->u1, 1.0f);
     EXPECT_FLOAT_EQ(square->v1, 1.0f);
@@ -197,7 +212,7 @@ TEST_F(PicturesGolden, TexturesArePowerOfTwoWithARepeatedEdge) {
     GLint w5 = 0;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 5, GL_TEXTURE_WIDTH, &w5);
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &min_filter);
-    EXPECT_EQ(w5, 1);  // the whole mipmap chain down to 1 x 1
+    EXPECT_EQ(w5, 1); // the whole mipmap chain down to 1 x 1
     EXPECT_EQ(min_filter, GL_LINEAR_MIPMAP_LINEAR);
     glBindTexture(GL_TEXTURE_2D, GLCanvasDriver()->BoundTexture());
 
@@ -222,7 +237,8 @@ TEST_F(PicturesGolden, TextureSizesHalveUntilTheDriverAcceptsThem) {
     GLTextureSize(max * 4, 8, tw, th);
     EXPECT_LE(tw, max);
     EXPECT_EQ(tw & (tw - 1), 0);
-    EXPECT_EQ(th, std::max(1, 8 >> (__builtin_ctz(static_cast<unsigned>(max * 4)) - __builtin_ctz(static_cast<unsigned>(tw)))));
+    EXPECT_EQ(th, std::max(1, 8 >> (__builtin_ctz(static_cast<unsigned>(max * 4)) -
+                                    __builtin_ctz(static_cast<unsigned>(tw)))));
     // A frame wider than any texture is resampled to fit.
     auto wide = TPixmap::Create(max + 5, 2, PIXEL_RGBA32);
     wide->ClearPixels(0xFF336699);
@@ -248,4 +264,4 @@ TEST_F(PicturesGolden, ImagesAreRebuiltForANewDisplay) {
     EXPECT_TRUE(glIsTexture(new_name));
 }
 
-}  // namespace
+} // namespace

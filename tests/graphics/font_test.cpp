@@ -14,7 +14,7 @@ using image_test::RecordingContext;
 namespace {
 
 class FontTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         RegisterEmbeddedAssets();
         SelectImageFont(nullptr);
@@ -25,8 +25,8 @@ protected:
 TEST_F(FontTest, TheBuiltInFontMeasuresEightPixelsACharacter) {
     EXPECT_EQ(StringWidth("AB"), 16);
     EXPECT_EQ(StringWidth(""), 0);
-    EXPECT_EQ(StringWidth("A\tB\x7f"), 24);  // tab skipped, 127 has a glyph
-    EXPECT_EQ(StringWidth("A\xC3\xA9"), 8);  // U+00E9 is beyond the font: skipped
+    EXPECT_EQ(StringWidth("A\tB\x7f"), 24); // tab skipped, 127 has a glyph
+    EXPECT_EQ(StringWidth("A\xC3\xA9"), 8); // U+00E9 is beyond the font: skipped
     EXPECT_EQ(FontLineHeight(), 16);
     auto font = DefaultImageFont();
     EXPECT_EQ(font->CountGlyphs(), 96);
@@ -41,7 +41,8 @@ TEST_F(FontTest, TheBuiltInBitmapHasADistinctPictureForEveryCharacter) {
     std::set<std::vector<uint8_t>> seen;
     for (int j = 0; j < 96; ++j) {
         std::vector<uint8_t> glyph;
-        for (int row = 0; row < 16; ++row) glyph.push_back(DEFAULT_FONT_BITS[row * 96 + j]);
+        for (int row = 0; row < 16; ++row)
+            glyph.push_back(DEFAULT_FONT_BITS[row * 96 + j]);
         const bool blank = std::all_of(glyph.begin(), glyph.end(), [](uint8_t b) { return b == 0; });
         EXPECT_EQ(blank, j == 0) << "character " << (32 + j);
         EXPECT_TRUE(seen.insert(glyph).second) << "character " << (32 + j) << " repeats another";
@@ -71,7 +72,7 @@ TEST_F(FontTest, DrawStringFollowsTheMatrixHandleAndOrigin) {
     DrawString("A B", 100, 50);
     SetDrawRotation(0);
     quads = ctx.driver->Entries("image");
-    ASSERT_EQ(quads.size(), 3u);  // the space has a (blank) picture too
+    ASSERT_EQ(quads.size(), 3u); // the space has a (blank) picture too
     EXPECT_NEAR(quads[1].v[1], 58, 1e-4);
     EXPECT_NEAR(quads[2].v[0], 100, 1e-4);
     EXPECT_NEAR(quads[2].v[1], 66, 1e-4);
@@ -100,12 +101,12 @@ TEST_F(FontTest, TheGameFontsLoadFromTheEmbeddedFiles) {
     EXPECT_EQ(digital->_imageFlags, IMAGE_FILTERED | IMAGE_MIPMAPPED);
     EXPECT_EQ(small->_imageFlags, 0);
     EXPECT_GE(small->CharToGlyph('A'), 0);
-    EXPECT_EQ(small->CharToGlyph(0x4E00), -1);  // a CJK character the face lacks
+    EXPECT_EQ(small->CharToGlyph(0x4E00), -1); // a CJK character the face lacks
 
     SelectImageFont(small);
     const int w = StringWidth("SCORE");
     EXPECT_GT(w, 5 * 5);
-    EXPECT_EQ(StringWidth("SCORE\xE4\xB8\x80"), w);  // the missing character adds nothing
+    EXPECT_EQ(StringWidth("SCORE\xE4\xB8\x80"), w); // the missing character adds nothing
     EXPECT_EQ(FontLineHeight(), small->Height());
 
     // The results panel is 668 pixels wide.
@@ -149,7 +150,8 @@ TEST_F(FontTest, SmoothGlyphsGetATransparentBorder) {
     // Grey levels are kept (anti-aliased), not thresholded.
     std::set<int> levels;
     for (int y = 0; y < pa.height; ++y)
-        for (int x = 0; x < pa.width; ++x) levels.insert(*pa.PixelPtr(x, y));
+        for (int x = 0; x < pa.width; ++x)
+            levels.insert(*pa.PixelPtr(x, y));
     EXPECT_GT(levels.size(), 2u);
 }
 
@@ -178,7 +180,7 @@ TEST_F(FontTest, ARefusedSizeFallsBackToTheLargestAccepted) {
     auto larger = LoadFontFrom(TUrl("incbin::zap_test_fixed.bdf"), 14, 0);
     ASSERT_TRUE(larger);
     EXPECT_EQ(larger->Height(), exact->Height());
-    EXPECT_FALSE(LoadFontFrom(TUrl("incbin::zap_test_fixed.bdf"), 9, 0));  // nothing at or below 9
+    EXPECT_FALSE(LoadFontFrom(TUrl("incbin::zap_test_fixed.bdf"), 9, 0)); // nothing at or below 9
 
     // A one-bit glyph becomes 255 and 0 per pixel, most significant bit first.
     const int n = larger->CharToGlyph('A');
@@ -187,9 +189,9 @@ TEST_F(FontTest, ARefusedSizeFallsBackToTheLargestAccepted) {
     ASSERT_TRUE(g && g->Pixels());
     const TPixmap& p = *g->Pixels();
     EXPECT_EQ(p.width, 6);
-    EXPECT_EQ(*p.PixelPtr(2, 0), 255);  // 0x30: columns 2 and 3
+    EXPECT_EQ(*p.PixelPtr(2, 0), 255); // 0x30: columns 2 and 3
     EXPECT_EQ(*p.PixelPtr(1, 0), 0);
-    EXPECT_EQ(*p.PixelPtr(5, 4), 255);  // 0xFC
+    EXPECT_EQ(*p.PixelPtr(5, 4), 255); // 0xFC
     EXPECT_EQ(g->Advance(), 6);
 }
 
@@ -233,8 +235,10 @@ TEST_F(FontTest, AGlyphFarLargerThanItsFaceStaysEmpty) {
 
 TEST(FontText, DecodesUtf8AndKeepsStrayBytes) {
     EXPECT_EQ(DecodeText("A\xC3\xA9\xE2\x82\xAC"), (std::u32string{U'A', 0xE9, 0x20AC}));
-    EXPECT_EQ(DecodeText("\xFF" "a"), (std::u32string{0xFF, U'a'}));
-    EXPECT_EQ(DecodeText("\xC3"), (std::u32string{0xC3}));  // cut short
+    EXPECT_EQ(DecodeText("\xFF"
+                         "a"),
+              (std::u32string{0xFF, U'a'}));
+    EXPECT_EQ(DecodeText("\xC3"), (std::u32string{0xC3})); // cut short
 }
 
-}  // namespace
+} // namespace

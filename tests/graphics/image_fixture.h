@@ -23,4 +23,4 @@ struct RecordingContext {
     RecordingContext& operator=(const RecordingContext&) = delete;
 };
 
-}  // namespace image_test
+} // namespace image_test

@@ -18,7 +18,7 @@ TPixmapPtr CellSheet(int across, int down, int cell, int format = PIXEL_RGB24) {
 }
 
 class ImageTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         SetAutoMidHandle(false);
         SetAutoImageFlags(IMAGE_MASKED | IMAGE_FILTERED);
@@ -41,14 +41,14 @@ TEST_F(ImageTest, CellsAreWindowsNumberedAcrossThenDown) {
     strip->ClearPixels(0);
     EXPECT_EQ(image->pixmaps[4]->ReadPixel(0, 0), 0xFF0000C4u);
 
-    EXPECT_FALSE(LoadImageCells(CellSheet(6, 1, 32), 32, 32, 0, 7, 0));  // too few cells
+    EXPECT_FALSE(LoadImageCells(CellSheet(6, 1, 32), 32, 32, 0, 7, 0)); // too few cells
     EXPECT_FALSE(LoadImageCells(CellSheet(6, 1, 32), 32, 32, 5, 2, 0));
 
-    auto sheet = CellSheet(2, 2, 16);  // cells 0 1 / 2 3
+    auto sheet = CellSheet(2, 2, 16); // cells 0 1 / 2 3
     auto part = LoadImageCells(sheet, 16, 16, 1, 3, 0);
     ASSERT_TRUE(part);
     EXPECT_EQ(part->pixmaps[0]->ReadPixel(5, 5), 0xFF0000C1u);
-    EXPECT_EQ(part->pixmaps[1]->ReadPixel(5, 5), 0xFF0000C2u);  // second row starts at (0, 16)
+    EXPECT_EQ(part->pixmaps[1]->ReadPixel(5, 5), 0xFF0000C2u); // second row starts at (0, 16)
     EXPECT_EQ(part->pixmaps[2]->ReadPixel(5, 5), 0xFF0000C3u);
     // A sheet that is not a whole number of cells: the remainder is ignored.
     EXPECT_TRUE(LoadImageCells(CellSheet(1, 1, 40), 32, 32, 0, 1, 0));
@@ -66,17 +66,17 @@ TEST_F(ImageTest, FramesWithoutAlphaAreMaskedWhenAsked) {
     EXPECT_EQ(masked->pixmaps[0]->ReadPixel(1, 0), 0xFF804020u);
 
     auto plain = LoadImageSingle(rgb, IMAGE_FILTERED);
-    EXPECT_EQ(plain->pixmaps[0], rgb);  // kept as it is
+    EXPECT_EQ(plain->pixmaps[0], rgb); // kept as it is
 
     auto rgba = TPixmap::Create(1, 1, PIXEL_RGBA32);
     rgba->WritePixel(0, 0, 0x80000000);
     auto with_alpha = LoadImageSingle(rgba, IMAGE_MASKED);
-    EXPECT_EQ(with_alpha->pixmaps[0]->ReadPixel(0, 0), 0x80000000u);  // has alpha: not masked
+    EXPECT_EQ(with_alpha->pixmaps[0]->ReadPixel(0, 0), 0x80000000u); // has alpha: not masked
 
     SetImageMaskColour(0x80, 0x40, 0x20);
     auto other = LoadImageSingle(rgb, -1);
     EXPECT_EQ(other->mask_r, 0x80);
-    EXPECT_EQ(other->pixmaps[0]->ReadPixel(1, 0), 0x00000000u);  // the mask colour, no visible neighbour
+    EXPECT_EQ(other->pixmaps[0]->ReadPixel(1, 0), 0x00000000u); // the mask colour, no visible neighbour
     EXPECT_EQ(other->pixmaps[0]->ReadPixel(0, 0), 0xFF000000u);
 }
 
@@ -134,7 +134,8 @@ TEST_F(ImageTest, DrawPlacesTheHandleAtThePosition) {
     quads = ctx.driver->Entries("image");
     ASSERT_EQ(quads.size(), 1u);
     const float expect[8] = {124, 68, 124, 132, 76, 132, 76, 68};
-    for (int i = 0; i < 8; ++i) EXPECT_NEAR(quads[0].v[i], expect[i], 1e-3) << i;
+    for (int i = 0; i < 8; ++i)
+        EXPECT_NEAR(quads[0].v[i], expect[i], 1e-3) << i;
 }
 
 TEST_F(ImageTest, DriverFramesAreMadeOncePerDisplay) {
@@ -146,9 +147,9 @@ TEST_F(ImageTest, DriverFramesAreMadeOncePerDisplay) {
     EXPECT_EQ(ctx.driver->Entries("frame").size(), 1u);
     EXPECT_EQ(image->seqs[0], GraphicsGeneration());
 
-    image->Lock(0, true, false);  // reading keeps the frame
+    image->Lock(0, true, false); // reading keeps the frame
     EXPECT_EQ(image->Frame(0), f1);
-    image->Lock(0, true, true);  // writing drops it
+    image->Lock(0, true, true); // writing drops it
     EXPECT_EQ(image->seqs[0], 0);
     auto f2 = image->Frame(0);
     EXPECT_NE(f2, f1);
@@ -170,7 +171,7 @@ TEST_F(ImageTest, NothingIsDrawnWithoutAContext) {
     CloseOpenedGraphics();
     SetGraphics(nullptr);
     auto image = LoadImageSingle(TPixmap::Create(8, 8, PIXEL_RGBA32), 0);
-    DrawImageFrame(*image, 1, 2, 0);  // must not crash
+    DrawImageFrame(*image, 1, 2, 0); // must not crash
     EXPECT_FALSE(image->Frame(0));
     EXPECT_EQ(image->seqs[0], 0);
 }
@@ -178,7 +179,8 @@ TEST_F(ImageTest, NothingIsDrawnWithoutAContext) {
 TEST(ImageTexture, SmallFramesArePaddedWithTheirLastRowAndColumn) {
     auto p = TPixmap::Create(20, 12, PIXEL_RGB24);
     for (int y = 0; y < 12; ++y)
-        for (int x = 0; x < 20; ++x) p->WritePixel(x, y, 0xFF000000u | (y << 8) | x);
+        for (int x = 0; x < 20; ++x)
+            p->WritePixel(x, y, 0xFF000000u | (y << 8) | x);
     int w = 0, h = 0;
     auto t = PadPixmapForTexture(p, 32, 16, w, h);
     EXPECT_EQ(w, 20);
@@ -186,11 +188,13 @@ TEST(ImageTexture, SmallFramesArePaddedWithTheirLastRowAndColumn) {
     ASSERT_EQ(t->width, 32);
     ASSERT_EQ(t->height, 16);
     EXPECT_EQ(t->format, PIXEL_RGBA32);
-    for (int y = 0; y < 12; ++y) EXPECT_EQ(t->ReadPixel(20, y), p->ReadPixel(19, y)) << y;
-    for (int x = 0; x < 20; ++x) EXPECT_EQ(t->ReadPixel(x, 12), p->ReadPixel(x, 11)) << x;
+    for (int y = 0; y < 12; ++y)
+        EXPECT_EQ(t->ReadPixel(20, y), p->ReadPixel(19, y)) << y;
+    for (int x = 0; x < 20; ++x)
+        EXPECT_EQ(t->ReadPixel(x, 12), p->ReadPixel(x, 11)) << x;
     EXPECT_EQ(t->ReadPixel(20, 12), p->ReadPixel(19, 11));
     EXPECT_EQ(t->ReadPixel(7, 5), p->ReadPixel(7, 5));
-    EXPECT_EQ(t->ReadPixel(21, 3), 0u);  // beyond the repeated column: transparent
+    EXPECT_EQ(t->ReadPixel(21, 3), 0u); // beyond the repeated column: transparent
     EXPECT_EQ(t->ReadPixel(31, 15), 0u);
 
     // Exact sizes need no padding: the pixmap in RGBA.
@@ -219,8 +223,9 @@ TEST(ImageAssets, TheGamePicturesLoadWithTheirSizesAndFormats) {
     const struct {
         const char* name;
         int w, h;
-    } singles[] = {{"gfx_base.png", 64, 32},    {"gfx_bubble.png", 128, 128},    {"gfx_ring.png", 128, 128},
-                   {"gfx_spark1.png", 128, 128}, {"gfx_spark2.png", 128, 128},   {"gfx_ring_dark.png", 128, 128},
+    } singles[] = {{"gfx_base.png", 64, 32},        {"gfx_bubble.png", 128, 128},
+                   {"gfx_ring.png", 128, 128},      {"gfx_spark1.png", 128, 128},
+                   {"gfx_spark2.png", 128, 128},    {"gfx_ring_dark.png", 128, 128},
                    {"gfx_ring_light.png", 128, 128}};
     for (const auto& s : singles) {
         auto image = LoadImageSingle(TUrl(std::string("incbin::") + s.name), -1);
@@ -243,4 +248,4 @@ TEST(ImageAssets, TheGamePicturesLoadWithTheirSizesAndFormats) {
     EXPECT_EQ(dark->format, PIXEL_LUMINANCE8);
 }
 
-}  // namespace
+} // namespace

@@ -13,7 +13,7 @@ namespace {
 
 TImagePtr Solid(int w, int h, int format = PIXEL_RGB24) {
     auto p = TPixmap::Create(w, h, format);
-    p->ClearPixels(0xFF000000);  // black, and not masked: solid all over
+    p->ClearPixels(0xFF000000); // black, and not masked: solid all over
     return LoadImageSingle(p, 0);
 }
 
@@ -21,12 +21,13 @@ TImagePtr Solid(int w, int h, int format = PIXEL_RGB24) {
 TImagePtr WithAlpha(int w, int h, const std::vector<uint8_t>& alpha) {
     auto p = TPixmap::Create(w, h, PIXEL_RGBA32);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) p->WritePixel(x, y, static_cast<uint32_t>(alpha[y * w + x]) << 24 | 0xFFFFFF);
+        for (int x = 0; x < w; ++x)
+            p->WritePixel(x, y, static_cast<uint32_t>(alpha[y * w + x]) << 24 | 0xFFFFFF);
     return LoadImageSingle(p, IMAGE_MASKED);
 }
 
 class OverlapTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { SetAutoMidHandle(false); }
     RecordingContext ctx;
 };
@@ -34,7 +35,7 @@ protected:
 TEST_F(OverlapTest, NeighbouringSquaresShareAColumnOnlyWhenTheyOverlap) {
     auto a = Solid(32, 32), b = Solid(32, 32);
     EXPECT_TRUE(ImagesOverlap(*a, 0, 0, 0, *b, 31, 0, 0));
-    EXPECT_FALSE(ImagesOverlap(*a, 0, 0, 0, *b, 32, 0, 0));  // bounding boxes touch, no shared pixel
+    EXPECT_FALSE(ImagesOverlap(*a, 0, 0, 0, *b, 32, 0, 0)); // bounding boxes touch, no shared pixel
     EXPECT_FALSE(ImagesOverlap(*a, 0, 0, 0, *b, 0, 32, 0));
     EXPECT_TRUE(ImagesOverlap(*a, 0, 0, 0, *b, 31, 31, 0));
     EXPECT_FALSE(ImagesOverlap(*a, 0, 0, 0, *b, 32, 31, 0));
@@ -46,13 +47,14 @@ TEST_F(OverlapTest, OnlySolidPixelsCount) {
     // Opaque only in the top-left and bottom-right quarters respectively.
     std::vector<uint8_t> tl(16 * 16, 0), br(16 * 16, 0);
     for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x) tl[y * 16 + x] = 255, br[(y + 8) * 16 + x + 8] = 255;
+        for (int x = 0; x < 8; ++x)
+            tl[y * 16 + x] = 255, br[(y + 8) * 16 + x + 8] = 255;
     auto a = WithAlpha(16, 16, tl), b = WithAlpha(16, 16, br);
     // b's solid part sits at 8..15; with b at (-8, -8) it is at 0..7, exactly over a's.
     EXPECT_TRUE(ImagesOverlap(*a, 0, 0, 0, *b, -8, -8, 0));
     EXPECT_FALSE(ImagesOverlap(*a, 0, 0, 0, *b, 0, 0, 0));  // same box, solid parts apart
-    EXPECT_FALSE(ImagesOverlap(*a, 0, 0, 0, *b, 0, -1, 0));  // b's solid part at x 8..15, y 7..14
-    EXPECT_TRUE(ImagesOverlap(*a, 0, 0, 0, *b, -1, -8, 0));   // shares column 7
+    EXPECT_FALSE(ImagesOverlap(*a, 0, 0, 0, *b, 0, -1, 0)); // b's solid part at x 8..15, y 7..14
+    EXPECT_TRUE(ImagesOverlap(*a, 0, 0, 0, *b, -1, -8, 0)); // shares column 7
 
     // The threshold is alpha 128.
     auto half = WithAlpha(1, 1, {127}), solid = Solid(1, 1);
@@ -88,13 +90,13 @@ TEST_F(OverlapTest, OneByteAlphaMasksAreReadInsideTheirBounds) {
 }
 
 TEST_F(OverlapTest, BlankFramesAndUnplaceablePositionsNeverHit) {
-    auto blank = CreateBlankImage(16, 16, 1, 0);  // never drawn into: transparent
+    auto blank = CreateBlankImage(16, 16, 1, 0); // never drawn into: transparent
     auto solid = Solid(16, 16);
     EXPECT_FALSE(ImagesOverlap(*blank, 0, 0, 0, *solid, 0, 0, 0));
     EXPECT_FALSE(ImagesOverlap(*solid, std::nanf(""), 0, 0, *solid, 0, 0, 0));
     EXPECT_FALSE(ImagesOverlap(*solid, 0, 0, 0, *solid, 3e9f, 3e9f, 0));
     EXPECT_FALSE(ImagesOverlapTransformed(*solid, 0, 0, 0, 0, 1e30f, 1e30f, *solid, 0, 0, 0, 0, 1, 1));
-    EXPECT_FALSE(ImagesOverlapTransformed(*solid, 0, 0, 0, 0, 0, 0, *solid, 0, 0, 0, 0, 1, 1));  // no area
+    EXPECT_FALSE(ImagesOverlapTransformed(*solid, 0, 0, 0, 0, 0, 0, *solid, 0, 0, 0, 0, 1, 1)); // no area
 }
 
 TEST_F(OverlapTest, RotationAndScaleAreRestored) {
@@ -169,7 +171,8 @@ TEST_F(OverlapTest, AgreesWithPixelCentresAtQuarterTurns) {
     for (int trial = 0; trial < 300; ++trial) {
         const int wa = rnd(1, 20), ha = rnd(1, 20), wb = rnd(1, 20), hb = rnd(1, 20);
         std::vector<uint8_t> alpha(static_cast<size_t>(wa * ha));
-        for (auto& v : alpha) v = rnd(0, 3) == 0 ? 0 : 255;
+        for (auto& v : alpha)
+            v = rnd(0, 3) == 0 ? 0 : 255;
         auto a = WithAlpha(wa, ha, alpha);
         auto b = Solid(wb, hb);
         PlaceImageHandle(*a, static_cast<float>(rnd(0, wa)), static_cast<float>(rnd(0, ha)));
@@ -201,10 +204,10 @@ TEST_F(OverlapTest, LayersCollectIdsAndRecycleTheirQuads) {
 
     auto hits = CollideImageQuad(*a, 3, 3, 0, 0b01, 0);
     ASSERT_EQ(hits.size(), 2u);
-    EXPECT_EQ(hits[0], id2);  // newest first
+    EXPECT_EQ(hits[0], id2); // newest first
     EXPECT_EQ(hits[1], id1);
-    EXPECT_EQ(CollideImageQuad(*a, 12, 12, 0, 0b11, 0).size(), 1u);  // only id2 reaches 12..14
-    EXPECT_TRUE(CollideImageQuad(*a, 3, 3, 0, 0, 0).empty());         // empty read mask
+    EXPECT_EQ(CollideImageQuad(*a, 12, 12, 0, 0b11, 0).size(), 1u); // only id2 reaches 12..14
+    EXPECT_TRUE(CollideImageQuad(*a, 3, 3, 0, 0, 0).empty());       // empty read mask
     EXPECT_EQ(CollideRectQuad(-5, -5, 6, 6, 0b10, 0).size(), 1u);
 
     const int free0 = CollisionFreeQuads();
@@ -215,12 +218,13 @@ TEST_F(OverlapTest, LayersCollectIdsAndRecycleTheirQuads) {
     ClearCollisionLayers(0);
     EXPECT_EQ(CollisionFreeQuads(), free0 + 3);
     hits.clear();
-    EXPECT_EQ(id1.use_count(), 1);  // recycled quads let go of their ids
+    EXPECT_EQ(id1.use_count(), 1); // recycled quads let go of their ids
 
     // The two-image test reuses the recycled quads instead of making new ones.
     ImagesOverlap(*a, 0, 0, 0, *a, 1, 1, 0);
     const int free1 = CollisionFreeQuads();
-    for (int i = 0; i < 10; ++i) ImagesOverlap(*a, 0, 0, 0, *a, 1, 1, 0);
+    for (int i = 0; i < 10; ++i)
+        ImagesOverlap(*a, 0, 0, 0, *a, 1, 1, 0);
     EXPECT_EQ(CollisionLayerQuads(31), 1);
     EXPECT_EQ(CollisionFreeQuads(), free1);
     EXPECT_EQ(free1, free0 + 2);
@@ -259,4 +263,4 @@ TEST_F(OverlapTest, BubblesAgainstTheGameBase) {
     EXPECT_TRUE(ImagesOverlapTransformed(*bubble, 440, 330, 0, 0, 1, 1, *base, 400, 300, 0, 0, 1, 1));
 }
 
-}  // namespace
+} // namespace

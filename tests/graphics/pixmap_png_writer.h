@@ -17,7 +17,7 @@ struct PngSpec {
     int bit_depth = 8;
     bool interlaced = false;
     std::vector<png_color> palette;
-    std::vector<png_byte> trns;  // palette alpha
+    std::vector<png_byte> trns; // palette alpha
 };
 
 inline void AppendBytes(png_structp png, png_bytep data, png_size_t n) {
@@ -44,7 +44,8 @@ inline std::vector<uint8_t> WritePng(const PngSpec& spec, const std::vector<std:
     if (!spec.trns.empty())
         png_set_tRNS(png, info, spec.trns.data(), static_cast<int>(spec.trns.size()), nullptr);
     std::vector<png_bytep> ptrs;
-    for (auto& r : rows) ptrs.push_back(const_cast<png_bytep>(r.data()));
+    for (auto& r : rows)
+        ptrs.push_back(const_cast<png_bytep>(r.data()));
     png_set_rows(png, info, ptrs.data());
     png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
     png_destroy_write_struct(&png, &info);
@@ -68,9 +69,10 @@ inline uint32_t Crc32(const uint8_t* p, size_t n) {
     uint32_t c = 0xFFFFFFFFu;
     for (size_t i = 0; i < n; ++i) {
         c ^= p[i];
-        for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+        for (int k = 0; k < 8; ++k)
+            c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
     }
     return ~c;
 }
 
-}  // namespace pixmap_test
+} // namespace pixmap_test

@@ -10,7 +10,8 @@ using namespace pixmap_test;
 
 namespace {
 
-constexpr int ALL_FORMATS[] = {PIXEL_LUMINANCE8, PIXEL_ALPHA8, PIXEL_BGR24, PIXEL_RGB24, PIXEL_BGRA32, PIXEL_RGBA32};
+constexpr int ALL_FORMATS[] = {PIXEL_LUMINANCE8, PIXEL_ALPHA8, PIXEL_BGR24,
+                               PIXEL_RGB24,      PIXEL_BGRA32, PIXEL_RGBA32};
 
 TEST(Pixmap, PitchAndCapacityRoundRowsUpToTheAlignment) {
     auto p = TPixmap::Create(3, 2, PIXEL_RGB24, 4);
@@ -33,12 +34,9 @@ TEST(Pixmap, ReadAndWritePixelKeepTheChannelsEachFormatHas) {
         int format;
         uint32_t read_back;
     } cases[] = {
-        {PIXEL_LUMINANCE8, 0xFF202020},  // (16 + 32 + 48) / 3 = 32 into all three
-        {PIXEL_ALPHA8, 0x80FFFFFF},
-        {PIXEL_BGR24, 0xFF102030},
-        {PIXEL_RGB24, 0xFF102030},
-        {PIXEL_BGRA32, 0x80102030},
-        {PIXEL_RGBA32, 0x80102030},
+        {PIXEL_LUMINANCE8, 0xFF202020}, // (16 + 32 + 48) / 3 = 32 into all three
+        {PIXEL_ALPHA8, 0x80FFFFFF},     {PIXEL_BGR24, 0xFF102030},  {PIXEL_RGB24, 0xFF102030},
+        {PIXEL_BGRA32, 0x80102030},     {PIXEL_RGBA32, 0x80102030},
     };
     for (const auto& c : cases) {
         auto p = TPixmap::Create(4, 3, c.format);
@@ -82,7 +80,8 @@ TEST(Pixmap, ConvertGoesThroughRGBAForEveryPairOfFormats) {
                     // What the source holds, written into the target format directly.
                     auto ref = TPixmap::Create(1, 1, to);
                     ref->WritePixel(0, 0, src->ReadPixel(x, y));
-                    EXPECT_EQ(dst->ReadPixel(x, y), ref->ReadPixel(0, 0)) << from << "->" << to << " at " << x;
+                    EXPECT_EQ(dst->ReadPixel(x, y), ref->ReadPixel(0, 0))
+                        << from << "->" << to << " at " << x;
                 }
             }
         }
@@ -107,11 +106,11 @@ TEST(Pixmap, WindowSharesMemoryAndKeepsItsSourceAlive) {
         win->WritePixel(0, 0, 0xFF010203);
         EXPECT_EQ(big->ReadPixel(4, 4), 0xFF010203u);
     }
-    EXPECT_EQ(win->ReadPixel(1, 2), 0xFFABCDEFu);  // the source is still alive
+    EXPECT_EQ(win->ReadPixel(1, 2), 0xFFABCDEFu); // the source is still alive
     auto copy = win->Copy();
     EXPECT_GE(copy->capacity, 0);
     copy->WritePixel(1, 2, 0);
-    EXPECT_EQ(win->ReadPixel(1, 2), 0xFFABCDEFu);  // independent
+    EXPECT_EQ(win->ReadPixel(1, 2), 0xFFABCDEFu); // independent
 }
 
 TEST(Pixmap, ClearingAWindowStaysInsideIt) {
@@ -148,11 +147,12 @@ TEST(Pixmap, MaskingAveragesTheVisibleNeighbours) {
                               0xFF00FF00, 0xFFFF0000, 0xFF00FF00, 0xFFFF0000};
     int k = 0;
     for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 3; ++x) p->WritePixel(x, y, (x == 1 && y == 1) ? 0xFF000000 : ring[k++]);
+        for (int x = 0; x < 3; ++x)
+            p->WritePixel(x, y, (x == 1 && y == 1) ? 0xFF000000 : ring[k++]);
     auto m = MaskPixmap(*p, 0, 0, 0);
     EXPECT_EQ(m->format, PIXEL_RGBA32);
     EXPECT_EQ(m->ReadPixel(1, 1), 0x007F7F00u);
-    EXPECT_EQ(m->ReadPixel(0, 0), 0xFFFF0000u);  // visible pixels become opaque
+    EXPECT_EQ(m->ReadPixel(0, 0), 0xFFFF0000u); // visible pixels become opaque
 
     auto black = TPixmap::Create(3, 3, PIXEL_RGB24);
     black->ClearPixels(0xFF000000);
@@ -161,7 +161,7 @@ TEST(Pixmap, MaskingAveragesTheVisibleNeighbours) {
 
     // A corner pixel looks only at the neighbours inside the pixmap: one white, two masked.
     auto corner = TPixmap::Create(2, 2, PIXEL_RGBA32);
-    corner->ClearPixels(0x00102030);  // the mask colour; alpha is ignored
+    corner->ClearPixels(0x00102030); // the mask colour; alpha is ignored
     corner->WritePixel(1, 1, 0x80FFFFFF);
     auto mc = MaskPixmap(*corner, 0x10, 0x20, 0x30);
     EXPECT_EQ(mc->ReadPixel(0, 0), 0x00FFFFFFu);
@@ -188,8 +188,8 @@ TEST(Pixmap, ResizeSamplesBilinearlyAtPixelCentres) {
     two->WritePixel(1, 0, 0xFFC8C8C8);
     auto four = ResizePixmap(*two, 4, 1);
     EXPECT_EQ(four->ReadPixel(0, 0), 0xFF000000u);
-    EXPECT_EQ(four->ReadPixel(1, 0), 0xFF323232u);  // 0.25 of the way
-    EXPECT_EQ(four->ReadPixel(2, 0), 0xFF969696u);  // 0.75
+    EXPECT_EQ(four->ReadPixel(1, 0), 0xFF323232u); // 0.25 of the way
+    EXPECT_EQ(four->ReadPixel(2, 0), 0xFF969696u); // 0.75
     EXPECT_EQ(four->ReadPixel(3, 0), 0xFFC8C8C8u);
 
     // Both axes at once; alpha is mixed like the colours.
@@ -199,13 +199,14 @@ TEST(Pixmap, ResizeSamplesBilinearlyAtPixelCentres) {
     sq->WritePixel(0, 1, 0xFF000000);
     sq->WritePixel(1, 1, 0xFF000000);
     auto one = ResizePixmap(*sq, 1, 1);
-    EXPECT_EQ(one->ReadPixel(0, 0) >> 24, 191u);  // (0 + 255 * 3) / 4, truncated
+    EXPECT_EQ(one->ReadPixel(0, 0) >> 24, 191u); // (0 + 255 * 3) / 4, truncated
 }
 
 TEST(Pixmap, FlipsReverseRowsOrColumns) {
     auto p = TPixmap::Create(3, 2, PIXEL_RGB24);
     for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x) p->WritePixel(x, y, 0xFF000000 | (y * 16 + x));
+        for (int x = 0; x < 3; ++x)
+            p->WritePixel(x, y, 0xFF000000 | (y * 16 + x));
     auto v = FlipPixmapVertically(*p);
     auto h = FlipPixmapHorizontally(*p);
     for (int y = 0; y < 2; ++y) {
@@ -265,7 +266,7 @@ TEST(PixmapPng, ExpandsPalettesLowBitGreysAndSixteenBitSamples) {
     EXPECT_EQ(p->format, PIXEL_RGB24);
     EXPECT_EQ(p->ReadPixel(0, 0), 0xFF28323Cu);
 
-    pal.trns = {0, 255};  // entry 0 transparent: the picture gains alpha
+    pal.trns = {0, 255}; // entry 0 transparent: the picture gains alpha
     p = LoadPixmapFrom(BytesUrl(WritePng(pal, {{1, 0}})));
     ASSERT_TRUE(p);
     EXPECT_EQ(p->format, PIXEL_RGBA32);
@@ -291,11 +292,13 @@ TEST(PixmapPng, ExpandsPalettesLowBitGreysAndSixteenBitSamples) {
     inter.width = 9, inter.height = 9, inter.interlaced = true, inter.color_type = PNG_COLOR_TYPE_GRAY;
     std::vector<std::vector<uint8_t>> rows(9, std::vector<uint8_t>(9));
     for (int y = 0; y < 9; ++y)
-        for (int x = 0; x < 9; ++x) rows[y][x] = static_cast<uint8_t>(y * 9 + x);
+        for (int x = 0; x < 9; ++x)
+            rows[y][x] = static_cast<uint8_t>(y * 9 + x);
     p = LoadPixmapFrom(BytesUrl(WritePng(inter, rows)));
     ASSERT_TRUE(p);
     for (int y = 0; y < 9; ++y)
-        for (int x = 0; x < 9; ++x) ASSERT_EQ(*p->PixelPtr(x, y), y * 9 + x);
+        for (int x = 0; x < 9; ++x)
+            ASSERT_EQ(*p->PixelPtr(x, y), y * 9 + x);
 }
 
 TEST(PixmapPng, RefusesDataThatIsNotAPng) {
@@ -345,7 +348,7 @@ TEST(PixmapPng, RefusesEnormousDeclaredSizes) {
 // Reads through to a bank and remembers the largest single request: libpng asks for a whole chunk at
 // once only when it holds that chunk in memory.
 class TRequestMeter : public TStreamWrapper {
-public:
+  public:
     int Read(void* buf, int count) override {
         largest = std::max(largest, count);
         return TStreamWrapper::Read(buf, count);
@@ -393,4 +396,4 @@ TEST(PixmapPng, LoadsFromAStreamAtItsCurrentPosition) {
     EXPECT_EQ(p->ReadPixel(0, 0), 0xFFFF0000u);
 }
 
-}  // namespace
+} // namespace

@@ -6,10 +6,12 @@
 
 namespace {
 class FakeClock : public TClockSource {
-public:
+  public:
     explicit FakeClock(int start) : now(start) {}
     int Millis() override { return now; }
-    void Delay(int ms) override { now = static_cast<int>(static_cast<uint32_t>(now) + static_cast<uint32_t>(ms)); }
+    void Delay(int ms) override {
+        now = static_cast<int>(static_cast<uint32_t>(now) + static_cast<uint32_t>(ms));
+    }
     int now;
 };
 } // namespace

@@ -50,8 +50,12 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-uint32_t Be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
-uint32_t Le32(const uint8_t* p) { return uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0]; }
+uint32_t Be32(const uint8_t* p) {
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+uint32_t Le32(const uint8_t* p) {
+    return uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+}
 
 // The registered bytes of one file (empty when it is not registered).
 std::vector<uint8_t> Embedded(const char* name) {
@@ -140,9 +144,15 @@ TEST(EmbeddedAssets, FilesHaveTheHeadersOfTheirKind) {
         const std::vector<uint8_t> b = Embedded(a.name);
         ASSERT_FALSE(b.empty()) << a.name << " is not registered";
         switch (a.kind) {
-        case Kind::Png: CheckPng(a, b); break;
-        case Kind::Ogg: CheckOgg(a, b); break;
-        case Kind::Font: CheckFont(a, b); break;
+        case Kind::Png:
+            CheckPng(a, b);
+            break;
+        case Kind::Ogg:
+            CheckOgg(a, b);
+            break;
+        case Kind::Font:
+            CheckFont(a, b);
+            break;
         }
     }
 }

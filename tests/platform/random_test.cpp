@@ -8,7 +8,8 @@
 namespace {
 // Steps the generator n times through RandomUnitFloat, which takes exactly one step.
 void Steps(int n) {
-    for (int i = 0; i < n; ++i) RandomUnitFloat();
+    for (int i = 0; i < n; ++i)
+        RandomUnitFloat();
 }
 } // namespace
 

@@ -197,7 +197,8 @@ TEST(Bank, GrowingAStaticBankCopiesAndLeavesTheWrappedMemoryAlone) {
 
     // Shrinking one copies only what fits (AddressSanitizer saw the old size copied).
     uint8_t block[100];
-    for (int i = 0; i < 100; ++i) block[i] = static_cast<uint8_t>(i);
+    for (int i = 0; i < 100; ++i)
+        block[i] = static_cast<uint8_t>(i);
     auto shrunk = TBank::CreateStatic(block, 100);
     shrunk->Resize(10);
     EXPECT_EQ(shrunk->Size(), 10);
@@ -240,7 +241,8 @@ TEST(Bank, OpensAsAUrlAndSavesAndLoads) {
 
 TEST(Stream, LoadBytesAndCopy) {
     std::vector<uint8_t> bytes(5000);
-    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<uint8_t>(i * 7);
     auto src = RamOver(bytes);
     EXPECT_EQ(StreamLoadBytes(src), bytes);
     EXPECT_THROW(StreamLoadBytes("incbin::missing"), TStreamReadException);

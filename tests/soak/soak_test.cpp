@@ -132,8 +132,9 @@ struct TPeaks {
 };
 
 TEST(Soak, CountArrayAgreesWithTheJsonReader) {
-    const std::string line = R"({"f":3,"a":[],"b":[1,2.5,-3],"particles":[{"kind":"text","y":1,"text":"[{]},\""},)"
-                             R"({"kind":"ring","s_text":"}"}],"sounds":[ ]})";
+    const std::string line =
+        R"({"f":3,"a":[],"b":[1,2.5,-3],"particles":[{"kind":"text","y":1,"text":"[{]},\""},)"
+        R"({"kind":"ring","s_text":"}"}],"sounds":[ ]})";
     const JValue v = ParseJson(line);
     for (const char* key : {"a", "b", "particles", "sounds"})
         EXPECT_EQ(CountArray(line, key), static_cast<long>(v[key].Size())) << key;
@@ -149,8 +150,8 @@ TEST(Soak, TwoHoursOfPlayKeepEverythingBounded) {
     // output goes to files. The WAV goes nowhere but is mixed and written all the same.
     const std::string cmd = "'" + BinaryDir() + "/zaptomania-sim' --frames " + std::to_string(FRAMES) +
                             " --input '" + dir + "/input.txt' --stats '" + dir +
-                            "/stats.jsonl' --wav /dev/null --trace /dev/fd/3 3>&1 >'" + dir + "/out.txt' 2>'" +
-                            dir + "/err.txt'";
+                            "/stats.jsonl' --wav /dev/null --trace /dev/fd/3 3>&1 >'" + dir +
+                            "/out.txt' 2>'" + dir + "/err.txt'";
     std::FILE* pipe = popen(cmd.c_str(), "r");
     ASSERT_NE(pipe, nullptr);
 
@@ -265,7 +266,8 @@ TEST(Soak, TwoHoursOfPlayKeepEverythingBounded) {
     // (allocator pools, a rarer sound overlap needing one more voice), but a
     // leak of even 20 bytes a frame would add 7 MB over the run.
     const long rss_end = static_cast<long>(rows.back()["rss_kb"].num);
-    EXPECT_LE(rss_end - rss_after_first_round, 1024) << rss_after_first_round << " kB -> " << rss_end << " kB";
+    EXPECT_LE(rss_end - rss_after_first_round, 1024)
+        << rss_after_first_round << " kB -> " << rss_end << " kB";
     EXPECT_LE(rss_max_late - rss_mid, 256) << rss_mid << " kB -> " << rss_max_late << " kB";
     std::printf("soak: rss %ld kB after the first round, %ld kB at one hour, %ld kB at the end; "
                 "voices made %ld, most playing %ld\n",

@@ -59,7 +59,8 @@ TEST(Win32AudioDrivers, RegisteredInOrderWithDirectSoundWhenAvailable) {
 // real, and any "waveOutWrite error" shows on standard output.
 class TManualWaveOut : public win32waveoutbackend {
   public:
-    explicit TManualWaveOut(std::shared_ptr<std::atomic<int64_t>> position) : position_(std::move(position)) {}
+    explicit TManualWaveOut(std::shared_ptr<std::atomic<int64_t>> position)
+        : position_(std::move(position)) {}
     int position(int64_t& bytes) override {
         int64_t real = 0;
         if (win32waveoutbackend::position(real) != 0) return -1; // the device answers
@@ -91,7 +92,8 @@ TEST(Win32WaveOut, LeadGrowsAfterUnderrunsAndRestartsCleanly) {
         EXPECT_EQ(device.lead(), expected_lead);
         EXPECT_EQ(device.restartcountdown(), winmmdevice::MUTETICKS);
         EXPECT_EQ(device.writeposition(), static_cast<int64_t>(expected_lead) * fragment * 2);
-        EXPECT_TRUE(std::all_of(device.ring().begin(), device.ring().end(), [](int16_t v) { return v == 0; }));
+        EXPECT_TRUE(
+            std::all_of(device.ring().begin(), device.ring().end(), [](int16_t v) { return v == 0; }));
         // Muted: ticks only count down until playback restarts from the top.
         for (int i = 0; i < winmmdevice::MUTETICKS - 1; ++i)
             device.tick();

@@ -51,7 +51,8 @@ TEST_F(Win32Display, ModesHaveAtLeast16BitsAndIncludeTheDesktop) {
     bool desktop = false;
     for (const TGraphicsMode& m : modes) {
         EXPECT_GE(m.depth, 16);
-        if (m.width == static_cast<int>(desktop_.dmPelsWidth) && m.height == static_cast<int>(desktop_.dmPelsHeight))
+        if (m.width == static_cast<int>(desktop_.dmPelsWidth) &&
+            m.height == static_cast<int>(desktop_.dmPelsHeight))
             desktop = true;
     }
     EXPECT_TRUE(desktop);

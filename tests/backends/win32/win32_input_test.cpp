@@ -175,7 +175,8 @@ TEST_F(Win32Input, MouseButtonsPositionAndWheel) {
     POINT origin{0, 0};
     ClientToScreen(window_, &origin);
     Post(WM_MOUSEWHEEL, MAKEWPARAM(0, 2 * WHEEL_DELTA), MAKELPARAM(origin.x + 5, origin.y + 6));
-    Post(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), MAKELPARAM(origin.x + 5, origin.y + 6));
+    Post(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)),
+         MAKELPARAM(origin.x + 5, origin.y + 6));
     EXPECT_EQ(MouseWheelPos(), 1);
 
     // The held-button code of a move: right wins over left.
@@ -211,7 +212,9 @@ void ProbeCall(void* a, void* b) {
     p->b_seen = *static_cast<int*>(b);
     ++p->calls;
 }
-void ProbeRelease(void* a) { ++static_cast<TCallProbe*>(a)->released; }
+void ProbeRelease(void* a) {
+    ++static_cast<TCallProbe*>(a)->released;
+}
 
 TEST_F(Win32Input, CallsFromOtherThreadsRunInThePumpThroughTheMessageHook) {
     ASSERT_TRUE(driver_->HookInstalled());

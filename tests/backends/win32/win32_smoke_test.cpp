@@ -94,8 +94,8 @@ TEST(Win32Smoke, GameOpensItsWindowDrawsAndEndsOnEscape) {
         brightest = 0;
         for (uint32_t v : px) {
             if (distinct.size() <= 64) distinct.insert(v & 0xFFFFFF);
-            brightest = std::max({brightest, static_cast<int>((v >> 16) & 255), static_cast<int>((v >> 8) & 255),
-                                  static_cast<int>(v & 255)});
+            brightest = std::max({brightest, static_cast<int>((v >> 16) & 255),
+                                  static_cast<int>((v >> 8) & 255), static_cast<int>(v & 255)});
         }
         colours = distinct.size();
         if (colours > 64 && brightest >= 200) break;
