@@ -119,7 +119,7 @@ void OptionsInput() {
             option_sel = (option_sel + 1) % 4;
             option_time = ClockMillis();
         }
-        if (std::abs(option_time - ClockMillis()) > 1500) {
+        if (std::abs(ClockDiff(option_time, ClockMillis())) > 1500) {
             if (option_sel == 1) {
                 round_length += 60;
                 if (round_length > 180) round_length = 60;
@@ -219,7 +219,7 @@ bool AttractFrame() {
     SetColor(255, 255, 255);
     if (bubbles.Count() < 5) AddCentreBubble(300, 468);
 
-    if (std::abs(tick_time - ClockMillis()) > 1000) {
+    if (std::abs(ClockDiff(tick_time, ClockMillis())) > 1000) {
         auto line = std::make_shared<TTextLine>();
         line->text = message[static_cast<std::size_t>(seconds % 40)];
         line->y = 565;
@@ -233,7 +233,7 @@ bool AttractFrame() {
 
     if (seconds < 3) {
         // Up from black in steps of 0.05 every 100 ms over the first two seconds.
-        const int k = std::abs(tick_time - ClockMillis()) / 100;
+        const int k = std::abs(ClockDiff(tick_time, ClockMillis())) / 100;
         DrawBlackout(1.0f - (0.5f * static_cast<float>(seconds - 1) + 0.05f * static_cast<float>(k)));
     }
     if (countdown_end <= seconds) {

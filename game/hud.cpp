@@ -126,7 +126,7 @@ void DrawHud() {
         DrawCentred("888", 900, 610);
         SetColor(255, 64, 64);
         // Each second's digits fade from full towards half brightness until the next tick.
-        const int since_tick = ClockMillis() - tick_time;
+        const int since_tick = ClockDiff(ClockMillis(), tick_time);
         SetAlpha(seconds < round_length ? 1.0f - 0.0005f * static_cast<float>(since_tick) : 1.0f);
         const std::string s = std::to_string(seconds);
         const int w0 = StringWidth("0");

@@ -56,7 +56,7 @@ void RoundFrame() {
 
     // A tick needs strictly more than a second since the frame that saw the
     // last one, so ticks land every 51 frames.
-    if (std::abs(tick_time - ClockMillis()) > 1000) {
+    if (std::abs(ClockDiff(tick_time, ClockMillis())) > 1000) {
         --seconds;
         tick_time = ClockMillis();
         if (seconds % 10 == 0) AddCentreBubble(300, 468);

@@ -67,14 +67,6 @@ void CloseOpenedGraphicsAtExit() {
     CloseOpenedGraphics();
 }
 
-// Clock readings wrap after 2^32 ms: differences and sums are taken modulo 2^32.
-int ClockDiff(int later, int earlier) {
-    return static_cast<int>(static_cast<unsigned>(later) - static_cast<unsigned>(earlier));
-}
-int ClockAdd(int time, int ms) {
-    return static_cast<int>(static_cast<unsigned>(time) + static_cast<unsigned>(ms));
-}
-
 } // namespace
 
 void SelectGraphicsDriver(std::shared_ptr<TGraphicsDriver> driver, int default_flags) {

@@ -21,5 +21,14 @@ class TClockSource {
 // start-up, before any other thread (the audio output) reads the clock.
 void UseClockSource(std::shared_ptr<TClockSource> source);
 
+// Clock readings wrap after 2^32 ms: differences and sums are taken modulo
+// 2^32, never as an int that would overflow.
+inline int ClockDiff(int later, int earlier) {
+    return static_cast<int>(static_cast<unsigned>(later) - static_cast<unsigned>(earlier));
+}
+inline int ClockAdd(int time, int ms) {
+    return static_cast<int>(static_cast<unsigned>(time) + static_cast<unsigned>(ms));
+}
+
 // The system clock's own reading, whatever source is installed.
 int SystemClockMillis();
