@@ -1,13 +1,16 @@
-// The HUD, the score table order and the ranking, run against the recording
-// 2D driver in virtual time.
+// The HUD, the score table order, the ranking, the attract screen's options
+// menu and the results panel, run against the recording 2D driver in virtual
+// time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "assets/embedded_assets.h"
+#include "game/attract.h"
 #include "game/globals.h"
 #include "game/hud.h"
 #include "game/ranking.h"
@@ -15,7 +18,10 @@
 #include "game/results.h"
 #include "game/startup.h"
 #include "graphics/canvas.h"
+#include "graphics/font.h"
 #include "graphics/recording_canvas.h"
+#include "platform/event.h"
+#include "platform/input.h"
 #include "platform/random.h"
 #include "sim/input_script.h"
 #include "sim/virtual_clock.h"
@@ -48,6 +54,66 @@ class Hud : public ::testing::Test {
     static inline std::shared_ptr<TVirtualDisplay> display_;
     static inline std::unique_ptr<TScriptedInput> input_;
 };
+
+// The values of the last `op` entry before entry `at` of the log: the colour
+// or blend in force when that entry was drawn.
+std::vector<float> InForce(const TRecordingCanvasDriver& rec, std::size_t at, const std::string& op) {
+    std::vector<float> v;
+    for (std::size_t i = 0; i < at && i < rec.log.size(); ++i)
+        if (rec.log[i].op == op) v = rec.log[i].v;
+    return v;
+}
+
+std::vector<float> Rgb(const std::vector<float>& colour) {
+    return colour.size() >= 3 ? std::vector<float>(colour.begin(), colour.begin() + 3) : colour;
+}
+
+// Log positions of the quads whose first corner is (x, y).
+std::vector<std::size_t> QuadsFrom(const TRecordingCanvasDriver& rec, float x, float y) {
+    std::vector<std::size_t> out;
+    for (std::size_t i = 0; i < rec.log.size(); ++i)
+        if (rec.log[i].op == "quads" && rec.log[i].v[0] == x && rec.log[i].v[1] == y) out.push_back(i);
+    return out;
+}
+
+// Log positions where the glyph pictures of `text`, drawn in `font` with its
+// top-left at (x, y), follow one another. The glyphs it should give are drawn
+// aside (the log is kept); the current font is put back.
+std::vector<std::size_t> TextAt(TRecordingCanvasDriver& rec, const std::shared_ptr<TImageFont>& font,
+                                const std::string& text, float x, float y) {
+    const std::vector<TCanvasRecord> kept = rec.log;
+    const TImageFontPtr was = CurrentImageFont();
+    SelectImageFont(font);
+    rec.logging = true;
+    rec.ClearLog();
+    DrawString(text, x, y);
+    std::vector<TCanvasRecord> glyphs = rec.Entries("image");
+    rec.logging = false;
+    rec.log = kept;
+    SelectImageFont(was);
+    std::vector<std::size_t> out;
+    if (glyphs.empty()) return out;
+    for (std::size_t i = 0; i < rec.log.size(); ++i) {
+        if (rec.log[i].op != "image") continue;
+        std::size_t at = i, g = 0;
+        for (; at < rec.log.size() && g < glyphs.size(); ++at) {
+            if (rec.log[at].op != "image") continue;
+            if (rec.log[at].v != glyphs[g].v) break;
+            ++g;
+        }
+        if (g == glyphs.size()) out.push_back(i);
+    }
+    return out;
+}
+
+// Where DrawCentred puts `text` in `font` about x.
+float CentredX(const std::shared_ptr<TImageFont>& font, const std::string& text, int x) {
+    const TImageFontPtr was = CurrentImageFont();
+    SelectImageFont(font);
+    const int w = StringWidth(text);
+    SelectImageFont(was);
+    return static_cast<float>(x - w / 2);
+}
 
 std::vector<int> Places() {
     std::vector<int> out;
@@ -197,6 +263,153 @@ TEST_F(Hud, ResultsShowEmptyLinesWhenNothingWasHitAndNoLinesForIdleSeats) {
     EXPECT_EQ(drawn(), empty); // computer players are off: no line for player 3
     players[1]->result = "Way to go, Green!";
     EXPECT_GT(drawn(), empty);
+    SetAlpha(1);
+}
+
+TEST_F(Hud, OptionsMenuDrawsTheHoldBarTheTapHintAndTheBlinkingMark) {
+    TRecordingCanvasDriver* rec = Recorder();
+    ASSERT_NE(rec, nullptr);
+    clock_->Set(100000);
+    EnterAttractScreen();
+    seconds = 3; // past the first second, which swallows every press
+    countdown_end = seconds + 5;
+    SelectImageFont(fnt_small);
+    auto frame = [&](int ms) {
+        clock_->Set(ms);
+        rec->logging = true;
+        rec->ClearLog();
+        AttractFrame();
+        rec->logging = false;
+    };
+    const std::vector<float> dim{0, 128, 0}, bright{0, 255, 0};
+    // The marks of the current values: 3 minutes, computer players on, catch-up off.
+    auto mark = [&](float x, float y) {
+        const std::vector<std::size_t> at = QuadsFrom(*rec, x, y);
+        return at.size() == 1 ? Rgb(InForce(*rec, at[0], "color")) : std::vector<float>{};
+    };
+
+    // P1 held: the bar grows 4.6 pixels a frame, drawn before the frame counts its hold.
+    input_->Driver().Push(EVENT_KEYDOWN, KEY_SPACE);
+    for (int k = 0; k < 50; ++k) {
+        frame(100000 + 20 * k);
+        const std::vector<std::size_t> bar = QuadsFrom(*rec, 780, 700);
+        ASSERT_EQ(bar.size(), 1u) << k;
+        const std::vector<float>& v = rec->log[bar[0]].v;
+        EXPECT_NEAR(v[2] - 780, 4.6 * k, 0.01) << k;
+        EXPECT_EQ(v[5] - 700, 25) << k;
+        EXPECT_EQ(Rgb(InForce(*rec, bar[0], "color")), dim) << k;
+        EXPECT_EQ(TextAt(*rec, fnt_small, "Hold P1 for options.", 790, 705).size(), 1u) << k;
+        EXPECT_TRUE(TextAt(*rec, fnt_small, "Tap P1 to select.", 805, 705).empty()) << k;
+        // The press joined P1 (seen from the next frame on); the join hint gives way
+        // once the hold is half done.
+        const std::size_t hint = k >= 1 && k < 25 ? 1 : 0;
+        EXPECT_EQ(TextAt(*rec, fnt_small, "Quick: Join before", 794, 600).size(), hint) << k;
+        EXPECT_EQ(mark(935, 345), dim) << k; // nothing blinks while the menu is closed
+    }
+    ASSERT_EQ(option_sel, 1);
+
+    // Open: the tap hint, the bar across the whole hold box, and the round-length
+    // mark bright for the first 250 ms of every half second, dim for the rest.
+    const struct {
+        int ms;
+        bool lit;
+    } phases[] = {{101000, true}, {101249, true}, {101250, false}, {101499, false}, {101500, true}};
+    for (const auto& ph : phases) {
+        frame(ph.ms);
+        EXPECT_EQ(TextAt(*rec, fnt_small, "Tap P1 to select.", 805, 705).size(), 1u) << ph.ms;
+        EXPECT_TRUE(TextAt(*rec, fnt_small, "Hold P1 for options.", 790, 705).empty()) << ph.ms;
+        const std::vector<std::size_t> bar = QuadsFrom(*rec, 780, 700);
+        ASSERT_EQ(bar.size(), 1u);
+        EXPECT_NEAR(rec->log[bar[0]].v[2], 1010, 0.01);
+        EXPECT_EQ(mark(935, 345), ph.lit ? bright : dim) << ph.ms;
+        EXPECT_EQ(mark(830, 425), dim) << ph.ms;
+        EXPECT_EQ(mark(900, 505), dim) << ph.ms;
+    }
+    EXPECT_EQ(option_sel, 1);
+    EXPECT_EQ(round_length, 180); // no step yet: 1.5 s have not passed
+    input_->Driver().Push(EVENT_KEYUP, KEY_SPACE);
+    ClearKeyState();
+}
+
+TEST_F(Hud, ResultsFrameDrawsThePanelTimeUpAndEachPlayersLine) {
+    TRecordingCanvasDriver* rec = Recorder();
+    ASSERT_NE(rec, nullptr);
+    humans = {0, 0, 1, 0, 0};
+    CreatePlayers();
+    SortScoreRows(); // player 2 in place 1, then the computer's 1, 3, 4
+    seconds = -1;
+    for (int n = 1; n <= 4; ++n)
+        players[n]->result = "Line of player " + std::to_string(n);
+    auto frame = [&](int j) {
+        rec->logging = true;
+        rec->ClearLog();
+        const int drawn = ResultsFrame(j);
+        rec->logging = false;
+        return drawn;
+    };
+    // The panel fades in over 50 frames, stands at 0.75 and fades out over the last 50.
+    const struct {
+        int j;
+        float alpha;
+    } fades[] = {{20, 0.3f}, {100, 0.75f}, {280, 0.3f}};
+    for (const auto& f : fades) {
+        EXPECT_EQ(frame(f.j), f.j);
+        const std::vector<std::size_t> panel = QuadsFrom(*rec, 50, 230);
+        ASSERT_EQ(panel.size(), 1u) << f.j;
+        EXPECT_EQ(rec->log[panel[0]].v[4], 718);
+        EXPECT_EQ(rec->log[panel[0]].v[5], 520);
+        const std::vector<float> colour = InForce(*rec, panel[0], "color");
+        ASSERT_EQ(colour.size(), 4u);
+        EXPECT_EQ(Rgb(colour), (std::vector<float>{25, 0, 25})) << f.j;
+        EXPECT_NEAR(colour[3], f.alpha * 255, 1) << f.j;
+        EXPECT_EQ(InForce(*rec, panel[0], "blend"), std::vector<float>{BLEND_ALPHA}) << f.j;
+    }
+
+    frame(100);
+    // Two cyan outlines, one 4 pixels outside the other: eight edges in all.
+    float x0 = 1e9f, y0 = 1e9f, x1 = -1e9f, y1 = -1e9f;
+    int edges = 0;
+    for (std::size_t i = 0; i < rec->log.size(); ++i) {
+        if (rec->log[i].op != "lines" || Rgb(InForce(*rec, i, "color")) != std::vector<float>{0, 255, 255})
+            continue;
+        ++edges;
+        const std::vector<float>& v = rec->log[i].v;
+        x0 = std::min({x0, v[0], v[2]}), x1 = std::max({x1, v[0], v[2]});
+        y0 = std::min({y0, v[1], v[3]}), y1 = std::max({y1, v[1], v[3]});
+    }
+    EXPECT_EQ(edges, 8);
+    EXPECT_EQ(x0, 46.5f);
+    EXPECT_EQ(y0, 226.5f);
+    EXPECT_EQ(x1, 722.5f);
+    EXPECT_EQ(y1, 524.5f);
+    // TIME UP! twice in red in the digital font, centred over the playfield.
+    const std::vector<std::size_t> time_up =
+        TextAt(*rec, fnt_digital, "TIME UP!", CentredX(fnt_digital, "TIME UP!", 384), 250);
+    ASSERT_EQ(time_up.size(), 2u);
+    for (std::size_t at : time_up)
+        EXPECT_EQ(Rgb(InForce(*rec, at, "color")), (std::vector<float>{255, 0, 0}));
+    // Each shown player's line in its bright colour, on the row of its place.
+    for (int n = 1; n <= 4; ++n) {
+        const std::string& line = players[n]->result;
+        const std::vector<std::size_t> at = TextAt(*rec, fnt_medium, line, CentredX(fnt_medium, line, 384),
+                                                   static_cast<float>(players[n]->score_index * 40 + 310));
+        ASSERT_EQ(at.size(), 1u) << n;
+        const TRgb& c = col_bright[n];
+        EXPECT_EQ(
+            Rgb(InForce(*rec, at[0], "color")),
+            (std::vector<float>{static_cast<float>(c.r), static_cast<float>(c.g), static_cast<float>(c.b)}))
+            << n;
+    }
+
+    // ESC jumps to the last frame, whose panel has faded out completely.
+    input_->Driver().Push(EVENT_KEYDOWN, KEY_ESCAPE);
+    input_->Driver().Push(EVENT_KEYUP, KEY_ESCAPE);
+    EXPECT_EQ(frame(100), 300);
+    const std::vector<std::size_t> panel = QuadsFrom(*rec, 50, 230);
+    ASSERT_EQ(panel.size(), 1u);
+    const std::vector<float> colour = InForce(*rec, panel[0], "color");
+    ASSERT_EQ(colour.size(), 4u);
+    EXPECT_EQ(colour[3], 0);
     SetAlpha(1);
 }
 

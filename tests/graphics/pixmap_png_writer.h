@@ -18,6 +18,8 @@ struct PngSpec {
     bool interlaced = false;
     std::vector<png_color> palette;
     std::vector<png_byte> trns; // palette alpha
+    bool has_key = false;       // a tRNS colour key for a grey or RGB picture:
+    png_color_16 key{};         // .gray, or .red/.green/.blue, at the picture's bit depth
 };
 
 inline void AppendBytes(png_structp png, png_bytep data, png_size_t n) {
@@ -43,6 +45,10 @@ inline std::vector<uint8_t> WritePng(const PngSpec& spec, const std::vector<std:
         png_set_PLTE(png, info, spec.palette.data(), static_cast<int>(spec.palette.size()));
     if (!spec.trns.empty())
         png_set_tRNS(png, info, spec.trns.data(), static_cast<int>(spec.trns.size()), nullptr);
+    if (spec.has_key) {
+        png_color_16 key = spec.key;
+        png_set_tRNS(png, info, nullptr, 0, &key);
+    }
     std::vector<png_bytep> ptrs;
     for (auto& r : rows)
         ptrs.push_back(const_cast<png_bytep>(r.data()));

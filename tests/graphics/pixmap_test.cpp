@@ -301,6 +301,50 @@ TEST(PixmapPng, ExpandsPalettesLowBitGreysAndSixteenBitSamples) {
             ASSERT_EQ(*p->PixelPtr(x, y), y * 9 + x);
 }
 
+TEST(PixmapPng, TheColourKeyOfGreyAndRgbPicturesBecomesAlpha) {
+    // Exactly the pixels equal to the key turn transparent, keeping their colour.
+    PngSpec grey;
+    grey.width = 3, grey.height = 1, grey.color_type = PNG_COLOR_TYPE_GRAY;
+    grey.has_key = true, grey.key.gray = 77;
+    auto p = LoadPixmapFrom(BytesUrl(WritePng(grey, {{0, 77, 78}})));
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->format, PIXEL_RGBA32);
+    EXPECT_EQ(p->ReadPixel(0, 0), 0xFF000000u);
+    EXPECT_EQ(p->ReadPixel(1, 0), 0x004D4D4Du);
+    EXPECT_EQ(p->ReadPixel(2, 0), 0xFF4E4E4Eu);
+
+    // A 2-bit grey's key is in 2-bit units: 2 is the expanded 170.
+    grey.width = 4, grey.bit_depth = 2, grey.key.gray = 2;
+    p = LoadPixmapFrom(BytesUrl(WritePng(grey, {{0x1B}}))); // samples 0, 1, 2, 3
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->format, PIXEL_RGBA32);
+    EXPECT_EQ(p->ReadPixel(1, 0), 0xFF555555u);
+    EXPECT_EQ(p->ReadPixel(2, 0), 0x00AAAAAAu);
+    EXPECT_EQ(p->ReadPixel(3, 0), 0xFFFFFFFFu);
+
+    // RGB: all three channels must match; one differing channel keeps a pixel opaque.
+    PngSpec rgb;
+    rgb.width = 3, rgb.height = 1;
+    rgb.has_key = true, rgb.key.red = 10, rgb.key.green = 20, rgb.key.blue = 30;
+    p = LoadPixmapFrom(BytesUrl(WritePng(rgb, {{10, 20, 30, 10, 20, 31, 30, 20, 10}})));
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->format, PIXEL_RGBA32);
+    EXPECT_EQ(p->ReadPixel(0, 0), 0x000A141Eu);
+    EXPECT_EQ(p->ReadPixel(1, 0), 0xFF0A141Fu);
+    EXPECT_EQ(p->ReadPixel(2, 0), 0xFF1E140Au);
+
+    // 16-bit samples are compared with the key before they are cut to 8 bits: both pixels
+    // read back as the same colour, only the exact match is transparent.
+    rgb.width = 2, rgb.bit_depth = 16;
+    rgb.key.red = 0x1234, rgb.key.green = 0x5678, rgb.key.blue = 0x9ABC;
+    p = LoadPixmapFrom(
+        BytesUrl(WritePng(rgb, {{0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0x12, 0x35, 0x56, 0x78, 0x9A, 0xBC}})));
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->format, PIXEL_RGBA32);
+    EXPECT_EQ(p->ReadPixel(0, 0), 0x0012569Au);
+    EXPECT_EQ(p->ReadPixel(1, 0), 0xFF12569Au);
+}
+
 TEST(PixmapPng, RefusesDataThatIsNotAPng) {
     EXPECT_FALSE(LoadPixmapFrom(BytesUrl({})));
     EXPECT_FALSE(LoadPixmapFrom(BytesUrl({0x89, 'P', 'N', 'G'})));
