@@ -24,8 +24,9 @@ namespace {
 struct TOggSource {
     TStream* stream;
     std::exception_ptr error;
-    int start = 0;  // where the Ogg data begins
-    int limit = -1; // where the first link ends; -1 until the decoder first asks for the end
+    int start = 0;        // where the Ogg data begins
+    int limit = -1;       // where the first link ends; -1 until the decoder first asks for the end
+    bool damaged = false; // no use: the decoder is told so when it asks where it is
 };
 
 uint32_t Le32(const uint8_t* p) {
@@ -53,26 +54,52 @@ int FindCapture(TStream& stream, int pos, int size) {
 
 // Where the first link of the Ogg data from start to size ends: at the first
 // page, after the link's opening pages, that starts a logical stream or
-// belongs to one the link did not open. Damaged stretches are skipped the way
-// the decoder skips them, by looking for the next capture pattern.
+// belongs to one the link did not open, or where the data stops being whole
+// pages once every stream of the link has ended. Damage (bytes that are no
+// page, or a page whose checksum is wrong) before that makes the data no use:
+// -1. vorbisfile loses memory on some damaged data, and a hole in the data
+// gives no sample anyway.
 int FirstLinkEnd(TStream& stream, int start, int size) {
-    std::vector<uint32_t> serials;
+    std::vector<uint32_t> serials, ended;
     bool opening = true; // still among the link's opening (BOS) pages
+    std::vector<uint8_t> page;
     int pos = start;
     while (pos + 27 <= size) {
-        uint8_t header[27 + 255];
+        uint8_t header[27];
         if (!ReadAt(stream, pos, header, 27)) break;
-        if (std::memcmp(header, "OggS", 4) != 0 || header[4] != 0) {
+        const int segments = header[26];
+        bool whole = std::memcmp(header, "OggS", 4) == 0 && header[4] == 0 && pos + 27 + segments <= size;
+        int length = 0;
+        if (whole) {
+            page.resize(static_cast<size_t>(27 + segments));
+            whole = ReadAt(stream, pos, page.data(), 27 + segments);
+            length = 27 + segments;
+            for (int i = 0; whole && i < segments; ++i)
+                length += page[static_cast<size_t>(27 + i)];
+            if (whole && pos + length > size) break; // cut short at the end: the pages before it stand
+            page.resize(static_cast<size_t>(length));
+            whole = whole && ReadAt(stream, pos, page.data(), length);
+        }
+        if (whole) {
+            ogg_page og{page.data(), 27 + segments, page.data() + 27 + segments, length - 27 - segments};
+            const uint32_t stored = Le32(page.data() + 22);
+            ogg_page_checksum_set(&og);
+            whole = Le32(page.data() + 22) == stored;
+        }
+        if (!whole && serials.empty()) {
+            // Bytes before the first page (a tag, say) are skipped, as the
+            // decoder skips them.
             pos = FindCapture(stream, pos + 1, size);
-            if (pos < 0) break;
+            if (pos < 0) return size;
             continue;
         }
-        const int segments = header[26];
-        if (!ReadAt(stream, pos + 27, header + 27, segments)) break;
-        int body = 0;
-        for (int i = 0; i < segments; ++i)
-            body += header[27 + i];
+        if (!whole) {
+            // Damage: after the link's last page it only ends the link.
+            const bool done = !serials.empty() && ended.size() == serials.size();
+            return done ? pos : -1;
+        }
         const bool bos = (header[5] & 2) != 0;
+        const bool eos = (header[5] & 4) != 0;
         const uint32_t serial = Le32(header + 14);
         const bool known = std::find(serials.begin(), serials.end(), serial) != serials.end();
         if (bos && opening && !known) {
@@ -82,9 +109,10 @@ int FirstLinkEnd(TStream& stream, int start, int size) {
         } else {
             opening = false;
         }
-        pos += 27 + segments + body;
+        if (eos && std::find(ended.begin(), ended.end(), serial) == ended.end()) ended.push_back(serial);
+        pos += length;
     }
-    return size;
+    return pos < size ? pos : size;
 }
 
 size_t OggRead(void* buffer, size_t size, size_t count, void* datasource) {
@@ -123,8 +151,11 @@ int OggSeek(void* datasource, ogg_int64_t offset, int whence) {
         case SEEK_END:
             // The decoder asks for the end once it has the first link's
             // headers: the end it sees is the first link's.
-            if (source->limit < 0)
+            if (source->limit < 0) {
                 source->limit = FirstLinkEnd(*source->stream, source->start, source->stream->Size());
+                source->damaged = source->limit < 0;
+                if (source->damaged) source->limit = source->start;
+            }
             target = static_cast<int>(static_cast<unsigned>(source->limit) + static_cast<unsigned>(low));
             break;
         default:
@@ -143,7 +174,7 @@ int OggClose(void*) {
 
 long OggTell(void* datasource) {
     auto* source = static_cast<TOggSource*>(datasource);
-    if (source->error) return -1;
+    if (source->error || source->damaged) return -1;
     try {
         return source->stream->Pos();
     } catch (...) {
