@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "audio/audiodevice.h"
+#include "audio/mixer.h"
 #include "audio/sound.h"
 #include "backends/win32/win32_audio.h"
 
@@ -38,7 +39,9 @@ TEST(Win32DirectSoundProbe, NeedsTheLibraryAndItsEntryPoint) {
     win32dsoundbackend wrong_library("kernel32");
     EXPECT_NE(wrong_library.open(), 0);
     wrong_library.close();
+    mixer missing_mixer(dsounddevice::MIXERVALUES); // the device plays it; it outlives the device
     dsounddevice missing(std::make_unique<win32dsoundbackend>("zaptomania-no-such-library"));
+    missing.mix = &missing_mixer;
     EXPECT_NE(missing.open(), 0);
     missing.close();
 }
@@ -76,7 +79,9 @@ class TManualWaveOut : public win32waveoutbackend {
 
 TEST(Win32WaveOut, LeadGrowsAfterUnderrunsAndRestartsCleanly) {
     auto pos = std::make_shared<std::atomic<int64_t>>(0);
+    mixer device_mixer(1024); // the device plays it; it outlives the device
     winmmdevice device(std::make_unique<TManualWaveOut>(pos));
+    device.mix = &device_mixer;
     testing::internal::CaptureStdout();
     ASSERT_EQ(device.open(), 0);
     const int fragment = device.fragment();
@@ -115,7 +120,9 @@ TEST(Win32WaveOut, LeadGrowsAfterUnderrunsAndRestartsCleanly) {
 }
 
 TEST(Win32WaveOut, TheMultimediaTimerKeepsTheRealDeviceFed) {
+    mixer device_mixer(1024); // the device plays it; it outlives the device
     winmmdevice device(std::make_unique<win32waveoutbackend>());
+    device.mix = &device_mixer;
     ASSERT_EQ(device.open(), 0);
     const int64_t start = device.writeposition();
     // The device plays, so the timer's ticks move the write position on.
@@ -128,7 +135,9 @@ TEST(Win32WaveOut, TheMultimediaTimerKeepsTheRealDeviceFed) {
 }
 
 TEST(Win32DirectSound, TheNotifiedThreadStreamsAndStops) {
+    mixer device_mixer(dsounddevice::MIXERVALUES); // the device plays it; it outlives the device
     dsounddevice device(std::make_unique<win32dsoundbackend>());
+    device.mix = &device_mixer;
     ASSERT_EQ(device.open(), 0);
     EXPECT_TRUE(Eventually([&] { return device.threadalive(); }));
     // The buffer's notifications keep waking the thread, which writes on.
