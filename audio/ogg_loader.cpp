@@ -27,6 +27,10 @@ struct TOggSource {
     int start = 0;        // where the Ogg data begins
     int limit = -1;       // where the first link ends; -1 until the decoder first asks for the end
     bool damaged = false; // no use: the decoder is told so when it asks where it is
+    // Bytes the decoder may still read. On some damaged data vorbisfile seeks
+    // back and reads the same stretch for ever; once the budget is spent,
+    // seeks fail and reads find nothing, which ends every such loop.
+    int64_t budget = 0;
 };
 
 uint32_t Le32(const uint8_t* p) {
@@ -125,7 +129,9 @@ size_t OggRead(void* buffer, size_t size, size_t count, void* datasource) {
             wanted = left > 0 ? std::min(wanted, static_cast<size_t>(left)) / size * size : 0;
             if (wanted == 0) return 0;
         }
+        if (source->budget <= 0) return 0;
         const int got = source->stream->Read(buffer, static_cast<int>(wanted));
+        if (got > 0) source->budget -= got;
         return got > 0 ? static_cast<size_t>(got) / size : 0;
     } catch (...) {
         source->error = std::current_exception();
@@ -135,7 +141,7 @@ size_t OggRead(void* buffer, size_t size, size_t count, void* datasource) {
 
 int OggSeek(void* datasource, ogg_int64_t offset, int whence) {
     auto* source = static_cast<TOggSource*>(datasource);
-    if (source->error) return -1;
+    if (source->error || source->budget <= 0) return -1;
     try {
         // Positions are 32-bit here; only the low half of the offset counts.
         const int low = static_cast<int>(static_cast<uint32_t>(static_cast<uint64_t>(offset)));
@@ -197,6 +203,9 @@ struct TVorbisFile {
 std::shared_ptr<TAudioSample> TAudioSampleLoaderOGG::LoadAudioSample(TStream& stream) {
     TOggSource source{&stream, nullptr};
     source.start = stream.Pos();
+    // Decoding reads the data a few times over (the link's end, the length,
+    // then the frames); far more than that is a decoder going round in circles.
+    source.budget = 16 * static_cast<int64_t>(std::max(0, stream.Size() - source.start)) + (1 << 20);
     const ov_callbacks callbacks{OggRead, OggSeek, OggClose, OggTell};
     TVorbisFile file;
     std::memset(&file.vf, 0, sizeof file.vf);
