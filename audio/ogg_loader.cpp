@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <exception>
@@ -123,13 +124,20 @@ size_t OggRead(void* buffer, size_t size, size_t count, void* datasource) {
     auto* source = static_cast<TOggSource*>(datasource);
     if (source->error || size == 0 || count == 0) return 0;
     try {
+        // Every call costs a block, so that reads finding nothing count too;
+        // a spent budget is a read error (errno), which ends the decoder's
+        // loops where an end of data would not.
+        source->budget -= 2048;
+        if (source->budget <= 0) {
+            errno = EIO;
+            return 0;
+        }
         size_t wanted = std::min(size * count, static_cast<size_t>(INT_MAX)) / size * size;
         if (source->limit >= 0) {
             const int left = source->limit - source->stream->Pos();
             wanted = left > 0 ? std::min(wanted, static_cast<size_t>(left)) / size * size : 0;
             if (wanted == 0) return 0;
         }
-        if (source->budget <= 0) return 0;
         const int got = source->stream->Read(buffer, static_cast<int>(wanted));
         if (got > 0) source->budget -= got;
         return got > 0 ? static_cast<size_t>(got) / size : 0;
