@@ -5,6 +5,7 @@
 #include <map>
 
 #include "platform/clock.h"
+#include "platform/hook.h"
 #include "platform/input.h"
 #include "platform/system.h"
 
@@ -31,8 +32,6 @@ struct TGraphicsState {
     int due = 0;
     int generation = 1;
     bool exit_registered = false;
-    std::map<int, std::function<void()>> flip_hooks;
-    int next_hook = 1;
 };
 
 TGraphicsState& State() {
@@ -248,11 +247,7 @@ std::shared_ptr<TGraphics> OpenedGraphics() {
 
 void Flip(int sync) {
     TGraphicsState& s = State();
-    if (!s.flip_hooks.empty()) {
-        const auto hooks = s.flip_hooks; // a hook may add or remove hooks
-        for (const auto& [id, hook] : hooks)
-            hook();
-    }
+    CallHooks(OnFlipHook, THookData{});
     if (!s.driver) return;
     if (sync != -1) {
         s.driver->Flip(sync);
@@ -296,13 +291,4 @@ bool SoftSyncActive() {
     return State().soft_sync;
 }
 
-int AddFlipHook(std::function<void()> hook) {
-    TGraphicsState& s = State();
-    const int id = s.next_hook++;
-    s.flip_hooks.emplace(id, std::move(hook));
-    return id;
-}
-
-void RemoveFlipHook(int id) {
-    State().flip_hooks.erase(id);
-}
+const int OnFlipHook = NewHookId();

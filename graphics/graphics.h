@@ -97,6 +97,6 @@ int GraphicsGeneration();
 // True while Flip(-1) paces by sleeping rather than by the vertical sync.
 bool SoftSyncActive();
 
-// Hooks run at the start of every module Flip; returns an id for RemoveFlipHook.
-int AddFlipHook(std::function<void()> hook);
-void RemoveFlipHook(int id);
+// The hook chain run with no data at the start of every module Flip
+// (platform/hook.h: InsertHook(OnFlipHook, ...)); allocated at start-up.
+extern const int OnFlipHook;

@@ -7,6 +7,7 @@
 
 #include "graphics/canvas.h"
 #include "graphics/graphics.h"
+#include "platform/hook.h"
 #include "graphics/recording_canvas.h"
 #include "platform/clock.h"
 
@@ -225,13 +226,23 @@ TEST_F(DisplayTest, SelectingAnotherDriverLetsGoOfTheContext) {
     EXPECT_TRUE(TCanvasGraphics::Current());
 }
 
+namespace {
+THookData CountFlip(int id, const THookData& data, void* context) {
+    EXPECT_EQ(id, OnFlipHook);
+    EXPECT_FALSE(data.has_value()); // run with no data
+    ++*static_cast<int*>(context);
+    return data;
+}
+} // namespace
+
 TEST_F(DisplayTest, FlipHooksRunOnEveryFlip) {
+    EXPECT_GT(OnFlipHook, 0); // a hook id of the platform's hook system
     int runs = 0;
-    const int id = AddFlipHook([&] { ++runs; });
+    InsertHook(OnFlipHook, &CountFlip, &runs, 0);
     Flip(0); // no display: hooks still run
     ASSERT_TRUE(OpenGraphics(640, 480, 0, 50, 0));
     Flip(-1);
-    RemoveFlipHook(id);
+    DeleteHook(OnFlipHook, &CountFlip, &runs);
     Flip(-1);
     EXPECT_EQ(runs, 2);
 }
