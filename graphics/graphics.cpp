@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <exception>
-#include <map>
 
 #include "platform/clock.h"
 #include "platform/hook.h"

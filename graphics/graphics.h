@@ -1,5 +1,4 @@
 #pragma once
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>

@@ -17,18 +17,36 @@
 #include "platform/system.h"
 #include "backends/sdl/sdl_events.h"
 
+namespace {
+
+// A windowed 1024 x 768 display on SDL's offscreen driver, its window made
+// 1280 x 600: the picture shows as 800 x 600 at x 240.
+class SdlDisplay : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        TSdlDisplayOptions options;
+        options.fullscreen = false;
+        UseGLContextBackend(MakeSdlContextBackend(options));
+        SelectGraphicsDriver(GLCanvasDriver(), GFX_DOUBLE_BUFFER);
+        ASSERT_TRUE(OpenGraphics(1024, 768, 0, 0, 0));
+        window = SDL_GL_GetCurrentWindow();
+        ASSERT_TRUE(window);
+        SDL_SetWindowSize(window, 1280, 600);
+    }
+    void TearDown() override {
+        CloseOpenedGraphics();
+        SelectGraphicsDriver(nullptr, 0);
+        UseGLContextBackend(nullptr);
+    }
+    SDL_Window* window = nullptr;
+};
+
+} // namespace
+
 // The window shows the 1024 x 768 picture scaled to its own size with the aspect
 // kept; presenting leaves the game's clear colour and scissor as they were.
-TEST(SdlDisplay, FlipScalesThePictureIntoTheWindowWithBars) {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    TSdlDisplayOptions options;
-    options.fullscreen = false;
-    UseGLContextBackend(MakeSdlContextBackend(options));
-    SelectGraphicsDriver(GLCanvasDriver(), GFX_DOUBLE_BUFFER);
-    ASSERT_TRUE(OpenGraphics(1024, 768, 0, 0, 0));
-    SDL_Window* window = SDL_GL_GetCurrentWindow();
-    ASSERT_TRUE(window);
-    SDL_SetWindowSize(window, 1280, 600);
+TEST_F(SdlDisplay, FlipScalesThePictureIntoTheWindowWithBars) {
     int dw = 0, dh = 0;
     SDL_GL_GetDrawableSize(window, &dw, &dh);
     ASSERT_EQ(dw * 10000 + dh, 1280 * 10000 + 600);
@@ -71,23 +89,11 @@ TEST(SdlDisplay, FlipScalesThePictureIntoTheWindowWithBars) {
     std::vector<uint8_t> frame;
     ASSERT_TRUE(GLCanvasDriver()->ReadPixelsRGB(0, 0, 4, 4, frame));
     EXPECT_EQ(frame[0], 40);
-    CloseOpenedGraphics();
-    SelectGraphicsDriver(nullptr, 0);
-    UseGLContextBackend(nullptr);
 }
 
 // The mouse in a window that shows the picture scaled: placed and reported in
 // the picture's own pixels.
-TEST(SdlDisplay, TheMouseIsPlacedAndReportedInThePicturesPixels) {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    TSdlDisplayOptions options;
-    options.fullscreen = false;
-    UseGLContextBackend(MakeSdlContextBackend(options));
-    SelectGraphicsDriver(GLCanvasDriver(), GFX_DOUBLE_BUFFER);
-    ASSERT_TRUE(OpenGraphics(1024, 768, 0, 0, 0));
-    SDL_Window* window = SDL_GL_GetCurrentWindow();
-    ASSERT_TRUE(window);
-    SDL_SetWindowSize(window, 1280, 600); // the picture: 800 x 600 at x 240
+TEST_F(SdlDisplay, TheMouseIsPlacedAndReportedInThePicturesPixels) {
 
     int x = 512, y = 384;
     SdlPictureToWindow(window, x, y);
@@ -115,8 +121,4 @@ TEST(SdlDisplay, TheMouseIsPlacedAndReportedInThePicturesPixels) {
     EXPECT_EQ(MousePosY(), 384);
     UseSystemDriver(nullptr);
     UseJoypadBackend(nullptr);
-
-    CloseOpenedGraphics();
-    SelectGraphicsDriver(nullptr, 0);
-    UseGLContextBackend(nullptr);
 }
