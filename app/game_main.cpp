@@ -4,6 +4,7 @@
 
 #include "assets/embedded_assets.h"
 #include "game/startup.h"
+#include "graphics/gles2canvas.h"
 #include "platform/error.h"
 #ifdef _WIN32
 #include "backends/win32/win32_audio.h"
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
     try {
         RegisterEmbeddedAssets();
         UsePlatformBackends();
+        UseGLRendererFromEnvironment();
         StartUp();
         RunScreenCycle();
     } catch (const TRuntimeError& e) {

@@ -17,6 +17,7 @@
 #include "game/figures.h"
 #include "game/frame.h"
 #include "game/startup.h"
+#include "graphics/gles2canvas.h"
 #include "platform/clock.h"
 #include "platform/error.h"
 #include "sim/input_script.h"
@@ -54,7 +55,9 @@ const char* const USAGE = "usage: zaptomania-sim --frames N [options]\n"
                           "  --clock-start MS    first reading of the virtual clock (default 100000)\n"
                           "  --input FILE        input script: lines of FRAME EVENT ARGS\n"
                           "  --trace FILE        JSON Lines trace, one record per game frame\n"
-                          "  --renderer null|gl  draw nothing (default) or with OpenGL offscreen\n"
+                          "  --renderer R        null: draw nothing (default); gl: OpenGL offscreen with\n"
+                          "                      the default driver (ZAPTOMANIA_RENDERER may choose);\n"
+                          "                      gl-es2, gl-immediate: with that driver\n"
                           "  --capture LIST      comma-separated frames to write as PNG (gl only)\n"
                           "  --capture-dir DIR   where captures go, as frame-K.png\n"
                           "  --wav FILE          the mixed audio, 44100 Hz stereo 16-bit\n"
@@ -131,12 +134,17 @@ TSimOptions ParseArgs(int argc, char** argv) {
             o.trace = need();
         } else if (arg == "--renderer") {
             const std::string r = need();
-            if (r == "null")
+            if (r == "null") {
                 o.gl = false;
-            else if (r == "gl")
+            } else if (r == "gl") {
                 o.gl = true;
-            else
-                throw TUsageError{"--renderer: '" + r + "' is not null or gl"};
+                UseGLRendererFromEnvironment();
+            } else if (r == "gl-es2" || r == "gl-immediate") {
+                o.gl = true;
+                UseGLRenderer(r == "gl-es2" ? TGLRenderer::ES2 : TGLRenderer::IMMEDIATE);
+            } else {
+                throw TUsageError{"--renderer: '" + r + "' is not null, gl, gl-es2 or gl-immediate"};
+            }
         } else if (arg == "--capture") {
             o.capture = ParseCaptureList(need());
             have_capture = true;
@@ -158,7 +166,7 @@ TSimOptions ParseArgs(int argc, char** argv) {
     }
     if (o.dump_tables) return o;
     if (!have_frames) throw TUsageError{"--frames N is required"};
-    if (have_capture && !o.gl) throw TUsageError{"--capture needs --renderer gl"};
+    if (have_capture && !o.gl) throw TUsageError{"--capture needs an OpenGL --renderer"};
     if (have_capture && o.capture_dir.empty()) throw TUsageError{"--capture needs --capture-dir DIR"};
     // Found out now rather than after a long run whose pictures all went nowhere.
     std::error_code ec;
