@@ -174,10 +174,11 @@ struct TGLES2CanvasDriver::TContext {
         if (!ParseVersion(version, is_es, major, minor)) return "the context reports no OpenGL version";
         es = is_es;
         if (major < 2)
-            return std::string("the context offers ") + (es ? "OpenGL ES " : "OpenGL ") + std::to_string(major) +
-                   "." + std::to_string(minor) + ", not 2.0";
+            return std::string("the context offers ") + (es ? "OpenGL ES " : "OpenGL ") +
+                   std::to_string(major) + "." + std::to_string(minor) + ", not 2.0";
         const char* missing = nullptr;
-        if (!api.Load(missing)) return std::string("the driver lacks ") + (missing ? missing : "an entry point");
+        if (!api.Load(missing))
+            return std::string("the driver lacks ") + (missing ? missing : "an entry point");
         for (int key = 0; key < PROGRAM_COUNT; ++key) {
             std::string problem = Build(key);
             if (!problem.empty()) return problem;
@@ -276,8 +277,22 @@ void TGLES2CanvasDriver::ApplyReset(int width, int height) {
     if (!c) return;
     // The pixel projection, as glOrtho(0, width, height, 0, -1, 1) makes it.
     const float l = 0, r = static_cast<float>(width), b = static_cast<float>(height), t = 0, n = -1, f = 1;
-    const float m[16] = {2.0f / (r - l),   0, 0, 0, 0, 2.0f / (t - b), 0, 0, 0, 0, -2.0f / (f - n), 0,
-                         -(r + l) / (r - l), -(t + b) / (t - b), -(f + n) / (f - n), 1};
+    const float m[16] = {2.0f / (r - l),
+                         0,
+                         0,
+                         0,
+                         0,
+                         2.0f / (t - b),
+                         0,
+                         0,
+                         0,
+                         0,
+                         -2.0f / (f - n),
+                         0,
+                         -(r + l) / (r - l),
+                         -(t + b) / (t - b),
+                         -(f + n) / (f - n),
+                         1};
     for (int key = 0; key < PROGRAM_COUNT; ++key) {
         c->api.UseProgram(c->programs[key]);
         c->api.UniformMatrix4fv(c->projection[key], 1, GL_FALSE, m);
@@ -317,8 +332,8 @@ void TGLES2CanvasDriver::ApplyColor(const uint8_t rgba[4]) {
 }
 
 void TGLES2CanvasDriver::ApplyClsColor(int r, int g, int b) {
-    glClearColor(static_cast<float>(r) / 255.0f, static_cast<float>(g) / 255.0f, static_cast<float>(b) / 255.0f,
-                 1.0f);
+    glClearColor(static_cast<float>(r) / 255.0f, static_cast<float>(g) / 255.0f,
+                 static_cast<float>(b) / 255.0f, 1.0f);
 }
 
 void TGLES2CanvasDriver::ApplyScissor(bool enable, int x, int y, int w, int h) {
@@ -381,12 +396,15 @@ void TGLES2CanvasDriver::PushVertex(float x, float y, float u, float v) {
 }
 
 void TGLES2CanvasDriver::PushQuadIndices(size_t first) {
-    // Split as GL splits a quad: (0, 1, 3) and (1, 2, 3).
-    const auto i = static_cast<unsigned short>(first);
-    const unsigned short q[6] = {i, static_cast<unsigned short>(i + 1), static_cast<unsigned short>(i + 3),
-                                 static_cast<unsigned short>(i + 1), static_cast<unsigned short>(i + 2),
-                                 static_cast<unsigned short>(i + 3)};
-    indices_.insert(indices_.end(), q, q + 6);
+    // Two triangles as GL makes them of a quad: (0, 1, 3) and (1, 2, 3), except that a rectangle
+    // along the pixel grid is (0, 1, 2) and (0, 2, 3), which software rasterisers take as one
+    // rectangle: the interpolation then rounds as for the immediate-mode driver's quads.
+    const TVertex* v = &vertices_[first];
+    const bool grid = (v[0].y == v[1].y && v[1].x == v[2].x && v[2].y == v[3].y && v[3].x == v[0].x) ||
+                      (v[0].x == v[1].x && v[1].y == v[2].y && v[2].x == v[3].x && v[3].y == v[0].y);
+    static constexpr int SPLIT[2][6] = {{0, 1, 3, 1, 2, 3}, {0, 1, 2, 0, 2, 3}};
+    for (int k : SPLIT[grid ? 1 : 0])
+        indices_.push_back(static_cast<unsigned short>(first + static_cast<size_t>(k)));
 }
 
 void TGLES2CanvasDriver::WideLine(const float* xy) {
@@ -458,17 +476,21 @@ void TGLES2CanvasDriver::EmitPrimitive(TPrimitive kind, const float* xy, int ver
     }
 }
 
-void TGLES2CanvasDriver::DrawFrame(const TGLES2ImageFrame& f, float x0, float y0, float x1, float y1, float tx,
-                                   float ty, float s0, float t0, float s1, float t1) {
+void TGLES2CanvasDriver::DrawFrame(const TGLES2ImageFrame& f, float x0, float y0, float x1, float y1,
+                                   float tx, float ty, float s0, float t0, float s1, float t1) {
     BindTexture(f.name);
     ++counters_.primitives;
     if (CannotShow()) {
         ++counters_.skipped;
         return;
     }
-    const bool clear_leaves_alone = last_blend_ == BLEND_ALPHA || last_blend_ == BLEND_LIGHT ||
-                                    last_blend_ == BLEND_MASK;
-    if (savings_ && clear_leaves_alone && !(f.flags & IMAGE_MIPMAPPED) && s0 < s1 && t0 < t1) {
+    const bool clear_leaves_alone =
+        last_blend_ == BLEND_ALPHA || last_blend_ == BLEND_LIGHT || last_blend_ == BLEND_MASK;
+    // Only quads along the pixel grid are cut: a turned quad cut smaller interpolates its texture
+    // coordinates with other rounding, and a few of its pixels would come out 1 apart.
+    const TDrawMatrix& m = Matrix();
+    const bool on_grid = m.iy == 0 && m.jx == 0;
+    if (savings_ && clear_leaves_alone && on_grid && !(f.flags & IMAGE_MIPMAPPED) && s0 < s1 && t0 < t1) {
         // Fully transparent texels leave the screen as it is under these blends: cut the quad to
         // the part of the picture that is not (an edge that is visible repeats beyond the frame).
         float a0 = s0, a1 = s1, b0 = t0, b1 = t1;
@@ -496,11 +518,12 @@ void TGLES2CanvasDriver::DrawFrame(const TGLES2ImageFrame& f, float x0, float y0
         }
     }
     const float du = f.u1 - f.u0, dv = f.v1 - f.v0;
-    TexturedQuad(f.name, x0, y0, x1, y1, tx, ty, f.u0 + s0 * du, f.v0 + t0 * dv, f.u0 + s1 * du, f.v0 + t1 * dv);
+    TexturedQuad(f.name, x0, y0, x1, y1, tx, ty, f.u0 + s0 * du, f.v0 + t0 * dv, f.u0 + s1 * du,
+                 f.v0 + t1 * dv);
 }
 
-void TGLES2CanvasDriver::TexturedQuad(unsigned texture, float x0, float y0, float x1, float y1, float tx, float ty,
-                                      float u0, float v0, float u1, float v1) {
+void TGLES2CanvasDriver::TexturedQuad(unsigned texture, float x0, float y0, float x1, float y1, float tx,
+                                      float ty, float u0, float v0, float u1, float v1) {
     Batch(TMode::TRIANGLES, true, texture, false, 4);
     const size_t first = vertices_.size();
     float X = 0, Y = 0;
@@ -539,8 +562,9 @@ void TGLES2CanvasDriver::Flush() {
         api.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices_.size() * sizeof(TVertex)),
                        vertices_.data(), GL_STREAM_DRAW);
         api.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, c->index_buffer);
-        api.BufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices_.size() * sizeof(unsigned short)),
-                       indices_.data(), GL_STREAM_DRAW);
+        api.BufferData(GL_ELEMENT_ARRAY_BUFFER,
+                       static_cast<GLsizeiptr>(indices_.size() * sizeof(unsigned short)), indices_.data(),
+                       GL_STREAM_DRAW);
         const auto stride = static_cast<GLsizei>(sizeof(TVertex));
         api.EnableVertexAttribArray(ATTRIB_POSITION);
         api.EnableVertexAttribArray(ATTRIB_TEXCOORD);
@@ -551,7 +575,9 @@ void TGLES2CanvasDriver::Flush() {
                                 reinterpret_cast<const void*>(offsetof(TVertex, u)));
         api.VertexAttribPointer(ATTRIB_COLOR, 4, GL_FLOAT, GL_FALSE, stride,
                                 reinterpret_cast<const void*>(offsetof(TVertex, r)));
-        const GLenum mode = mode_ == TMode::TRIANGLES ? GL_TRIANGLES : mode_ == TMode::LINES ? GL_LINES : GL_POINTS;
+        const GLenum mode = mode_ == TMode::TRIANGLES ? GL_TRIANGLES
+                            : mode_ == TMode::LINES   ? GL_LINES
+                                                      : GL_POINTS;
         glDrawElements(mode, static_cast<GLsizei>(indices_.size()), GL_UNSIGNED_SHORT, nullptr);
         ++counters_.draw_calls;
     }
@@ -687,7 +713,8 @@ std::shared_ptr<TCanvasDriver> Canvas2DDriver() {
     if (c.installed) return c.installed;
     if (c.renderer == TGLRenderer::IMMEDIATE) return TGLCanvasDriver::Instance();
     if (!c.es2)
-        c.es2 = std::make_shared<TGLES2CanvasDriver>(TGLGraphicsDriver::Instance(), TGLCanvasDriver::Instance());
+        c.es2 =
+            std::make_shared<TGLES2CanvasDriver>(TGLGraphicsDriver::Instance(), TGLCanvasDriver::Instance());
     return c.es2;
 }
 

@@ -50,12 +50,12 @@ class TGLES2CanvasDriver : public TCanvasDriver {
 
     // ---- measurement and tests ----------------------------------------------
     struct TCounters {
-        long draw_calls = 0;     // batches drawn
-        long primitives = 0;     // primitives handed in
-        long skipped = 0;        // primitives that could not change a pixel, not drawn
-        long trimmed = 0;        // textured quads cut to their pictures' visible part
-        long nearest = 0;        // quads drawn with nearest sampling (exactly on texels)
-        double quad_area = 0;    // screen area of the textured quads drawn, in pixels
+        long draw_calls = 0;  // batches drawn
+        long primitives = 0;  // primitives handed in
+        long skipped = 0;     // primitives that could not change a pixel, not drawn
+        long trimmed = 0;     // textured quads cut to their pictures' visible part
+        long nearest = 0;     // quads drawn with nearest sampling (exactly on texels)
+        double quad_area = 0; // screen area of the textured quads drawn, in pixels
     };
     const TCounters& Counters() const { return counters_; }
     // Draws lines of any width as quads covering the pixels GL's aliased wide-line

@@ -35,7 +35,8 @@ void UploadLevel(int level, const TPixmap& pixmap) {
         std::vector<uint8_t> packed(row * static_cast<size_t>(pixmap.height));
         for (int y = 0; y < pixmap.height; ++y)
             std::memcpy(packed.data() + row * static_cast<size_t>(y),
-                        static_cast<const uint8_t*>(pixmap.pixels) + static_cast<size_t>(pixmap.pitch) * y, row);
+                        static_cast<const uint8_t*>(pixmap.pixels) + static_cast<size_t>(pixmap.pitch) * y,
+                        row);
         glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, pixmap.width, pixmap.height, GL_RGBA, GL_UNSIGNED_BYTE,
                         packed.data());
     }
@@ -94,10 +95,12 @@ std::shared_ptr<TGLES2ImageFrame> TGLES2ImageFrame::CreateFromPixmap(const TPixm
     const bool mipmapped = (flags & IMAGE_MIPMAPPED) != 0;
     if (flags & IMAGE_FILTERED) {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, mipmapped ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
+                        mipmapped ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
     } else {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, mipmapped ? GL_NEAREST_MIPMAP_NEAREST : GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
+                        mipmapped ? GL_NEAREST_MIPMAP_NEAREST : GL_NEAREST);
     }
     for (int level = 0, lw = tw, lh = th;; ++level) {
         glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA, lw, lh, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
@@ -139,9 +142,10 @@ void TGLES2ImageFrame::Draw(float x0, float y0, float x1, float y1, float tx, fl
     if (TGLES2CanvasDriver* driver = Driver()) driver->DrawFrame(*this, x0, y0, x1, y1, tx, ty, 0, 0, 1, 1);
 }
 
-void TGLES2ImageFrame::DrawPart(float x0, float y0, float x1, float y1, float tx, float ty, float s0, float t0,
-                                float s1, float t1) {
-    if (TGLES2CanvasDriver* driver = Driver()) driver->DrawFrame(*this, x0, y0, x1, y1, tx, ty, s0, t0, s1, t1);
+void TGLES2ImageFrame::DrawPart(float x0, float y0, float x1, float y1, float tx, float ty, float s0,
+                                float t0, float s1, float t1) {
+    if (TGLES2CanvasDriver* driver = Driver())
+        driver->DrawFrame(*this, x0, y0, x1, y1, tx, ty, s0, t0, s1, t1);
 }
 
 unsigned GLES2PixelTexture(const TPixmap& source) {
@@ -158,7 +162,8 @@ unsigned GLES2PixelTexture(const TPixmap& source) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, pixmap->width, pixmap->height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, pixmap->width, pixmap->height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 nullptr);
     UploadLevel(0, *pixmap);
     return name;
 }

@@ -25,7 +25,8 @@ class TGLES2ImageFrame : public TImageFrame {
                   float t1) override;
 
     // Needs a current GL context; max_size is its largest texture side. Leaves the new texture bound.
-    static std::shared_ptr<TGLES2ImageFrame> CreateFromPixmap(const TPixmapPtr& pixmap, int flags, int max_size);
+    static std::shared_ptr<TGLES2ImageFrame> CreateFromPixmap(const TPixmapPtr& pixmap, int flags,
+                                                              int max_size);
 };
 
 // A texture of exactly the pixmap's size (unfiltered, clamped: OpenGL ES 2 takes any size so) for
