@@ -104,9 +104,8 @@ struct TGLES2CanvasDriver::TContext {
     GLuint vertex_buffer = 0, index_buffer = 0;
     float line_min = 1, line_max = 1;
     int max_texture = 64;
-    // What GL has now, so that unchanged state is not sent again (-1 / ~0: unknown).
+    // The program GL uses now (-1: unknown), so that it is not chosen again.
     int used_program = -1;
-    unsigned bound_texture = ~0u;
 
     // Compiles and links one program; empty on success, else why not.
     std::string Build(int key) {
@@ -298,7 +297,6 @@ void TGLES2CanvasDriver::ApplyReset(int width, int height) {
         c->api.UniformMatrix4fv(c->projection[key], 1, GL_FALSE, m);
     }
     c->used_program = PROGRAM_COUNT - 1;
-    c->bound_texture = ~0u;
     glViewport(0, 0, width, height);
 }
 
@@ -540,7 +538,6 @@ void TGLES2CanvasDriver::TexturedQuad(unsigned texture, float x0, float y0, floa
 
 void TGLES2CanvasDriver::ForgetTexture(unsigned texture) {
     if (!vertices_.empty() && texture_ == texture && (program_ & PROGRAM_TEXTURED)) Flush();
-    if (context_ && context_->bound_texture == texture) context_->bound_texture = ~0u;
 }
 
 // ---- batches ------------------------------------------------------------------
@@ -554,10 +551,8 @@ void TGLES2CanvasDriver::Flush() {
             api.UseProgram(c->programs[program_]);
             c->used_program = program_;
         }
-        if ((program_ & PROGRAM_TEXTURED) && c->bound_texture != texture_) {
-            glBindTexture(GL_TEXTURE_2D, texture_);
-            c->bound_texture = texture_;
-        }
+        // Bound on every draw: code beside the driver (texture uploads, direct GL helpers) binds too.
+        if (program_ & PROGRAM_TEXTURED) glBindTexture(GL_TEXTURE_2D, texture_);
         api.BindBuffer(GL_ARRAY_BUFFER, c->vertex_buffer);
         api.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices_.size() * sizeof(TVertex)),
                        vertices_.data(), GL_STREAM_DRAW);
@@ -590,9 +585,7 @@ void TGLES2CanvasDriver::Flush() {
 std::shared_ptr<TImageFrame> TGLES2CanvasDriver::CreateFrameFromPixmap(const std::shared_ptr<TPixmap>& pixmap,
                                                                        int flags) {
     if (!pixmap || !context_) return nullptr;
-    auto frame = TGLES2ImageFrame::CreateFromPixmap(pixmap, flags, MaxTextureSize());
-    context_->bound_texture = ~0u; // making it bound it
-    return frame;
+    return TGLES2ImageFrame::CreateFromPixmap(pixmap, flags, MaxTextureSize());
 }
 
 void TGLES2CanvasDriver::DrawPixmap(const std::shared_ptr<TPixmap>& pixmap, int x, int y) {
@@ -603,7 +596,6 @@ void TGLES2CanvasDriver::DrawPixmap(const std::shared_ptr<TPixmap>& pixmap, int 
     SetBlend(BLEND_SOLID);
     // The pixels one to one on a quad, sampled at their centres, untinted.
     const unsigned texture = GLES2PixelTexture(*pixmap);
-    context_->bound_texture = texture;
     const float keep[4] = {color_f_[0], color_f_[1], color_f_[2], color_f_[3]};
     std::fill(color_f_, color_f_ + 4, 1.0f);
     Batch(TMode::TRIANGLES, true, texture, true, 4);
@@ -618,7 +610,6 @@ void TGLES2CanvasDriver::DrawPixmap(const std::shared_ptr<TPixmap>& pixmap, int 
     std::copy(keep, keep + 4, color_f_);
     const GLuint name = texture;
     glDeleteTextures(1, &name);
-    context_->bound_texture = ~0u;
     if (saved) SetBlend(saved);
 }
 
