@@ -58,7 +58,8 @@ const char* const USAGE = "usage: zaptomania-sim --frames N [options]\n"
                           "  --renderer R        null: draw nothing (default); gl: OpenGL offscreen with\n"
                           "                      the default driver (ZAPTOMANIA_RENDERER may choose);\n"
                           "                      gl-es2, gl-immediate: with that driver\n"
-                          "  --capture LIST      comma-separated frames to write as PNG (gl only)\n"
+                          "  --capture LIST      comma-separated frames to write as PNG (gl only); an\n"
+                          "                      item may be a range A-B, or every S-th frame of one, A-B/S\n"
                           "  --capture-dir DIR   where captures go, as frame-K.png\n"
                           "  --wav FILE          the mixed audio, 44100 Hz stereo 16-bit\n"
                           "  --stats FILE        every 250 frames a JSON line: memory in use and the\n"
@@ -99,7 +100,25 @@ std::set<long> ParseCaptureList(const std::string& text) {
         const std::size_t comma = text.find(',', start);
         const std::string item =
             text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        frames.insert(ParseNumber("--capture", item, 1, 1000000000L));
+        // K, or a range A-B, or every S-th frame of one: A-B/S.
+        const std::size_t dash = item.find('-');
+        if (dash == std::string::npos) {
+            frames.insert(ParseNumber("--capture", item, 1, 1000000000L));
+        } else {
+            const std::size_t slash = item.find('/', dash);
+            const long first = ParseNumber("--capture", item.substr(0, dash), 1, 1000000000L);
+            const long last = ParseNumber(
+                "--capture",
+                item.substr(dash + 1, slash == std::string::npos ? std::string::npos : slash - dash - 1),
+                first, 1000000000L);
+            const long step = slash == std::string::npos
+                                  ? 1
+                                  : ParseNumber("--capture", item.substr(slash + 1), 1, 1000000000L);
+            if ((last - first) / step >= 100000)
+                throw TUsageError{"--capture: '" + item + "' is too many frames"};
+            for (long k = first; k <= last; k += step)
+                frames.insert(k);
+        }
         if (comma == std::string::npos) break;
         start = comma + 1;
     }
