@@ -376,8 +376,7 @@ bool TGLES2CanvasDriver::CannotShow() const {
     }
 }
 
-void TGLES2CanvasDriver::Batch(TMode mode, bool textured, unsigned texture, bool nearest, size_t vertices) {
-    (void)nearest;
+void TGLES2CanvasDriver::Batch(TMode mode, bool textured, unsigned texture, size_t vertices) {
     int program = textured ? PROGRAM_TEXTURED : 0;
     if (last_blend_ == BLEND_MASK) program |= PROGRAM_ALPHA_TEST;
     if (!textured) texture = 0;
@@ -407,19 +406,29 @@ void TGLES2CanvasDriver::PushQuadIndices(size_t first) {
 
 void TGLES2CanvasDriver::WideLine(const float* xy) {
     // Aliased wide lines: each column (x-major) or row (y-major) the thin line
-    // crosses gets `w` pixels centred on it; a parallelogram with two sides
-    // along the pixel grid covers exactly those.
+    // crosses gets `w` pixels centred on it. A parallelogram with two sides
+    // along the pixel grid covers them; its ends are moved back half a pixel
+    // along the line, so that the first pixel is drawn and the last is not.
     const float w = std::max(1.0f, std::round(line_width_));
-    const float dx = xy[2] - xy[0], dy = xy[3] - xy[1];
+    float x0 = xy[0], y0 = xy[1], x1 = xy[2], y1 = xy[3];
+    const float dx = x1 - x0, dy = y1 - y0;
+    const bool x_major = std::fabs(dx) >= std::fabs(dy);
+    const float major = x_major ? std::fabs(dx) : std::fabs(dy);
+    if (major > 0) {
+        const float k = 0.5f / major;
+        x0 -= dx * k;
+        y0 -= dy * k;
+        x1 -= dx * k;
+        y1 -= dy * k;
+    }
     const float h = w * 0.5f;
-    const float ox = std::fabs(dx) >= std::fabs(dy) ? 0 : h;
-    const float oy = std::fabs(dx) >= std::fabs(dy) ? h : 0;
-    Batch(TMode::TRIANGLES, false, 0, false, 4);
+    const float ox = x_major ? 0 : h, oy = x_major ? h : 0;
+    Batch(TMode::TRIANGLES, false, 0, 4);
     const size_t first = vertices_.size();
-    PushVertex(xy[0] - ox, xy[1] - oy, 0, 0);
-    PushVertex(xy[2] - ox, xy[3] - oy, 0, 0);
-    PushVertex(xy[2] + ox, xy[3] + oy, 0, 0);
-    PushVertex(xy[0] + ox, xy[1] + oy, 0, 0);
+    PushVertex(x0 - ox, y0 - oy, 0, 0);
+    PushVertex(x1 - ox, y1 - oy, 0, 0);
+    PushVertex(x1 + ox, y1 + oy, 0, 0);
+    PushVertex(x0 + ox, y0 + oy, 0, 0);
     PushQuadIndices(first);
 }
 
@@ -440,7 +449,7 @@ void TGLES2CanvasDriver::EmitPrimitive(TPrimitive kind, const float* xy, int ver
                 WideLine(xy + i * 2);
             return;
         }
-        Batch(lines ? TMode::LINES : TMode::POINTS, false, 0, false, n);
+        Batch(lines ? TMode::LINES : TMode::POINTS, false, 0, n);
         const size_t first = vertices_.size();
         for (size_t i = 0; i < n; ++i) {
             PushVertex(xy[i * 2], xy[i * 2 + 1], 0, 0);
@@ -450,7 +459,7 @@ void TGLES2CanvasDriver::EmitPrimitive(TPrimitive kind, const float* xy, int ver
     }
     case TPrimitive::QUADS:
         for (size_t q = 0; q + 3 < n; q += 4) {
-            Batch(TMode::TRIANGLES, false, 0, false, 4);
+            Batch(TMode::TRIANGLES, false, 0, 4);
             const size_t first = vertices_.size();
             for (size_t i = q; i < q + 4; ++i)
                 PushVertex(xy[i * 2], xy[i * 2 + 1], 0, 0);
@@ -459,7 +468,7 @@ void TGLES2CanvasDriver::EmitPrimitive(TPrimitive kind, const float* xy, int ver
         return;
     case TPrimitive::POLYGON: {
         if (n < 3 || n > MAX_BATCH_VERTICES) return;
-        Batch(TMode::TRIANGLES, false, 0, false, n);
+        Batch(TMode::TRIANGLES, false, 0, n);
         const size_t first = vertices_.size();
         for (size_t i = 0; i < n; ++i)
             PushVertex(xy[i * 2], xy[i * 2 + 1], 0, 0);
@@ -522,7 +531,7 @@ void TGLES2CanvasDriver::DrawFrame(const TGLES2ImageFrame& f, float x0, float y0
 
 void TGLES2CanvasDriver::TexturedQuad(unsigned texture, float x0, float y0, float x1, float y1, float tx,
                                       float ty, float u0, float v0, float u1, float v1) {
-    Batch(TMode::TRIANGLES, true, texture, false, 4);
+    Batch(TMode::TRIANGLES, true, texture, 4);
     const size_t first = vertices_.size();
     float X = 0, Y = 0;
     Transform(x0, y0, tx, ty, X, Y);
@@ -598,7 +607,7 @@ void TGLES2CanvasDriver::DrawPixmap(const std::shared_ptr<TPixmap>& pixmap, int 
     const unsigned texture = GLES2PixelTexture(*pixmap);
     const float keep[4] = {color_f_[0], color_f_[1], color_f_[2], color_f_[3]};
     std::fill(color_f_, color_f_ + 4, 1.0f);
-    Batch(TMode::TRIANGLES, true, texture, true, 4);
+    Batch(TMode::TRIANGLES, true, texture, 4);
     const float x0 = static_cast<float>(x), y0 = static_cast<float>(y);
     const float x1 = static_cast<float>(x + pixmap->width), y1 = static_cast<float>(y + pixmap->height);
     PushVertex(x0, y0, 0, 0);

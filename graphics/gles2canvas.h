@@ -61,7 +61,8 @@ class TGLES2CanvasDriver : public TCanvasDriver {
     // Draws lines of any width as quads covering the pixels GL's aliased wide-line
     // rule covers, as on contexts whose line widths stop at 1 (WebGL).
     void SetWideLinesAsQuads(bool on) { lines_as_quads_ = on; }
-    // Turns the pixel savings (trimming, nearest sampling, skipping) off, to measure them.
+    // Turns the pixel savings (cutting quads to their pictures' visible part, skipping draws
+    // that cannot change a pixel) off or on, to measure them.
     void SetSavings(bool on) { savings_ = on; }
     // Why the last context could not be drawn on (empty when it could).
     const std::string& Unavailable() const { return unavailable_; }
@@ -89,7 +90,7 @@ class TGLES2CanvasDriver : public TCanvasDriver {
     // this context cannot be drawn on (`unavailable_` says why).
     TContext* ContextObjects();
     // Starts or continues the batch for the state the next primitive needs.
-    void Batch(TMode mode, bool textured, unsigned texture, bool nearest, size_t vertices);
+    void Batch(TMode mode, bool textured, unsigned texture, size_t vertices);
     void PushVertex(float x, float y, float u, float v);
     void PushQuadIndices(size_t first);
     // True when drawing with the current colour, alpha and blend cannot change a pixel.
@@ -108,7 +109,7 @@ class TGLES2CanvasDriver : public TCanvasDriver {
     std::vector<TVertex> vertices_;
     std::vector<unsigned short> indices_;
     TMode mode_ = TMode::TRIANGLES;
-    int program_ = 0; // bit 0: textured, bit 1: alpha test, bit 2: nearest sampling
+    int program_ = 0; // bit 0: textured, bit 1: alpha test
     unsigned texture_ = 0;
 
     float color_f_[4] = {1, 1, 1, 1};

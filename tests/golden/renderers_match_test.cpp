@@ -15,11 +15,11 @@
 namespace {
 
 struct TMismatch {
-    long frames = 0;         // frames compared
-    long frames_differ = 0;  // frames with any pixel apart
-    long pixels = 0;         // pixels apart, all frames
-    long worst_frame = 0;    // pixels apart in the worst frame
-    int channel = 0;         // largest difference of a channel
+    long frames = 0;        // frames compared
+    long frames_differ = 0; // frames with any pixel apart
+    long pixels = 0;        // pixels apart, all frames
+    long worst_frame = 0;   // pixels apart in the worst frame
+    int channel = 0;        // largest difference of a channel
 };
 
 // Runs the simulator with both drivers and compares the captures of `frames`.
