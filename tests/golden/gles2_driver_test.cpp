@@ -85,7 +85,9 @@ TEST_F(GLES2Driver, AContextWithoutShadersGoesToTheImmediateModeDriverWithOneLin
     ::testing::internal::CaptureStderr();
     ASSERT_TRUE(OpenGraphics(1024, 768, 0, 0, 0));
     const std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(err, "OpenGL ES 2 renderer: the driver lacks glGenBuffers; drawing with the immediate-mode renderer\n");
+    EXPECT_EQ(
+        err,
+        "OpenGL ES 2 renderer: the driver lacks glGenBuffers; drawing with the immediate-mode renderer\n");
     ASSERT_TRUE(CurrentCanvasDriver());
     EXPECT_EQ(CurrentCanvasDriver()->ToString(), "OpenGL");
     // It draws, and goes on drawing after the context is made current again.
@@ -107,10 +109,10 @@ TEST_F(GLES2Driver, WideLinesAsQuadsCoverWhatGLCovers) {
                    for (int w : {2, 3, 6}) {
                        SetLineWidth(static_cast<float>(w));
                        SetColor(255, 40 * w, 0);
-                       DrawLine(10, 10.0f + w * 20, 240, 10.0f + w * 20, 0); // across
+                       DrawLine(10, 10.0f + w * 20, 240, 10.0f + w * 20, 0);  // across
                        DrawLine(30.0f + w * 25, 150, 30.0f + w * 25, 250, 0); // down
-                       DrawLine(200, 150, 250, 150.0f + w * 8, 0);           // mostly across
-                       DrawLine(150, 160, 150.0f + w * 5, 250, 0);           // mostly down
+                       DrawLine(200, 150, 250, 150.0f + w * 8, 0);            // mostly across
+                       DrawLine(150, 160, 150.0f + w * 5, 250, 0);            // mostly down
                    }
                    SetLineWidth(1);
                },
