@@ -102,6 +102,7 @@ void TGLImageFrame::Draw(float x0, float y0, float x1, float y1, float tx, float
     TCanvasDriver* driver = CurrentCanvasDriver();
     if (!driver) return;
     driver->BindTexture(name);
+    if (driver->DroppingFrame()) return;
     const TDrawMatrix& m = driver->Matrix();
     const float ix = m.ix, iy = m.iy, jx = m.jx, jy = m.jy;
     glBegin(GL_QUADS);
