@@ -4,7 +4,6 @@
 #include <exception>
 
 #include "graphics/framelog.h"
-
 #include "platform/clock.h"
 #include "platform/hook.h"
 #include "platform/input.h"
