@@ -90,6 +90,10 @@ alive() { kill -0 "$game_pid" 2>/dev/null; }
 # The script: players 1 (Space) and 2 (Enter) join; in the round both tap now
 # and then, reversing their bases.
 if [ "$join_at" -gt 0 ] && [ "$join_at" -lt "$seconds" ]; then
+    # The first key xdotool sends changes the keyboard mapping, and the game
+    # sees only the mapping change: a key the game ignores goes first.
+    at $((join_at * 1000 - 1000))
+    alive && xdotool key Shift_L
     at $((join_at * 1000))
     alive && xdotool key space && xdotool key Return
     t=$((join_at + 9))
