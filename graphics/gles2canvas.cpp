@@ -355,8 +355,11 @@ void TGLES2CanvasDriver::ApplyLineWidth(float width) {
 void TGLES2CanvasDriver::ApplyTexturing(bool) {}
 void TGLES2CanvasDriver::ApplyBindTexture(unsigned) {}
 
+// A dropped frame changes the GL state as a shown one would, so the next frame
+// starts from the same state, but clears and draws nothing.
 void TGLES2CanvasDriver::ClearBuffer() {
     Flush();
+    if (DroppingFrame()) return;
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
@@ -433,6 +436,7 @@ void TGLES2CanvasDriver::WideLine(const float* xy) {
 }
 
 void TGLES2CanvasDriver::EmitPrimitive(TPrimitive kind, const float* xy, int vertex_count) {
+    if (DroppingFrame()) return;
     ++counters_.primitives;
     if (CannotShow()) {
         ++counters_.skipped;
@@ -486,6 +490,7 @@ void TGLES2CanvasDriver::EmitPrimitive(TPrimitive kind, const float* xy, int ver
 void TGLES2CanvasDriver::DrawFrame(const TGLES2ImageFrame& f, float x0, float y0, float x1, float y1,
                                    float tx, float ty, float s0, float t0, float s1, float t1) {
     BindTexture(f.name);
+    if (DroppingFrame()) return;
     ++counters_.primitives;
     if (CannotShow()) {
         ++counters_.skipped;
@@ -603,6 +608,10 @@ void TGLES2CanvasDriver::DrawPixmap(const std::shared_ptr<TPixmap>& pixmap, int 
     Flush();
     DisableTextures();
     SetBlend(BLEND_SOLID);
+    if (DroppingFrame()) {
+        if (saved) SetBlend(saved);
+        return;
+    }
     // The pixels one to one on a quad, sampled at their centres, untinted.
     const unsigned texture = GLES2PixelTexture(*pixmap);
     const float keep[4] = {color_f_[0], color_f_[1], color_f_[2], color_f_[3]};
