@@ -215,7 +215,9 @@ TEST_P(CanvasGolden, DroppedFrameChangesTheStateButDrawsNothing) {
     pixmap->ClearPixels(0xFFFFFFFFu);
     DrawPixmap(pixmap, 2, 2);
     DrawString("MMMM", 0, 0);
-    if (immediate) EXPECT_GT(GLCanvasDriver()->StateCalls(), state_calls); // the state still reaches GL
+    if (immediate) {
+        EXPECT_GT(GLCanvasDriver()->StateCalls(), state_calls); // the state still reaches GL
+    }
     auto rgb = Read(16, 16);
     int changed = 0; // pixels no longer the blue square's
     for (int y = 0; y < 16; ++y) {
