@@ -5,6 +5,8 @@
 // they are everywhere else.
 #include <GL/gl.h>
 #include <GL/glext.h>
+// On Windows the GL header brings the system's CreateWindow macro; the window layer's is ours.
+#undef CreateWindow
 
 struct TGLES2Api {
     PFNGLGENBUFFERSPROC GenBuffers = nullptr;

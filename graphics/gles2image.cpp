@@ -1,6 +1,8 @@
 #include "graphics/gles2image.h"
 
 #include <GL/gl.h>
+// On Windows the GL header brings the system's CreateWindow macro; the window layer's is ours.
+#undef CreateWindow
 
 #include <algorithm>
 #include <cstring>
