@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
+// On Windows the GL header brings the system's CreateWindow macro; the window layer's is ours.
+#undef CreateWindow
 
 #include <cstdlib>
 #include <vector>
