@@ -1,10 +1,15 @@
 // zaptomania: a one-switch arcade party game for one to four players.
 #include <cstdio>
 #include <exception>
+#include <filesystem>
+#include <string>
+#include <system_error>
 
 #include "assets/embedded_assets.h"
 #include "game/startup.h"
 #include "platform/error.h"
+#include "settings/command_line.h"
+#include "settings/settings.h"
 #ifdef _WIN32
 #include "backends/win32/win32_audio.h"
 #include "backends/win32/win32_clock.h"
@@ -33,16 +38,46 @@ void UsePlatformBackends() {
 #endif
 }
 
+// The settings file named with --config, or the one in the settings folder,
+// made with the defaults when missing; then the command line over it. Every
+// problem is one line on standard error, and the game goes on.
+TSettings LoadSettings(const TCommandLine& line) {
+    TSettingsWarnings warnings;
+    TSettings settings;
+    if (!line.config.empty()) {
+        settings = LoadSettingsFile(line.config, warnings);
+    } else if (const std::filesystem::path folder = SettingsFolder(); folder.empty()) {
+        warnings.push_back(
+            "no settings folder (neither XDG_CONFIG_HOME nor HOME is set); playing with the defaults");
+    } else {
+        const std::filesystem::path file = folder / SETTINGS_FILE_NAME;
+        std::error_code ec;
+        if (std::filesystem::exists(file, ec))
+            settings = LoadSettingsFile(file, warnings);
+        else
+            CreateSettingsFile(file, warnings);
+    }
+    for (const std::string& w : warnings)
+        std::fprintf(stderr, "zaptomania: %s\n", w.c_str());
+    ApplyCommandLine(line, settings);
+    return settings;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1) {
-        std::fprintf(stderr, "zaptomania: unexpected argument '%s' (the game takes none)\n", argv[1]);
-        return 2;
+    // --help, --version and a bad command line end here, before anything opens.
+    const TCommandLine line = ParseGameCommandLine(argc, argv);
+    if (!line.run) {
+        std::fputs(line.out.c_str(), stdout);
+        std::fputs(line.err.c_str(), stderr);
+        return line.status;
     }
     try {
+        const TSettings settings = LoadSettings(line);
         RegisterEmbeddedAssets();
         UsePlatformBackends();
+        ApplyAudioAndInputSettings(settings);
         StartUp();
         RunScreenCycle();
     } catch (const TRuntimeError& e) {
