@@ -17,7 +17,7 @@ constexpr int KEYS = 256;
 
 struct TBindingState {
     std::vector<TKeyAlias> aliases;
-    std::vector<char> held;     // per alias
+    std::vector<char> held;      // per alias
     bool native_held[KEYS] = {}; // the target keys' own state
     bool installed = false;
     bool forwarding = false; // a pad alias's key event is on its way through the chain
@@ -42,7 +42,8 @@ bool ValidAlias(const TKeyAlias& a) {
 }
 
 bool IsTarget(const TBindingState& s, int key) {
-    return std::any_of(s.aliases.begin(), s.aliases.end(), [key](const TKeyAlias& a) { return a.key == key; });
+    return std::any_of(s.aliases.begin(), s.aliases.end(),
+                       [key](const TKeyAlias& a) { return a.key == key; });
 }
 
 // Whether key is still held through any of its sources.
@@ -99,7 +100,8 @@ THookData AliasHook(int, const THookData& data, void*) {
     case EVENT_MOUSEDOWN:
     case EVENT_MOUSEUP: {
         const std::size_t i = FindAlias(s, TInputSource::Kind::Mouse, e.data);
-        if (i < s.aliases.size()) return SourceChange(s, i, e.id == EVENT_MOUSEDOWN ? EVENT_KEYDOWN : EVENT_KEYUP, e);
+        if (i < s.aliases.size())
+            return SourceChange(s, i, e.id == EVENT_MOUSEDOWN ? EVENT_KEYDOWN : EVENT_KEYUP, e);
         return data;
     }
     case EVENT_APPSUSPEND:
@@ -146,8 +148,9 @@ void UseKeyAliases(std::vector<TKeyAlias> aliases) {
     ForgetHeld(s);
     if (s.aliases.empty()) return;
     InsertHook(EmitEventHookId(), AliasHook, nullptr, INPUT_PRIORITY_BINDINGS);
-    const bool pads = std::any_of(s.aliases.begin(), s.aliases.end(),
-                                  [](const TKeyAlias& a) { return a.source.kind == TInputSource::Kind::PadButton; });
+    const bool pads = std::any_of(s.aliases.begin(), s.aliases.end(), [](const TKeyAlias& a) {
+        return a.source.kind == TInputSource::Kind::PadButton;
+    });
     if (pads) InsertHook(PollHookId(), PadPollHook, nullptr, 0);
     s.installed = true;
 }

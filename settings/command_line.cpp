@@ -32,10 +32,11 @@ std::string GameVersionLine() {
 
 TCommandLine ParseGameCommandLine(int argc, const char* const* argv) {
     TCommandLine r;
-    CLI::App app{"A one-switch arcade party game for one to four players on one shared screen. Settings are read "
-                 "from settings.toml in the settings folder (made with every setting at its default when "
-                 "missing); the options below override it for one run.",
-                 "zaptomania"};
+    CLI::App app{
+        "A one-switch arcade party game for one to four players on one shared screen. Settings are read "
+        "from settings.toml in the settings folder (made with every setting at its default when "
+        "missing); the options below override it for one run.",
+        "zaptomania"};
     app.set_version_flag("--version", GameVersionLine(), "Print the version and exit");
     app.set_help_flag("-h,--help", "Print this help and exit");
     app.get_formatter()->column_width(28);
@@ -45,8 +46,8 @@ TCommandLine ParseGameCommandLine(int argc, const char* const* argv) {
     std::string window_size, frame_log;
     CLI::Option* o_windowed = app.add_flag("--windowed", windowed, "Play in a window");
     CLI::Option* o_fullscreen = app.add_flag("--fullscreen", fullscreen, "Play full screen (the default)");
-    CLI::Option* o_display =
-        app.add_option("--display", display, "Open on display N (from 1)")->check(CLI::Range(1, MAX_DISPLAY).description(""));
+    CLI::Option* o_display = app.add_option("--display", display, "Open on display N (from 1)")
+                                 ->check(CLI::Range(1, MAX_DISPLAY).description(""));
     o_display->type_name("N");
     CLI::Option* o_size = app.add_option("--window-size", window_size, "The window's size, at least 320x240")
                               ->type_name("WxH")
@@ -57,8 +58,8 @@ TCommandLine ParseGameCommandLine(int argc, const char* const* argv) {
                                       return "'" + text + "' is not WIDTHxHEIGHT of at least 320x240";
                                   },
                                   "", ""));
-    CLI::Option* o_volume =
-        app.add_option("--volume", volume, "Sound volume, 0 to 100 (50 is half)")->check(CLI::Range(0, 100).description(""));
+    CLI::Option* o_volume = app.add_option("--volume", volume, "Sound volume, 0 to 100 (50 is half)")
+                                ->check(CLI::Range(0, 100).description(""));
     o_volume->type_name("0-100");
     app.add_flag("--mute", mute, "No sound (the mixer still runs)");
     app.add_option("--config", r.config, "Read this settings file instead (it is never written)")

@@ -103,7 +103,8 @@ std::string InputSourceName(const TInputSource& source) {
     case TInputSource::Kind::Key:
         return KeyNameFromCode(source.code);
     case TInputSource::Kind::Mouse:
-        return source.code >= 1 && source.code <= 3 ? std::string("Mouse ") + MOUSE_BUTTON_NAMES[source.code] : "";
+        return source.code >= 1 && source.code <= 3 ? std::string("Mouse ") + MOUSE_BUTTON_NAMES[source.code]
+                                                    : "";
     case TInputSource::Kind::PadButton:
         return "Pad " + std::to_string(source.port + 1) + " Button " + std::to_string(source.code);
     }
@@ -117,7 +118,8 @@ std::string RefusedBinding(const TInputSource& source, int player) {
         if (k == 122) return "F11 belongs to the window";
         if (k == KEY_ALT || k == KEY_LEFT_ALT || k == KEY_RIGHT_ALT) return "Alt belongs to the window";
         for (int n = 1; n <= 4; ++n) {
-            if (n != player && PlayerSwitchKey(n) == k) return "it is player " + std::to_string(n) + "'s switch";
+            if (n != player && PlayerSwitchKey(n) == k)
+                return "it is player " + std::to_string(n) + "'s switch";
         }
     }
     if (source.kind == TInputSource::Kind::PadButton && source.code < JOYPAD_SWITCH_BUTTONS &&
@@ -175,7 +177,8 @@ std::string ReadBool(const toml::node& node, bool& out) {
 
 std::string ReadInt(const toml::node& node, int lo, int hi, int& out) {
     const auto v = node.value_exact<int64_t>();
-    if (!v || *v < lo || *v > hi) return "must be a whole number from " + std::to_string(lo) + " to " + std::to_string(hi);
+    if (!v || *v < lo || *v > hi)
+        return "must be a whole number from " + std::to_string(lo) + " to " + std::to_string(hi);
     out = static_cast<int>(*v);
     return {};
 }
@@ -194,19 +197,26 @@ const std::vector<TKeySpec>& Keys() {
         k.push_back({{"display.fullscreen", "true", "full screen (true) or a window (false)"},
                      [](const toml::node& n, TSettings& s) { return ReadBool(n, s.display.fullscreen); }});
         k.push_back({{"display.display", "1", "the display the game opens on, from 1"},
-                     [](const toml::node& n, TSettings& s) { return ReadInt(n, 1, MAX_DISPLAY, s.display.display); }});
-        k.push_back({{"display.window_size", "\"1024x768\"", "the window's size in windowed mode, at least 320x240"},
-                     [](const toml::node& n, TSettings& s) -> std::string {
-                         std::string text;
-                         if (!ReadString(n, text).empty() ||
-                             !ParseWindowSize(text, s.display.window_width, s.display.window_height))
-                             return "must be \"WIDTHxHEIGHT\", at least 320x240";
-                         return {};
+                     [](const toml::node& n, TSettings& s) {
+                         return ReadInt(n, 1, MAX_DISPLAY, s.display.display);
                      }});
-        k.push_back({{"display.minimize_on_focus_loss", "true", "full screen: minimise when another window takes the focus"},
-                     [](const toml::node& n, TSettings& s) { return ReadBool(n, s.display.minimize_on_focus_loss); }});
-        k.push_back({{"display.drop_late_frames", "true", "skip drawing a frame that is already late"},
-                     [](const toml::node& n, TSettings& s) { return ReadBool(n, s.display.drop_late_frames); }});
+        k.push_back(
+            {{"display.window_size", "\"1024x768\"", "the window's size in windowed mode, at least 320x240"},
+             [](const toml::node& n, TSettings& s) -> std::string {
+                 std::string text;
+                 if (!ReadString(n, text).empty() ||
+                     !ParseWindowSize(text, s.display.window_width, s.display.window_height))
+                     return "must be \"WIDTHxHEIGHT\", at least 320x240";
+                 return {};
+             }});
+        k.push_back({{"display.minimize_on_focus_loss", "true",
+                      "full screen: minimise when another window takes the focus"},
+                     [](const toml::node& n, TSettings& s) {
+                         return ReadBool(n, s.display.minimize_on_focus_loss);
+                     }});
+        k.push_back(
+            {{"display.drop_late_frames", "true", "skip drawing a frame that is already late"},
+             [](const toml::node& n, TSettings& s) { return ReadBool(n, s.display.drop_late_frames); }});
         k.push_back({{"display.frame_log", "\"\"", "a file to log every frame's timing to (empty: none)"},
                      [](const toml::node& n, TSettings& s) { return ReadString(n, s.display.frame_log); }});
         k.push_back({{"audio.volume", "100", "the volume, 0 to 100 (50 is half)"},
@@ -274,8 +284,10 @@ void ReadBindings(const toml::node& node, int player, const std::string& where, 
     } else if (const toml::array* list = node.as_array()) {
         for (const toml::node& item : *list) {
             const auto name = item.value_exact<std::string>();
-            if (!name) good = false;
-            else names.push_back(*name);
+            if (!name)
+                good = false;
+            else
+                names.push_back(*name);
         }
     } else {
         good = false;
@@ -284,7 +296,8 @@ void ReadBindings(const toml::node& node, int player, const std::string& where, 
     for (const std::string& name : names) {
         TInputSource src;
         if (!ParseInputSource(name, src)) {
-            warnings.push_back(where + "'" + name + "' is not a key, a mouse button or a pad button; using none");
+            warnings.push_back(where + "'" + name +
+                               "' is not a key, a mouse button or a pad button; using none");
             return;
         }
         sources.push_back(src);
@@ -307,9 +320,9 @@ void ReadBindings(const toml::node& node, int player, const std::string& where, 
             warnings.push_back(where + "'" + name + "' refused: " + why);
             continue;
         }
-        const bool known = IsOwnSwitch(src, player) || std::any_of(taken.begin(), taken.end(), [&](const TKeyAlias& t) {
-                               return t.source == src;
-                           });
+        const bool known =
+            IsOwnSwitch(src, player) ||
+            std::any_of(taken.begin(), taken.end(), [&](const TKeyAlias& t) { return t.source == src; });
         if (known) continue;
         extra.push_back(src);
         taken.push_back({src, key});
@@ -337,7 +350,8 @@ TSettings ParseSettings(std::string_view text, const std::string& source_name, T
             if (name.substr(0, name.find('.')) == section.str()) known_section = true;
         }
         if (!table || !known_section) {
-            warnings.push_back(Where(source_name, node, section.str()) + "unknown " + (table ? "section" : "key"));
+            warnings.push_back(Where(source_name, node, section.str()) + "unknown " +
+                               (table ? "section" : "key"));
             continue;
         }
         for (const auto& [key, value] : *table) {
@@ -353,8 +367,8 @@ TSettings ParseSettings(std::string_view text, const std::string& source_name, T
         if (!node || !k.read) continue;
         const std::string problem = k.read(*node, s);
         if (!problem.empty())
-            warnings.push_back(Where(source_name, *node, k.info.name) + Shown(*node) + " " + problem + "; using " +
-                               k.info.default_value);
+            warnings.push_back(Where(source_name, *node, k.info.name) + Shown(*node) + " " + problem +
+                               "; using " + k.info.default_value);
     }
     std::vector<TKeyAlias> taken = PresetAliases(s.input.preset);
     for (int n = 1; n <= 4; ++n) {
@@ -441,7 +455,8 @@ bool CreateSettingsFile(const std::filesystem::path& file, TSettingsWarnings& wa
     std::error_code ec;
     if (std::filesystem::exists(file, ec)) return true;
     auto fail = [&](const std::string& why) {
-        warnings.push_back(file.string() + ": cannot write the settings file (" + why + "); playing with the defaults");
+        warnings.push_back(file.string() + ": cannot write the settings file (" + why +
+                           "); playing with the defaults");
         return false;
     };
     std::filesystem::create_directories(file.parent_path(), ec);

@@ -132,13 +132,14 @@ TEST(SettingsFile, ADamagedFileGivesOneWarningAndTheDefaults) {
 
 TEST(SettingsFile, RefusedBindingsAreDroppedOneByOne) {
     TSettingsWarnings w;
-    const TSettings s = Parse("[input]\n"
-                              "preset = \"switch-access\"\n"
-                              "p1 = [\"Escape\", \"F11\", \"Left Alt\", \"Right Alt\", \"Return\", \"Keypad -\", "
-                              "\"Pad 2 Button 0\", \"B\", \"Space\", \"Pad 1 Button 3\"]\n"
-                              "p2 = [\"B\", \"Mouse Left\", \"1\", \"C\"]\n"
-                              "p3 = [\"Keypad Enter\", \"Mouse Right\", \"Pad 2 Button 4\"]\n",
-                              w);
+    const TSettings s =
+        Parse("[input]\n"
+              "preset = \"switch-access\"\n"
+              "p1 = [\"Escape\", \"F11\", \"Left Alt\", \"Right Alt\", \"Return\", \"Keypad -\", "
+              "\"Pad 2 Button 0\", \"B\", \"Space\", \"Pad 1 Button 3\"]\n"
+              "p2 = [\"B\", \"Mouse Left\", \"1\", \"C\"]\n"
+              "p3 = [\"Keypad Enter\", \"Mouse Right\", \"Pad 2 Button 4\"]\n",
+              w);
     // Escape, F11, two Alts, Return (player 2), keypad minus (player 4), pad 2's
     // switch button; B already player 1's, the left mouse button the preset's
     // player 1, 1 is player 3's key; Keypad Enter is Return; the right button
@@ -154,9 +155,26 @@ TEST(SettingsFile, RefusedBindingsAreDroppedOneByOne) {
 }
 
 TEST(SettingsFile, InputSourceNamesGoBothWays) {
-    for (const char* name : {"A", "Z", "0", "9", "F1", "F24", "Space", "Return", "Left Ctrl", "Right GUI",
-                             "Keypad -", "Keypad 0", "Keypad .", "PageDown", "`", "\\", "Mouse Left",
-                             "Mouse Middle", "Pad 1 Button 0", "Pad 16 Button 31"}) {
+    for (const char* name : {"A",
+                             "Z",
+                             "0",
+                             "9",
+                             "F1",
+                             "F24",
+                             "Space",
+                             "Return",
+                             "Left Ctrl",
+                             "Right GUI",
+                             "Keypad -",
+                             "Keypad 0",
+                             "Keypad .",
+                             "PageDown",
+                             "`",
+                             "\\",
+                             "Mouse Left",
+                             "Mouse Middle",
+                             "Pad 1 Button 0",
+                             "Pad 16 Button 31"}) {
         TInputSource src;
         ASSERT_TRUE(ParseInputSource(name, src)) << name;
         EXPECT_EQ(InputSourceName(src), name);
@@ -164,8 +182,8 @@ TEST(SettingsFile, InputSourceNamesGoBothWays) {
     TInputSource src;
     EXPECT_TRUE(ParseInputSource("keypad  enter", src));
     EXPECT_EQ(src.code, 13);
-    for (const char* bad : {"", "F0", "F25", "F01", "Mouse", "Mouse Side", "Pad 17 Button 0", "Pad 1 Button 32",
-                            "Pad 1", "AB", "Pad x Button 1", "Keypad"})
+    for (const char* bad : {"", "F0", "F25", "F01", "Mouse", "Mouse Side", "Pad 17 Button 0",
+                            "Pad 1 Button 32", "Pad 1", "AB", "Pad x Button 1", "Keypad"})
         EXPECT_FALSE(ParseInputSource(bad, src)) << bad;
 }
 
@@ -214,7 +232,8 @@ TEST(SettingsFile, TheFolderFollowsXdgHomeAndAppData) {
     EXPECT_EQ(SettingsFolderFrom(lookup, false), "");
     EXPECT_EQ(SettingsFolderFrom(lookup, true), "");
     env["APPDATA"] = "C:/Users/p/AppData/Roaming";
-    EXPECT_EQ(SettingsFolderFrom(lookup, true), std::filesystem::path("C:/Users/p/AppData/Roaming") / "zaptomania");
+    EXPECT_EQ(SettingsFolderFrom(lookup, true),
+              std::filesystem::path("C:/Users/p/AppData/Roaming") / "zaptomania");
 }
 
 TEST(SettingsFile, IsMadeOnceAndNeverOverwritten) {
@@ -229,7 +248,8 @@ TEST(SettingsFile, IsMadeOnceAndNeverOverwritten) {
     text << in.rdbuf();
     in.close();
     EXPECT_EQ(text.str(), DefaultSettingsText());
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(file.parent_path()), {}), 1); // no temporary left
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(file.parent_path()), {}),
+              1); // no temporary left
 
     std::ofstream(file, std::ios::trunc) << "[audio]\nvolume = 7\n";
     ASSERT_TRUE(CreateSettingsFile(file, w));
@@ -305,10 +325,9 @@ TEST(GameCommandLine, HelpAndVersionPrintAndEndWithStatus0) {
 
 TEST(GameCommandLine, EveryErrorIsOneLineAndStatus2) {
     const std::vector<std::vector<std::string>> bad = {
-        {"--windowed", "--fullscreen"}, {"--display", "0"},        {"--display", "x"},
-        {"--window-size", "319x240"},   {"--window-size", "big"},  {"--volume", "101"},
-        {"--volume", "-1"},             {"--volume"},              {"--config", "/no/such/file"},
-        {"--frame-log"},                {"--nosuch"},              {"extra"},
+        {"--windowed", "--fullscreen"}, {"--display", "0"},  {"--display", "x"}, {"--window-size", "319x240"},
+        {"--window-size", "big"},       {"--volume", "101"}, {"--volume", "-1"}, {"--volume"},
+        {"--config", "/no/such/file"},  {"--frame-log"},     {"--nosuch"},       {"extra"},
     };
     for (const auto& args : bad) {
         const TCommandLine l = Line(args);
