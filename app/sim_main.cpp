@@ -53,8 +53,7 @@ struct TSimOptions {
 // Frames between two lines of --stats (5 s of virtual time).
 constexpr long STATS_EVERY = 250;
 
-const char* const USAGE = "The game in virtual time, for tests and bug reports.\n"
-                          "usage: zaptomania-sim --frames N [options]\n"
+const char* const USAGE = "usage: zaptomania-sim --frames N [options]\n"
                           "  --frames N          stop after game frame N (required)\n"
                           "  --clock-start MS    first reading of the virtual clock (default 100000)\n"
                           "  --input FILE        input script: lines of FRAME EVENT ARGS\n"
