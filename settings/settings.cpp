@@ -405,8 +405,9 @@ std::filesystem::path SettingsFolderFrom(const TEnvLookup& env, bool windows) {
         const std::filesystem::path appdata = env("APPDATA");
         return appdata.empty() ? appdata : appdata / "zaptomania";
     }
+    // Absolute in the POSIX sense, whatever system the rule is computed on.
     const std::filesystem::path xdg = env("XDG_CONFIG_HOME");
-    if (xdg.is_absolute()) return xdg / "zaptomania";
+    if (xdg.generic_string().starts_with('/')) return xdg / "zaptomania";
     const std::filesystem::path home = env("HOME");
     if (home.empty()) return {};
     return home / ".config" / "zaptomania";
