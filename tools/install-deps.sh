@@ -9,6 +9,8 @@ pkgs=(build-essential cmake pkg-config git libsdl2-dev libpng-dev libfreetype-de
 if [ "${1:-}" = "--fuzz" ]; then pkgs+=(clang libclang-rt-14-dev); fi
 # The format check (tools/check-format.sh).
 if [ "${1:-}" = "--format" ]; then pkgs+=(clang-format); fi
+# The package validators (make check-package).
+if [ "${1:-}" = "--package" ]; then pkgs+=(lintian appstream desktop-file-utils); fi
 # The Windows cross build and its tests under Wine (make windows, make test-windows).
 if [ "${1:-}" = "--windows" ]; then
   pkgs+=(mingw-w64 gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix dpkg-dev wine wine64 xvfb xauth googletest)
