@@ -1,12 +1,16 @@
 // zaptomania: a one-switch arcade party game for one to four players.
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "assets/embedded_assets.h"
 #include "game/startup.h"
+#include "graphics/framelog.h"
+#include "graphics/graphics.h"
 #include "platform/error.h"
 #include "settings/command_line.h"
 #include "settings/settings.h"
@@ -63,6 +67,25 @@ TSettings LoadSettings(const TCommandLine& line) {
     return settings;
 }
 
+// Frame pacing: the settings' drop_late_frames and frame_log, under the
+// environment's ZAPTOMANIA_DROP_LATE_FRAMES=0|1 and ZAPTOMANIA_FRAME_LOG=FILE
+// (for developers), under --frame-log.
+void ApplyPacingSettings(const TSettings& settings, const TCommandLine& line) {
+    bool drop = settings.display.drop_late_frames;
+    if (const char* env = std::getenv("ZAPTOMANIA_DROP_LATE_FRAMES"); env && *env) {
+        const std::string_view value(env);
+        if (value == "0" || value == "1")
+            drop = value == "1";
+        else
+            std::fprintf(stderr, "zaptomania: ZAPTOMANIA_DROP_LATE_FRAMES must be 0 or 1, not '%s'\n", env);
+    }
+    SetDropLateFrames(drop);
+    std::string log = settings.display.frame_log;
+    if (const char* env = std::getenv("ZAPTOMANIA_FRAME_LOG"); env && *env && !line.frame_log) log = env;
+    if (!log.empty() && !OpenFrameLog(log))
+        std::fprintf(stderr, "zaptomania: cannot write the frame log '%s'\n", log.c_str());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -78,6 +101,7 @@ int main(int argc, char** argv) {
         RegisterEmbeddedAssets();
         UsePlatformBackends();
         ApplyAudioAndInputSettings(settings);
+        ApplyPacingSettings(settings, line);
         StartUp();
         RunScreenCycle();
     } catch (const TRuntimeError& e) {

@@ -15,6 +15,8 @@ if [ "${1:-}" = "--package" ]; then pkgs+=(lintian appstream desktop-file-utils)
 if [ "${1:-}" = "--windows" ]; then
   pkgs+=(mingw-w64 gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix dpkg-dev wine wine64 xvfb xauth googletest)
 fi
+# Measuring the real game's frame rate under Xvfb with a window manager (tools/measure-frames.sh).
+if [ "${1:-}" = "--measure" ]; then pkgs+=(xvfb xauth x11-utils openbox xdotool); fi
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -5,6 +5,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -70,6 +71,26 @@ TEST(GameExecutable, MakesItsSettingsFileOnceAndReportsBadValues) {
     EXPECT_EQ(r.err.rfind("zaptomania: " + other + ":2: audio.volume: ", 0), 0u) << r.err;
     EXPECT_EQ(r.err.find("audio.mute"), std::string::npos) << r.err;
     EXPECT_EQ(ReadFile(other), "[audio]\nvolume = 1000\n");
+}
+
+TEST(GameExecutable, TheFrameLogComesFromTheFileOrTheFlag) {
+    const std::string dir = SimTempDir("exe_framelog");
+    const std::string from_file = dir + "/file.log", from_flag = dir + "/flag.log", config = dir + "/c.toml";
+    std::filesystem::remove(from_file);
+    std::filesystem::remove(from_flag);
+    std::ofstream(config, std::ios::trunc) << "[display]\nframe_log = \"" << from_file << "\"\n";
+    const std::string env = "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy";
+    // The flag wins over the file; the game runs until timeout stops it.
+    ExeRun r = RunGame("exe_framelog", env, "--config '" + config + "' --frame-log '" + from_flag + "'");
+    EXPECT_EQ(r.status, 137) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(from_file));
+    const std::string flag_log = ReadFile(from_flag);
+    EXPECT_GT(std::count(flag_log.begin(), flag_log.end(), '\n'), 10);
+    r = RunGame("exe_framelog", env, "--config '" + config + "'");
+    EXPECT_EQ(r.status, 137) << r.err;
+    const std::string log = ReadFile(from_file);
+    EXPECT_EQ(log.rfind("#", 0), 0u);
+    EXPECT_GT(std::count(log.begin(), log.end(), '\n'), 10);
 }
 
 TEST(GameExecutable, StartsWithoutSoundOutputAndSaysDirectSound) {
