@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the game needs to build, run and test, if any
+# Installs the Debian packages the game needs to build, run and test (toml++
+# and CLI11 are header-only; help2man makes the man pages), if any
 # are missing. Uses sudo when not run as root.
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config git libsdl2-dev libpng-dev libfreetype-dev libvorbis-dev libogg-dev
       libgl1-mesa-dri libglx-mesa0 libgl-dev libegl1 libegl-mesa0 googletest libgtest-dev libbenchmark-dev
-      python3 libx11-dev xvfb xauth)
+      python3 libx11-dev xvfb xauth libtomlplusplus-dev libcli11-dev help2man)
 if [ "${1:-}" = "--fuzz" ]; then pkgs+=(clang libclang-rt-14-dev); fi
 # The format check (tools/check-format.sh).
 if [ "${1:-}" = "--format" ]; then pkgs+=(clang-format); fi
