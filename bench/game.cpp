@@ -68,6 +68,8 @@ void ReportDriver(benchmark::State& state, const TGLES2CanvasDriver::TCounters& 
     state.counters["draws/frame"] = static_cast<double>(c.draw_calls - before.draw_calls) / frames;
     state.counters["cut/frame"] = static_cast<double>(c.trimmed - before.trimmed) / frames;
     state.counters["skipped/frame"] = static_cast<double>(c.skipped - before.skipped) / frames;
+    state.counters["merged/frame"] = static_cast<double>(c.merged - before.merged) / frames;
+    state.counters["Mpx/frame"] = (c.fill - before.fill) / frames / 1e6;
 }
 
 void Attract(benchmark::State& state, TVirtualRenderer renderer) {

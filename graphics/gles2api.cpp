@@ -44,5 +44,20 @@ bool TGLES2Api::Load(const char*& missing) {
     ok &= Look(VertexAttribPointer, "glVertexAttribPointer", missing);
     ok &= Look(EnableVertexAttribArray, "glEnableVertexAttribArray", missing);
     ok &= Look(DisableVertexAttribArray, "glDisableVertexAttribArray", missing);
+    // Optional: under their core names, else the extension's.
+    const char* optional = nullptr;
+    auto either = [&optional](auto& slot, const char* name, const char* ext) {
+        if (!Look(slot, name, optional)) Look(slot, ext, optional);
+    };
+    either(GenFramebuffers, "glGenFramebuffers", "glGenFramebuffersEXT");
+    either(DeleteFramebuffers, "glDeleteFramebuffers", "glDeleteFramebuffersEXT");
+    either(BindFramebuffer, "glBindFramebuffer", "glBindFramebufferEXT");
+    either(FramebufferTexture2D, "glFramebufferTexture2D", "glFramebufferTexture2DEXT");
+    either(CheckFramebufferStatus, "glCheckFramebufferStatus", "glCheckFramebufferStatusEXT");
     return ok;
+}
+
+bool TGLES2Api::HasFramebuffers() const {
+    return GenFramebuffers && DeleteFramebuffers && BindFramebuffer && FramebufferTexture2D &&
+           CheckFramebufferStatus;
 }

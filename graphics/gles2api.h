@@ -34,8 +34,17 @@ struct TGLES2Api {
     PFNGLVERTEXATTRIBPOINTERPROC VertexAttribPointer = nullptr;
     PFNGLENABLEVERTEXATTRIBARRAYPROC EnableVertexAttribArray = nullptr;
     PFNGLDISABLEVERTEXATTRIBARRAYPROC DisableVertexAttribArray = nullptr;
+    // Framebuffer objects: core in OpenGL ES 2.0 and WebGL 1, an extension before OpenGL 3.0;
+    // null when the driver has none (only the measurements that need them are left out).
+    PFNGLGENFRAMEBUFFERSPROC GenFramebuffers = nullptr;
+    PFNGLDELETEFRAMEBUFFERSPROC DeleteFramebuffers = nullptr;
+    PFNGLBINDFRAMEBUFFERPROC BindFramebuffer = nullptr;
+    PFNGLFRAMEBUFFERTEXTURE2DPROC FramebufferTexture2D = nullptr;
+    PFNGLCHECKFRAMEBUFFERSTATUSPROC CheckFramebufferStatus = nullptr;
 
     // Fills the table from the current context's driver. False, with the name
     // of the first missing entry point in `missing`, when one is absent.
     bool Load(const char*& missing);
+    // True when all the framebuffer object entry points are there.
+    bool HasFramebuffers() const;
 };

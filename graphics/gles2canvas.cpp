@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 
 #include "graphics/glcanvas.h"
 #include "graphics/gles2api.h"
@@ -74,6 +75,66 @@ constexpr GLuint ATTRIB_POSITION = 0, ATTRIB_TEXCOORD = 1, ATTRIB_COLOR = 2;
 // Vertices one batch may hold (16-bit indices).
 constexpr size_t MAX_BATCH_VERTICES = 65532;
 
+// Consecutive additive rectangles drawn as one pass over their union, at most.
+constexpr size_t MAX_LIGHT_RECTS = 32;
+
+// The destination values the blending is measured on, and the measuring framebuffer: one column
+// per alpha (or per value added), one row per destination value, twice.
+constexpr int PROBE_ROWS = 8;
+constexpr uint8_t PROBE_DESTINATIONS[PROBE_ROWS] = {0, 1, 2, 64, 127, 128, 200, 254};
+constexpr int PROBE_WIDTH = 256, PROBE_HEIGHT = 2 * PROBE_ROWS;
+
+struct TRegion {
+    int x0, y0, x1, y1;
+    int k; // rectangles covering it
+};
+
+// The union of `rects` as disjoint rectangles, each with the number of the rectangles that cover it:
+// the grid of all their edges, cells of one band with the same count joined along the band, and
+// bands whose runs are the same joined down.
+template <typename R> std::vector<TRegion> CoverRegions(const std::vector<R>& rects) {
+    std::vector<int> xs, ys;
+    for (const R& r : rects) {
+        xs.insert(xs.end(), {r.x0, r.x1});
+        ys.insert(ys.end(), {r.y0, r.y1});
+    }
+    std::sort(xs.begin(), xs.end());
+    xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
+    std::sort(ys.begin(), ys.end());
+    ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
+    std::vector<TRegion> out, runs;
+    std::vector<size_t> open; // the regions the last band ended
+    for (size_t b = 0; b + 1 < ys.size(); ++b) {
+        runs.clear();
+        for (size_t c = 0; c + 1 < xs.size(); ++c) {
+            int k = 0;
+            for (const R& r : rects)
+                k += r.x0 <= xs[c] && xs[c + 1] <= r.x1 && r.y0 <= ys[b] && ys[b + 1] <= r.y1;
+            if (k == 0) continue;
+            if (!runs.empty() && runs.back().x1 == xs[c] && runs.back().k == k)
+                runs.back().x1 = xs[c + 1];
+            else
+                runs.push_back({xs[c], ys[b], xs[c + 1], ys[b + 1], k});
+        }
+        bool same = open.size() == runs.size();
+        for (size_t i = 0; same && i < runs.size(); ++i) {
+            const TRegion& o = out[open[i]];
+            same = o.x0 == runs[i].x0 && o.x1 == runs[i].x1 && o.k == runs[i].k && o.y1 == ys[b];
+        }
+        if (same) {
+            for (size_t i : open)
+                out[i].y1 = ys[b + 1];
+            continue;
+        }
+        open.clear();
+        for (const TRegion& r : runs) {
+            open.push_back(out.size());
+            out.push_back(r);
+        }
+    }
+    return out;
+}
+
 // The first line of a compiler or linker log.
 std::string FirstLine(const std::string& log) {
     std::string line = log.substr(0, log.find('\n'));
@@ -106,6 +167,157 @@ struct TGLES2CanvasDriver::TContext {
     int max_texture = 64;
     // The program GL uses now (-1: unknown), so that it is not chosen again.
     int used_program = -1;
+    float matrix[16] = {}; // the pixel projection set last
+
+    // What the additive blend adds, measured (see Increments): 0 not yet, 1 measured, -1 cannot be.
+    int probe_state = 0;
+    GLuint probe_texture = 0, probe_framebuffer = 0;
+    // Per colour (red, green, blue), for each alpha byte and channel: the value added to any
+    // destination, or -1 where it is not the same for all destinations measured.
+    std::map<uint32_t, std::vector<int16_t>> increments;
+
+    // Draws `indices` of `vertices` with a program; the batch's drawing.
+    void Draw(GLenum mode, int program, unsigned texture, const std::vector<TVertex>& vertices,
+              const std::vector<unsigned short>& indices) {
+        if (used_program != program) {
+            api.UseProgram(programs[program]);
+            used_program = program;
+        }
+        // Bound on every draw: code beside the driver (texture uploads, direct GL helpers) binds too.
+        if (program & PROGRAM_TEXTURED) glBindTexture(GL_TEXTURE_2D, texture);
+        api.BindBuffer(GL_ARRAY_BUFFER, vertex_buffer);
+        api.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(TVertex)),
+                       vertices.data(), GL_STREAM_DRAW);
+        api.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, index_buffer);
+        api.BufferData(GL_ELEMENT_ARRAY_BUFFER,
+                       static_cast<GLsizeiptr>(indices.size() * sizeof(unsigned short)), indices.data(),
+                       GL_STREAM_DRAW);
+        const auto stride = static_cast<GLsizei>(sizeof(TVertex));
+        api.EnableVertexAttribArray(ATTRIB_POSITION);
+        api.EnableVertexAttribArray(ATTRIB_TEXCOORD);
+        api.EnableVertexAttribArray(ATTRIB_COLOR);
+        api.VertexAttribPointer(ATTRIB_POSITION, 2, GL_FLOAT, GL_FALSE, stride,
+                                reinterpret_cast<const void*>(offsetof(TVertex, x)));
+        api.VertexAttribPointer(ATTRIB_TEXCOORD, 2, GL_FLOAT, GL_FALSE, stride,
+                                reinterpret_cast<const void*>(offsetof(TVertex, u)));
+        api.VertexAttribPointer(ATTRIB_COLOR, 4, GL_FLOAT, GL_FALSE, stride,
+                                reinterpret_cast<const void*>(offsetof(TVertex, r)));
+        glDrawElements(mode, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_SHORT, nullptr);
+    }
+
+    // What drawing the colour `rgb` with each alpha adds under the additive blend (source times
+    // its alpha, plus the destination), per alpha byte and channel (256 x 4), or null when it
+    // cannot be measured here. GL rounds the product its own way, so it is measured once per
+    // colour: every alpha drawn onto several destination values in a small framebuffer of
+    // 8 bits a channel, read back. Beside it the same framebuffer measures whether drawing
+    // n / 255 with blend factors (one, one) adds exactly n; where it does not, nothing is
+    // measured. Called with nothing batched and the additive blend set; leaves GL as it found it.
+    const int16_t* Increments(const uint8_t rgb[3]) {
+        const uint32_t key =
+            (static_cast<uint32_t>(rgb[0]) << 16) | (static_cast<uint32_t>(rgb[1]) << 8) | rgb[2];
+        if (auto it = increments.find(key); it != increments.end()) return it->second.data();
+        if (probe_state < 0 || !api.HasFramebuffers()) return nullptr;
+        GLint framebuffer = 0, texture = 0, viewport[4] = {}, box[4] = {};
+        GLfloat clear[4] = {};
+        glGetIntegerv(GL_FRAMEBUFFER_BINDING, &framebuffer);
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        glGetIntegerv(GL_SCISSOR_BOX, box);
+        glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+        const bool scissor = glIsEnabled(GL_SCISSOR_TEST) == GL_TRUE;
+        if (probe_state == 0) {
+            glGenTextures(1, &probe_texture);
+            glBindTexture(GL_TEXTURE_2D, probe_texture);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, PROBE_WIDTH, PROBE_HEIGHT, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                         nullptr);
+            api.GenFramebuffers(1, &probe_framebuffer);
+        }
+        api.BindFramebuffer(GL_FRAMEBUFFER, probe_framebuffer);
+        if (probe_state == 0) {
+            api.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, probe_texture, 0);
+            probe_state = api.CheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE ? 1 : -1;
+        }
+        std::vector<uint8_t> pixels;
+        if (probe_state > 0) {
+            glViewport(0, 0, PROBE_WIDTH, PROBE_HEIGHT);
+            glEnable(GL_SCISSOR_TEST);
+            for (int row = 0; row < PROBE_HEIGHT; ++row) {
+                const float d = static_cast<float>(PROBE_DESTINATIONS[row % PROBE_ROWS]) / 255.0f;
+                glScissor(0, row, PROBE_WIDTH, 1);
+                glClearColor(d, d, d, d);
+                glClear(GL_COLOR_BUFFER_BIT);
+            }
+            glDisable(GL_SCISSOR_TEST);
+            // Column n of the lower half: the colour with alpha n, additive; of the upper half: n / 255
+            // in every channel, with factors (one, one). In the framebuffer's own coordinates.
+            static const float IDENTITY[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+            api.UseProgram(programs[0]);
+            api.UniformMatrix4fv(projection[0], 1, GL_FALSE, IDENTITY);
+            used_program = 0;
+            for (int half = 0; half < 2; ++half) {
+                std::vector<TVertex> v;
+                std::vector<unsigned short> idx;
+                const float y0 = half == 0 ? -1.0f : 0.0f, y1 = y0 + 1.0f;
+                for (int n = 0; n < PROBE_WIDTH; ++n) {
+                    const float x0 = static_cast<float>(n) / 128.0f - 1.0f,
+                                x1 = static_cast<float>(n + 1) / 128.0f - 1.0f;
+                    const float nf = static_cast<float>(n) / 255.0f;
+                    float c[4] = {nf, nf, nf, nf};
+                    if (half == 0)
+                        c[0] = static_cast<float>(rgb[0]) / 255.0f,
+                        c[1] = static_cast<float>(rgb[1]) / 255.0f,
+                        c[2] = static_cast<float>(rgb[2]) / 255.0f;
+                    const auto first = static_cast<unsigned short>(v.size());
+                    v.push_back({x0, y0, 0, 0, c[0], c[1], c[2], c[3]});
+                    v.push_back({x1, y0, 0, 0, c[0], c[1], c[2], c[3]});
+                    v.push_back({x1, y1, 0, 0, c[0], c[1], c[2], c[3]});
+                    v.push_back({x0, y1, 0, 0, c[0], c[1], c[2], c[3]});
+                    for (int k : {0, 1, 2, 0, 2, 3})
+                        idx.push_back(static_cast<unsigned short>(first + k));
+                }
+                if (half == 0)
+                    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+                else
+                    glBlendFunc(GL_ONE, GL_ONE);
+                Draw(GL_TRIANGLES, 0, 0, v, idx);
+            }
+            pixels.resize(static_cast<size_t>(PROBE_WIDTH) * PROBE_HEIGHT * 4);
+            glPixelStorei(GL_PACK_ALIGNMENT, 4);
+            glReadPixels(0, 0, PROBE_WIDTH, PROBE_HEIGHT, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+            glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+            api.UniformMatrix4fv(projection[0], 1, GL_FALSE, matrix);
+        }
+        api.BindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(framebuffer));
+        glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
+        glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+        glScissor(box[0], box[1], box[2], box[3]);
+        if (scissor) glEnable(GL_SCISSOR_TEST);
+        glClearColor(clear[0], clear[1], clear[2], clear[3]);
+        if (probe_state < 0) return nullptr;
+
+        auto at = [&pixels](int row, int column, int channel) {
+            return static_cast<int>(pixels[(static_cast<size_t>(row) * PROBE_WIDTH + column) * 4 + channel]);
+        };
+        bool sums = true;
+        for (int n = 0; n < PROBE_WIDTH; ++n)
+            for (int row = 0; row < PROBE_ROWS; ++row)
+                for (int ch = 0; ch < 4; ++ch)
+                    sums &= at(PROBE_ROWS + row, n, ch) == std::min(255, PROBE_DESTINATIONS[row] + n);
+        std::vector<int16_t>& table = increments[key];
+        table.assign(PROBE_WIDTH * 4, -1);
+        for (int a = 0; sums && a < PROBE_WIDTH; ++a) {
+            for (int ch = 0; ch < 4; ++ch) {
+                const int q = at(0, a, ch);
+                bool same = true;
+                for (int row = 1; row < PROBE_ROWS; ++row)
+                    same &= at(row, a, ch) == std::min(255, PROBE_DESTINATIONS[row] + q);
+                if (same) table[static_cast<size_t>(a) * 4 + ch] = static_cast<int16_t>(q);
+            }
+        }
+        return table.data();
+    }
 
     // Compiles and links one program; empty on success, else why not.
     std::string Build(int key) {
@@ -292,6 +504,7 @@ void TGLES2CanvasDriver::ApplyReset(int width, int height) {
                          -(t + b) / (t - b),
                          -(f + n) / (f - n),
                          1};
+    std::copy(m, m + 16, c->matrix);
     for (int key = 0; key < PROGRAM_COUNT; ++key) {
         c->api.UseProgram(c->programs[key]);
         c->api.UniformMatrix4fv(c->projection[key], 1, GL_FALSE, m);
@@ -380,6 +593,7 @@ bool TGLES2CanvasDriver::CannotShow() const {
 }
 
 void TGLES2CanvasDriver::Batch(TMode mode, bool textured, unsigned texture, size_t vertices) {
+    DrawLightRects();
     int program = textured ? PROGRAM_TEXTURED : 0;
     if (last_blend_ == BLEND_MASK) program |= PROGRAM_ALPHA_TEST;
     if (!textured) texture = 0;
@@ -463,6 +677,7 @@ void TGLES2CanvasDriver::EmitPrimitive(TPrimitive kind, const float* xy, int ver
     }
     case TPrimitive::QUADS:
         for (size_t q = 0; q + 3 < n; q += 4) {
+            if (TakeLightRect(xy + q * 2)) continue;
             Batch(TMode::TRIANGLES, false, 0, 4);
             const size_t first = vertices_.size();
             for (size_t i = q; i < q + 4; ++i)
@@ -557,41 +772,131 @@ void TGLES2CanvasDriver::ForgetTexture(unsigned texture) {
 // ---- batches ------------------------------------------------------------------
 
 void TGLES2CanvasDriver::Flush() {
+    DrawLightRects();
+    DrawBatch();
+}
+
+void TGLES2CanvasDriver::DrawBatch() {
     if (vertices_.empty()) return;
     TContext* c = context_;
     if (c && GLCurrentContext() == c->record) {
-        auto& api = c->api;
-        if (c->used_program != program_) {
-            api.UseProgram(c->programs[program_]);
-            c->used_program = program_;
-        }
-        // Bound on every draw: code beside the driver (texture uploads, direct GL helpers) binds too.
-        if (program_ & PROGRAM_TEXTURED) glBindTexture(GL_TEXTURE_2D, texture_);
-        api.BindBuffer(GL_ARRAY_BUFFER, c->vertex_buffer);
-        api.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices_.size() * sizeof(TVertex)),
-                       vertices_.data(), GL_STREAM_DRAW);
-        api.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, c->index_buffer);
-        api.BufferData(GL_ELEMENT_ARRAY_BUFFER,
-                       static_cast<GLsizeiptr>(indices_.size() * sizeof(unsigned short)), indices_.data(),
-                       GL_STREAM_DRAW);
-        const auto stride = static_cast<GLsizei>(sizeof(TVertex));
-        api.EnableVertexAttribArray(ATTRIB_POSITION);
-        api.EnableVertexAttribArray(ATTRIB_TEXCOORD);
-        api.EnableVertexAttribArray(ATTRIB_COLOR);
-        api.VertexAttribPointer(ATTRIB_POSITION, 2, GL_FLOAT, GL_FALSE, stride,
-                                reinterpret_cast<const void*>(offsetof(TVertex, x)));
-        api.VertexAttribPointer(ATTRIB_TEXCOORD, 2, GL_FLOAT, GL_FALSE, stride,
-                                reinterpret_cast<const void*>(offsetof(TVertex, u)));
-        api.VertexAttribPointer(ATTRIB_COLOR, 4, GL_FLOAT, GL_FALSE, stride,
-                                reinterpret_cast<const void*>(offsetof(TVertex, r)));
         const GLenum mode = mode_ == TMode::TRIANGLES ? GL_TRIANGLES
                             : mode_ == TMode::LINES   ? GL_LINES
                                                       : GL_POINTS;
-        glDrawElements(mode, static_cast<GLsizei>(indices_.size()), GL_UNSIGNED_SHORT, nullptr);
+        c->Draw(mode, program_, texture_, vertices_, indices_);
         ++counters_.draw_calls;
+        if (mode_ == TMode::TRIANGLES) {
+            for (size_t i = 0; i + 2 < indices_.size(); i += 3) {
+                const TVertex &a = vertices_[indices_[i]], &b = vertices_[indices_[i + 1]],
+                              &d = vertices_[indices_[i + 2]];
+                counters_.fill += std::fabs((b.x - a.x) * (d.y - a.y) - (d.x - a.x) * (b.y - a.y)) / 2;
+            }
+        }
     }
     vertices_.clear();
     indices_.clear();
+}
+
+// ---- additive rectangles --------------------------------------------------------
+
+bool TGLES2CanvasDriver::TakeLightRect(const float* xy) {
+    if (!savings_ || last_blend_ != BLEND_LIGHT || !context_ || !context_->api.HasFramebuffers())
+        return false;
+    // Corners on whole pixels (so that each pixel is wholly in or out), along the grid.
+    for (int i = 0; i < 8; ++i)
+        if (!(std::fabs(xy[i]) <= 32768.0f) || xy[i] != std::floor(xy[i])) return false;
+    const bool grid = (xy[1] == xy[3] && xy[2] == xy[4] && xy[5] == xy[7] && xy[6] == xy[0]) ||
+                      (xy[0] == xy[2] && xy[3] == xy[5] && xy[4] == xy[6] && xy[7] == xy[1]);
+    if (!grid) return false;
+    const TRect r{static_cast<int>(std::min(xy[0], xy[4])), static_cast<int>(std::min(xy[1], xy[5])),
+                  static_cast<int>(std::max(xy[0], xy[4])), static_cast<int>(std::max(xy[1], xy[5]))};
+    if (r.x0 == r.x1 || r.y0 == r.y1) return false;
+    if (!light_rects_.empty() &&
+        (std::memcmp(light_color_, color_, 4) != 0 || light_rects_.size() >= MAX_LIGHT_RECTS))
+        DrawLightRects();
+    if (light_rects_.empty()) std::memcpy(light_color_, color_, 4);
+    light_rects_.push_back(r);
+    return true;
+}
+
+// Under the additive blend each drawing of a colour adds to a pixel what GL makes of the colour
+// times its alpha, rounded, whatever the pixel held (up to white, which sums the same way). Where
+// that increment q is measured to be so (Increments), the pixels that k of the rectangles cover
+// get the same bytes from one drawing that adds k x q with blend factors (one, one): the union is
+// filled once instead of every rectangle in turn. Otherwise they are drawn one by one as given.
+void TGLES2CanvasDriver::DrawLightRects() {
+    if (light_rects_.empty()) return;
+    std::vector<TRect> rects;
+    rects.swap(light_rects_);
+    const float keep[4] = {color_f_[0], color_f_[1], color_f_[2], color_f_[3]};
+    for (int i = 0; i < 4; ++i)
+        color_f_[i] = static_cast<float>(light_color_[i]) / 255.0f;
+
+    std::vector<TRegion> regions;
+    int q[4] = {0, 0, 0, 0};
+    bool merge = rects.size() >= 2 && context_ && GLCurrentContext() == context_->record;
+    if (merge) {
+        regions = CoverRegions(rects);
+        long long sum = 0, cover = 0;
+        int most = 0;
+        for (const TRect& r : rects)
+            sum += static_cast<long long>(r.x1 - r.x0) * (r.y1 - r.y0);
+        for (const TRegion& r : regions) {
+            cover += static_cast<long long>(r.x1 - r.x0) * (r.y1 - r.y0);
+            most = std::max(most, r.k);
+        }
+        GLint bits[4] = {0, 0, 0, 0};
+        glGetIntegerv(GL_RED_BITS, &bits[0]);
+        glGetIntegerv(GL_GREEN_BITS, &bits[1]);
+        glGetIntegerv(GL_BLUE_BITS, &bits[2]);
+        glGetIntegerv(GL_ALPHA_BITS, &bits[3]);
+        merge = cover < sum && bits[0] == 8 && bits[1] == 8 && bits[2] == 8 && (bits[3] == 0 || bits[3] == 8);
+        const int16_t* table = nullptr;
+        if (merge) {
+            DrawBatch();
+            table = context_->Increments(light_color_);
+        }
+        merge = table != nullptr;
+        for (int ch = 0; merge && ch < 4; ++ch) {
+            const int inc = table[light_color_[3] * 4 + ch];
+            // A framebuffer without alpha keeps none: what is added there does not matter.
+            if (ch == 3 && bits[3] == 0) {
+                q[3] = inc >= 0 && inc * most <= 255 ? inc : 0;
+                continue;
+            }
+            merge = inc >= 0 && inc * most <= 255;
+            q[ch] = inc;
+        }
+    }
+    if (merge) {
+        DrawBatch();
+        glBlendFunc(GL_ONE, GL_ONE);
+        for (const TRegion& r : regions) {
+            for (int ch = 0; ch < 4; ++ch)
+                color_f_[ch] = static_cast<float>(r.k * q[ch]) / 255.0f;
+            Batch(TMode::TRIANGLES, false, 0, 4);
+            const size_t first = vertices_.size();
+            PushVertex(static_cast<float>(r.x0), static_cast<float>(r.y0), 0, 0);
+            PushVertex(static_cast<float>(r.x1), static_cast<float>(r.y0), 0, 0);
+            PushVertex(static_cast<float>(r.x1), static_cast<float>(r.y1), 0, 0);
+            PushVertex(static_cast<float>(r.x0), static_cast<float>(r.y1), 0, 0);
+            PushQuadIndices(first);
+        }
+        DrawBatch();
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+        counters_.merged += static_cast<long>(rects.size());
+    } else {
+        for (const TRect& r : rects) {
+            Batch(TMode::TRIANGLES, false, 0, 4);
+            const size_t first = vertices_.size();
+            PushVertex(static_cast<float>(r.x0), static_cast<float>(r.y0), 0, 0);
+            PushVertex(static_cast<float>(r.x1), static_cast<float>(r.y0), 0, 0);
+            PushVertex(static_cast<float>(r.x1), static_cast<float>(r.y1), 0, 0);
+            PushVertex(static_cast<float>(r.x0), static_cast<float>(r.y1), 0, 0);
+            PushQuadIndices(first);
+        }
+    }
+    std::copy(keep, keep + 4, color_f_);
 }
 
 // ---- pixels -------------------------------------------------------------------

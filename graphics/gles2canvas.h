@@ -56,13 +56,16 @@ class TGLES2CanvasDriver : public TCanvasDriver {
         long trimmed = 0;     // textured quads cut to their pictures' visible part
         long nearest = 0;     // quads drawn with nearest sampling (exactly on texels)
         double quad_area = 0; // screen area of the textured quads drawn, in pixels
+        double fill = 0;      // screen area of all the triangles drawn, in pixels
+        long merged = 0;      // additive rectangles drawn as one pass over their union
     };
     const TCounters& Counters() const { return counters_; }
     // Draws lines of any width as quads covering the pixels GL's aliased wide-line
     // rule covers, as on contexts whose line widths stop at 1 (WebGL).
     void SetWideLinesAsQuads(bool on) { lines_as_quads_ = on; }
     // Turns the pixel savings (cutting quads to their pictures' visible part, skipping draws
-    // that cannot change a pixel) off or on, to measure them.
+    // that cannot change a pixel, drawing overlapping additive rectangles as one pass over
+    // their union) off or on, to measure them.
     void SetSavings(bool on) { savings_ = on; }
     // Why the last context could not be drawn on (empty when it could).
     const std::string& Unavailable() const { return unavailable_; }
@@ -84,6 +87,9 @@ class TGLES2CanvasDriver : public TCanvasDriver {
     struct TVertex {
         float x, y, u, v, r, g, b, a;
     };
+    struct TRect {
+        int x0, y0, x1, y1;
+    };
     enum class TMode { TRIANGLES, LINES, POINTS };
 
     // The context objects (programs, buffers) of the current GL context, made on first use; null when
@@ -96,6 +102,14 @@ class TGLES2CanvasDriver : public TCanvasDriver {
     // True when drawing with the current colour, alpha and blend cannot change a pixel.
     bool CannotShow() const;
     void WideLine(const float* xy);
+    // Keeps a whole-pixel rectangle drawn with the additive blend for DrawLightRects; false when
+    // it is not one.
+    bool TakeLightRect(const float* xy);
+    // Draws the rectangles kept, where the same increment would be added more than once as one
+    // pass adding the sum (see the definition), else one by one.
+    void DrawLightRects();
+    // Draws the batch gathered.
+    void DrawBatch();
     void TexturedQuad(unsigned texture, float x0, float y0, float x1, float y1, float tx, float ty, float u0,
                       float v0, float u1, float v1);
 
@@ -111,6 +125,10 @@ class TGLES2CanvasDriver : public TCanvasDriver {
     TMode mode_ = TMode::TRIANGLES;
     int program_ = 0; // bit 0: textured, bit 1: alpha test
     unsigned texture_ = 0;
+
+    // Consecutive additive rectangles of one colour (`light_color_`), not drawn yet.
+    std::vector<TRect> light_rects_;
+    uint8_t light_color_[4] = {};
 
     float color_f_[4] = {1, 1, 1, 1};
     float line_width_ = 1;
