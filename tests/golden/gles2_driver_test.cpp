@@ -154,3 +154,48 @@ TEST_F(GLES2Driver, SavedPixelsDoNotChangeThePicture) {
     EXPECT_EQ(after.skipped - before.skipped, 2);
     SetAutoMidHandle(false);
 }
+
+// Overlapping additive rectangles of one colour are drawn as one pass over their union
+// adding each pixel's sum: the same bytes over any background, up to white, and every
+// drawing after them as before.
+TEST_F(GLES2Driver, OverlappingAdditiveRectanglesAddWhatEachWouldHave) {
+    auto scene = [] {
+        // A background of many values, some near white.
+        SetBlend(BLEND_SOLID);
+        for (int i = 0; i < 16; ++i) {
+            SetColor(16 * i, 255 - 16 * i, (i * 77) % 256);
+            DrawRect(static_cast<float>(16 * i), 0, 16, 256);
+        }
+        SetBlend(BLEND_LIGHT);
+        SetColor(25, 20, 200); // four overlapping, as the playfield's backdrop
+        SetAlpha(0.1f);
+        DrawRect(8, 0, 176, 144);
+        DrawRect(0, 8, 144, 176);
+        DrawRect(48, 8, 144, 176);
+        DrawRect(8, 48, 176, 144);
+        SetColor(200, 90, 30); // a colour change starts another group
+        SetAlpha(0.35f);
+        DrawRect(100, 100, 120, 50);
+        DrawRect(150, 120, 60, 120);
+        DrawRect(150, 120, 60, 120);
+        SetColor(255, 255, 255); // sums beyond white: drawn one by one
+        SetAlpha(0.5f);
+        DrawRect(20, 200, 60, 40);
+        DrawRect(30, 190, 60, 40);
+        DrawRect(40, 180, 60, 40);
+        SetAlpha(0.2f); // alone, and then off the pixel grid
+        DrawRect(200, 10, 40, 40);
+        DrawRect(200.5f, 60, 40, 40);
+        DrawRect(210.5f, 70, 40, 40);
+        SetColor(40, 250, 60); // the blend after them is the additive one again
+        SetAlpha(0.6f);
+        DrawOval(60, 60, 90, 70);
+        SetAlpha(1);
+        SetColor(255, 255, 255);
+    };
+    ExpectSame([](bool on) { Driver().SetSavings(on); }, scene);
+    const auto before = Driver().Counters();
+    scene();
+    Driver().Flush();
+    EXPECT_EQ(Driver().Counters().merged - before.merged, 7);
+}
