@@ -118,7 +118,9 @@ class TFrameTimes {
         const auto t0 = std::chrono::steady_clock::now();
         step();
         EndFrame();
+        const auto t1 = std::chrono::steady_clock::now();
         glFinish();
+        finish_ += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t1).count();
         ms_.push_back(
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
     }
@@ -129,16 +131,20 @@ class TFrameTimes {
         for (double m : ms_)
             total += m;
         state.counters["frames"] = static_cast<double>(ms_.size());
+        // Of which waiting for the rasteriser once the frame is handed over.
+        state.counters["finish ms"] = finish_ / static_cast<double>(ms_.size());
         state.counters["ms/frame"] = total / static_cast<double>(ms_.size());
         state.counters["p90 ms"] = ms_[ms_.size() * 9 / 10];
         state.counters["p99 ms"] = ms_[ms_.size() * 99 / 100];
         state.counters["max ms"] = ms_.back();
         state.counters["frames/s"] = 1000.0 * static_cast<double>(ms_.size()) / total;
         ms_.clear();
+        finish_ = 0;
     }
 
   private:
     std::vector<double> ms_;
+    double finish_ = 0;
 };
 
 // One whole attract cycle: the ten line figures from the first back to the first.
