@@ -70,6 +70,7 @@ void ReportDriver(benchmark::State& state, const TGLES2CanvasDriver::TCounters& 
     state.counters["skipped/frame"] = static_cast<double>(c.skipped - before.skipped) / frames;
     state.counters["merged/frame"] = static_cast<double>(c.merged - before.merged) / frames;
     state.counters["Mpx/frame"] = (c.fill - before.fill) / frames / 1e6;
+    state.counters["blended Mpx/frame"] = (c.blended - before.blended) / frames / 1e6;
 }
 
 void Attract(benchmark::State& state, TVirtualRenderer renderer) {
