@@ -129,8 +129,8 @@ std::shared_ptr<TCanvasGraphics> TCanvasGraphics::Create(std::shared_ptr<TGraphi
 
 TCanvasDriver::TCanvasDriver(std::shared_ptr<TGraphicsDriver> display) : display_(std::move(display)) {}
 
-std::vector<TGraphicsMode> TCanvasDriver::GraphicsModes() {
-    return display_ ? display_->GraphicsModes() : std::vector<TGraphicsMode>{};
+std::vector<TGraphicsMode> TCanvasDriver::GraphicsModes(int display) {
+    return display_ ? display_->GraphicsModes(display) : std::vector<TGraphicsMode>{};
 }
 
 std::shared_ptr<TGraphics> TCanvasDriver::AttachGraphics(void* window_handle, int flags) {

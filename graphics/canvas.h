@@ -79,7 +79,7 @@ class TCanvasDriver : public TGraphicsDriver {
     const std::shared_ptr<TGraphicsDriver>& DisplayDriver() const { return display_; }
 
     // Display driver forwarding; contexts come back wrapped as TCanvasGraphics.
-    std::vector<TGraphicsMode> GraphicsModes() override;
+    std::vector<TGraphicsMode> GraphicsModes(int display) override;
     std::shared_ptr<TGraphics> AttachGraphics(void* window_handle, int flags) override;
     std::shared_ptr<TGraphics> CreateGraphics(int width, int height, int depth, int hertz,
                                               int flags) override;

@@ -1,6 +1,7 @@
 #include "graphics/glgraphics.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -9,6 +10,9 @@ struct TGLGraphicsState {
     std::shared_ptr<TGLContextBackend> backend;
     // Newest first.
     std::vector<std::shared_ptr<TGLContextRecord>> contexts;
+    // The hidden shared context (not in the list), once requested.
+    std::shared_ptr<TGLContextRecord> shared_record;
+    std::shared_ptr<TGraphics> shared;
     TGLContextRecord* current = nullptr;
     int swap_interval = -1;  // the last flip's; unknown until the first flip sets it
     int applied = -1;        // the interval the backend has now
@@ -43,6 +47,13 @@ void DestroyRecord(const std::shared_ptr<TGLContextRecord>& record) {
     if (s.backend) s.backend->Destroy(*keep);
 }
 
+// The shared context's graphics: closing it leaves the context to the window layer.
+class TGLSharedGraphics final : public TGLGraphics {
+  public:
+    using TGLGraphics::TGLGraphics;
+    void Close() override {}
+};
+
 void PushRecord(const std::shared_ptr<TGLContextRecord>& record) {
     TGLGraphicsState& s = State();
     s.contexts.insert(s.contexts.begin(), record);
@@ -56,6 +67,12 @@ void UseGLContextBackend(std::shared_ptr<TGLContextBackend> backend) {
     // Contexts belong to the backend that made them.
     while (!s.contexts.empty())
         DestroyRecord(s.contexts.front());
+    if (s.shared_record) {
+        if (s.current == s.shared_record.get()) MakeCurrent(nullptr);
+        if (s.backend) s.backend->Destroy(*s.shared_record);
+        s.shared_record.reset();
+        s.shared.reset();
+    }
     s.current = nullptr;
     s.swap_interval = -1;
     s.applied = -1;
@@ -65,6 +82,25 @@ void UseGLContextBackend(std::shared_ptr<TGLContextBackend> backend) {
 
 std::shared_ptr<TGLContextBackend> GetGLContextBackend() {
     return State().backend;
+}
+
+std::shared_ptr<TGraphics> OpenGLGraphics(int width, int height, int depth, int hertz, int flags) {
+    SelectGraphicsDriver(TGLGraphicsDriver::Instance(), GFX_DOUBLE_BUFFER);
+    return OpenGraphics(width, height, depth, hertz, flags);
+}
+
+std::shared_ptr<TGraphics> GLSharedGraphics() {
+    TGLGraphicsState& s = State();
+    if (s.shared) return s.shared;
+    auto record = s.backend ? s.backend->CreateSharedContext() : nullptr;
+    if (!record) {
+        std::fprintf(stderr, "GLGraphicsDriver could not make the shared context\n");
+        return nullptr;
+    }
+    record->kind = TGLContextRecord::HIDDEN_SHARED;
+    s.shared_record = record;
+    s.shared = std::make_shared<TGLSharedGraphics>(record);
+    return s.shared;
 }
 
 TGLContextRecord* GLCurrentContext() {
@@ -100,12 +136,13 @@ std::shared_ptr<TGLGraphicsDriver> TGLGraphicsDriver::Instance() {
     return instance;
 }
 
-std::vector<TGraphicsMode> TGLGraphicsDriver::GraphicsModes() {
+std::vector<TGraphicsMode> TGLGraphicsDriver::GraphicsModes(int display) {
     TGLGraphicsState& s = State();
-    if (!s.backend) return {};
-    auto modes = s.backend->DisplayModes();
-    // Palette modes are of no use to a GL context.
-    std::erase_if(modes, [](const TGraphicsMode& m) { return m.depth != 0 && m.depth < 16; });
+    if (!s.backend || display < 0) return {};
+    auto modes = s.backend->DisplayModes(display);
+    // Palette modes are of no use to a GL context, and a mode without a depth
+    // is no mode to open.
+    std::erase_if(modes, [](const TGraphicsMode& m) { return m.depth < 16; });
     if (modes.size() > 1024) modes.resize(1024);
     return modes;
 }

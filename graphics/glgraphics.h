@@ -24,7 +24,8 @@ struct TGLContextRecord {
 class TGLContextBackend {
   public:
     virtual ~TGLContextBackend() = default;
-    virtual std::vector<TGraphicsMode> DisplayModes() = 0;
+    // The modes of a display (0, the first); none when it does not exist.
+    virtual std::vector<TGraphicsMode> DisplayModes(int display) = 0;
     // A window with a GL context of the given drawable size, shown. Null on failure;
     // may raise TRuntimeError ("GLGraphicsDriver failed to set display mode").
     virtual std::shared_ptr<TGLContextRecord> CreateWindow(int width, int height, int depth, int hertz,
@@ -50,6 +51,10 @@ class TGLContextBackend {
         return 0;
     }
     virtual void SwapBuffers(TGLContextRecord& record) = 0;
+    // The shared context: a hidden 1 x 1 context (kind HIDDEN_SHARED, flags 0)
+    // whose objects every context made after it shares. Made once, on
+    // request; null when this layer cannot make one. Destroy ends it.
+    virtual std::shared_ptr<TGLContextRecord> CreateSharedContext() { return nullptr; }
 };
 
 // Installs the native layer (null: none; creating a display then fails).
@@ -63,7 +68,7 @@ class TGLGraphicsDriver : public TGraphicsDriver {
     // The one shared instance, made on first use.
     static std::shared_ptr<TGLGraphicsDriver> Instance();
 
-    std::vector<TGraphicsMode> GraphicsModes() override;
+    std::vector<TGraphicsMode> GraphicsModes(int display) override;
     std::shared_ptr<TGraphics> AttachGraphics(void* window_handle, int flags) override;
     std::shared_ptr<TGraphics> CreateGraphics(int width, int height, int depth, int hertz,
                                               int flags) override;
@@ -81,6 +86,19 @@ class TGLGraphics : public TGraphics {
 
     std::shared_ptr<TGLContextRecord> _context;
 };
+
+// Selects the plain OpenGL display driver (no 2D renderer) with the default
+// flags GFX_DOUBLE_BUFFER and opens the display (OpenGraphics). Null on failure.
+std::shared_ptr<TGraphics> OpenGLGraphics(int width, int height, int depth = 0, int hertz = 60,
+                                          int flags = 0);
+
+// The shared context, made on the first request: a hidden 1 x 1 context whose
+// textures and other objects are shared by every context the window layer
+// makes after it (so pictures can be loaded once, before or between
+// displays). SetGraphics with it makes it current; closing it does nothing.
+// Null, with one line on standard error, when the window layer cannot make
+// one. It lives as long as the window layer.
+std::shared_ptr<TGraphics> GLSharedGraphics();
 
 // Window-layer queries (tests and diagnostics).
 TGLContextRecord* GLCurrentContext();

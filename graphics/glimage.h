@@ -15,6 +15,8 @@ class TGLImageFrame : public TImageFrame {
 
     ~TGLImageFrame() override;
     void Draw(float x0, float y0, float x1, float y1, float tx, float ty) override;
+    void DrawPart(float x0, float y0, float x1, float y1, float tx, float ty, float s0, float t0, float s1,
+                  float t1) override;
 
     // Needs a current GL context. Raises TRuntimeError("Unable to calculate tex size") when no texture
     // size down to 1 x 1 is accepted.

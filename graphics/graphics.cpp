@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <exception>
+#include <map>
 
 #include "platform/clock.h"
 #include "platform/hook.h"
@@ -20,8 +21,8 @@ struct TGraphicsState {
     int default_flags = 0;
     std::shared_ptr<TGraphics> current;
     int width = 0, height = 0, depth = 0, hertz = 0, flags = 0;
-    std::vector<TGraphicsMode> modes;
-    bool modes_filled = false;
+    std::map<int, std::vector<TGraphicsMode>> modes; // by display
+
     std::shared_ptr<TGraphics> opened;
     bool soft_sync = false;
     int pace_hertz = 0;
@@ -57,7 +58,6 @@ void SwitchDriver(const std::shared_ptr<TGraphicsDriver>& driver) {
     if (driver == s.driver) return;
     if (s.driver && s.current) s.driver->SetGraphics(nullptr);
     s.modes.clear();
-    s.modes_filled = false;
     s.driver = driver;
 }
 
@@ -82,18 +82,19 @@ int GraphicsDriverDefaultFlags() {
     return State().default_flags;
 }
 
-const std::vector<TGraphicsMode>& GraphicsModes() {
+const std::vector<TGraphicsMode>& GraphicsModes(int display) {
     TGraphicsState& s = State();
-    if (s.modes.empty() && s.driver) s.modes = s.driver->GraphicsModes();
-    return s.modes;
+    auto& modes = s.modes[display];
+    if (modes.empty() && s.driver) modes = s.driver->GraphicsModes(display);
+    return modes;
 }
 
-int CountGraphicsModes() {
-    return static_cast<int>(GraphicsModes().size());
+int CountGraphicsModes(int display) {
+    return static_cast<int>(GraphicsModes(display).size());
 }
 
-bool GetGraphicsMode(int index, int& width, int& height, int& depth, int& hertz) {
-    const auto& modes = GraphicsModes();
+bool GetGraphicsMode(int index, int& width, int& height, int& depth, int& hertz, int display) {
+    const auto& modes = GraphicsModes(display);
     width = height = depth = hertz = 0;
     if (index < 0 || index >= static_cast<int>(modes.size())) return false;
     const auto& m = modes[static_cast<size_t>(index)];
@@ -104,8 +105,8 @@ bool GetGraphicsMode(int index, int& width, int& height, int& depth, int& hertz)
     return true;
 }
 
-bool GraphicsModeExists(int width, int height, int depth, int hertz) {
-    for (const auto& m : GraphicsModes()) {
+bool GraphicsModeExists(int width, int height, int depth, int hertz, int display) {
+    for (const auto& m : GraphicsModes(display)) {
         if (width && m.width != width) continue;
         if (height && m.height != height) continue;
         if (depth && m.depth != depth) continue;

@@ -38,7 +38,8 @@ class TGraphics : public std::enable_shared_from_this<TGraphics> {
 class TGraphicsDriver : public std::enable_shared_from_this<TGraphicsDriver> {
   public:
     virtual ~TGraphicsDriver() = default;
-    virtual std::vector<TGraphicsMode> GraphicsModes() = 0;
+    // The modes of a display (0, the first); none for a display that does not exist.
+    virtual std::vector<TGraphicsMode> GraphicsModes(int display) = 0;
     // Wraps a window the program did not create; null when that is not possible.
     virtual std::shared_ptr<TGraphics> AttachGraphics(void* window_handle, int flags) = 0;
     // A new context; null on failure. May raise TRuntimeError (the module guard catches it).
@@ -58,12 +59,14 @@ void SelectGraphicsDriver(std::shared_ptr<TGraphicsDriver> driver, int default_f
 std::shared_ptr<TGraphicsDriver> GetGraphicsDriver();
 int GraphicsDriverDefaultFlags();
 
-const std::vector<TGraphicsMode>& GraphicsModes();
-int CountGraphicsModes();
+// The modes of a display (0, the first), asked of the driver once per display
+// and kept until the driver changes.
+const std::vector<TGraphicsMode>& GraphicsModes(int display = 0);
+int CountGraphicsModes(int display = 0);
 // Out-of-range indexes leave the outputs at 0 and return false.
-bool GetGraphicsMode(int index, int& width, int& height, int& depth, int& hertz);
+bool GetGraphicsMode(int index, int& width, int& height, int& depth, int& hertz, int display = 0);
 // A zero argument matches anything.
-bool GraphicsModeExists(int width, int height, int depth = 0, int hertz = 0);
+bool GraphicsModeExists(int width, int height, int depth = 0, int hertz = 0, int display = 0);
 
 // The driver's context creation behind an error guard: any error gives null.
 std::shared_ptr<TGraphics> CreateGraphics(int width, int height, int depth, int hertz, int flags);

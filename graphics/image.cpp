@@ -1,6 +1,7 @@
 #include "graphics/image.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "graphics/canvas.h"
 #include "graphics/graphics.h"
@@ -218,6 +219,45 @@ void GrabImage(TImage& image, int x, int y, int frame) {
     // mask it here first.
     if (image.flags & IMAGE_MASKED) grabbed = MaskPixmap(*grabbed, image.mask_r, image.mask_g, image.mask_b);
     image.SetPixmap(frame, grabbed);
+}
+
+void DrawSubImageRect(TImage& image, float x, float y, float w, float h, float sx, float sy, float sw,
+                      float sh, int frame) {
+    TCanvasGraphics* canvas = TCanvasGraphics::Current();
+    if (!canvas || sw == 0 || sh == 0 || image.width <= 0 || image.height <= 0) return;
+    const float x0 = -image.handle_x * w / sw, y0 = -image.handle_y * h / sh;
+    const float fw = static_cast<float>(image.width), fh = static_cast<float>(image.height);
+    TImageFramePtr f = image.Frame(frame);
+    if (f)
+        f->DrawPart(x0, y0, x0 + w, y0 + h, x + canvas->origin_x, y + canvas->origin_y, sx / fw, sy / fh,
+                    (sx + sw) / fw, (sy + sh) / fh);
+}
+
+void TileImage(TImage& image, float x, float y, int frame) {
+    TCanvasGraphics* canvas = TCanvasGraphics::Current();
+    TCanvasDriver* driver = CurrentCanvasDriver();
+    if (!canvas || !driver || image.width <= 0 || image.height <= 0) return;
+    const int vx = canvas->viewport_x, vy = canvas->viewport_y;
+    const int vw = canvas->viewport_w, vh = canvas->viewport_h;
+    if (vw <= 0 || vh <= 0) return;
+    TImageFramePtr f = image.Frame(frame);
+    if (!f) return;
+    // The grid's origin, and the first and last tiles that reach into the viewport (in double, so that
+    // far-away origins still count tiles exactly).
+    const double w = image.width, h = image.height;
+    const double px = static_cast<double>(x) + canvas->origin_x - image.handle_x;
+    const double py = static_cast<double>(y) + canvas->origin_y - image.handle_y;
+    const double i0 = std::floor((vx - px) / w), i1 = std::ceil((vx + static_cast<double>(vw) - px) / w);
+    const double j0 = std::floor((vy - py) / h), j1 = std::ceil((vy + static_cast<double>(vh) - py) / h);
+    const TDrawMatrix kept = driver->Matrix();
+    driver->SetTransform(1, 0, 0, 1);
+    for (double j = j0; j < j1; ++j) {
+        for (double i = i0; i < i1; ++i) {
+            const auto tx = static_cast<float>(px + i * w), ty = static_cast<float>(py + j * h);
+            f->Draw(0, 0, static_cast<float>(w), static_cast<float>(h), tx, ty);
+        }
+    }
+    driver->SetTransform(kept.ix, kept.iy, kept.jx, kept.jy);
 }
 
 void DrawImageFrame(TImage& image, float x, float y, int frame) {

@@ -20,6 +20,11 @@ class TImageFrame {
     // Draws the frame's picture over the local rectangle (x0, y0)-(x1, y1), each corner transformed by the
     // current matrix and moved by (tx, ty).
     virtual void Draw(float x0, float y0, float x1, float y1, float tx, float ty) = 0;
+    // The same for a part of the picture: (s0, t0)-(s1, t1) in fractions of the frame's width and height
+    // ((0, 0) its top-left corner, (1, 1) its bottom-right) is drawn over the rectangle. A part reaching
+    // outside the frame repeats the frame's edge pixels.
+    virtual void DrawPart(float x0, float y0, float x1, float y1, float tx, float ty, float s0, float t0,
+                          float s1, float t1) = 0;
 };
 using TImageFramePtr = std::shared_ptr<TImageFrame>;
 
@@ -91,3 +96,20 @@ void DrawImageFrame(TImage& image, float x, float y, int frame = 0);
 inline void DrawImage(TImage& image, float x, float y, int frame = 0) {
     DrawImageFrame(image, x, y, frame);
 }
+
+// Draws the part of a frame that starts at (sx, sy) in its pixels and is sw x sh big, stretched over a
+// w x h picture of its own, through the same state as DrawImageFrame. That picture's handle is the
+// image's handle scaled by w / sw and h / sh, so the whole frame at its own size (sx = sy = 0, sw = w =
+// width, sh = h = height) draws exactly as DrawImageFrame. A part reaching outside the frame repeats its
+// edge pixels; with filtering, texels just outside the part blend into its border. Nothing is drawn when
+// sw or sh is 0.
+void DrawSubImageRect(TImage& image, float x, float y, float w, float h, float sx, float sy, float sw,
+                      float sh, int frame = 0);
+
+// Covers the viewport with copies of a frame, at its own size whatever the rotation and scale (the
+// drawing matrix is set aside for the tiles and put back after). The copies lie on a grid of the image's
+// width and height through the place DrawImageFrame(image, x, y) would draw the frame: top-left corners at
+// (x + origin x - handle x + i * width, y + origin y - handle y + j * height) for whole numbers i and j.
+// Exactly the copies that overlap the viewport are drawn, row by row from the top, each row from the
+// left; the viewport clips the outer ones. Colour, alpha and blend apply as for DrawImageFrame.
+void TileImage(TImage& image, float x = 0, float y = 0, int frame = 0);

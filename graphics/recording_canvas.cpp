@@ -48,21 +48,36 @@ class TRecordingImageFrame : public TImageFrame {
     TRecordingImageFrame(std::weak_ptr<TGraphicsDriver> driver, unsigned name)
         : driver_(std::move(driver)), name_(name) {}
     void Draw(float x0, float y0, float x1, float y1, float tx, float ty) override {
-        // Only the driver that made the frame can draw it, and only while it is current.
+        std::vector<float> v;
+        if (Corners(x0, y0, x1, y1, tx, ty, v)) Owner().Record("image", std::move(v));
+    }
+    // Written down as "image-part": the quad's corners, then s0, t0, s1, t1.
+    void DrawPart(float x0, float y0, float x1, float y1, float tx, float ty, float s0, float t0, float s1,
+                  float t1) override {
+        std::vector<float> v;
+        if (!Corners(x0, y0, x1, y1, tx, ty, v)) return;
+        v.insert(v.end(), {s0, t0, s1, t1});
+        Owner().Record("image-part", std::move(v));
+    }
+
+  private:
+    TRecordingCanvasDriver& Owner() const { return static_cast<TRecordingCanvasDriver&>(*driver_.lock()); }
+    // Binds the texture and gives the transformed corners; false when nothing is to be written down. Only
+    // the driver that made the frame can draw it, and only while it is current.
+    bool Corners(float x0, float y0, float x1, float y1, float tx, float ty, std::vector<float>& v) const {
         auto owner = driver_.lock();
-        if (!owner || CurrentCanvasDriver() != owner.get()) return;
+        if (!owner || CurrentCanvasDriver() != owner.get()) return false;
         auto& driver = static_cast<TRecordingCanvasDriver&>(*owner);
         driver.BindTexture(name_);
-        if (!driver.logging) return;
-        std::vector<float> v(8);
+        if (!driver.logging) return false;
+        v.resize(8);
         driver.Transform(x0, y0, tx, ty, v[0], v[1]);
         driver.Transform(x1, y0, tx, ty, v[2], v[3]);
         driver.Transform(x1, y1, tx, ty, v[4], v[5]);
         driver.Transform(x0, y1, tx, ty, v[6], v[7]);
-        driver.Record("image", std::move(v));
+        return true;
     }
 
-  private:
     std::weak_ptr<TGraphicsDriver> driver_;
     unsigned name_;
 };

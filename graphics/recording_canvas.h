@@ -23,7 +23,9 @@ struct TCanvasRecord {
 // size, and each Flip only calls `on_flip`. Tests make creation fail or throw.
 class TRecordingDisplayDriver : public TGraphicsDriver {
   public:
-    std::vector<TGraphicsMode> GraphicsModes() override { return modes; }
+    std::vector<TGraphicsMode> GraphicsModes(int display) override {
+        return display == 0 ? modes : std::vector<TGraphicsMode>{};
+    }
     std::shared_ptr<TGraphics> AttachGraphics(void* window_handle, int flags) override;
     std::shared_ptr<TGraphics> CreateGraphics(int width, int height, int depth, int hertz,
                                               int flags) override;

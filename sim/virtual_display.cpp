@@ -35,7 +35,8 @@ TVirtualDisplayDriver::TVirtualDisplayDriver(std::shared_ptr<TVirtualClock> cloc
                                              std::shared_ptr<TGraphicsDriver> inner)
     : clock_(std::move(clock)), inner_(std::move(inner)) {}
 
-std::vector<TGraphicsMode> TVirtualDisplayDriver::GraphicsModes() {
+std::vector<TGraphicsMode> TVirtualDisplayDriver::GraphicsModes(int display) {
+    if (display != 0) return {};
     return {{1024, 768, 32, 50}};
 }
 

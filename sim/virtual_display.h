@@ -30,7 +30,7 @@ enum class TVirtualRenderer { NUL, GL };
 class TVirtualDisplayDriver : public TGraphicsDriver {
   public:
     TVirtualDisplayDriver(std::shared_ptr<TVirtualClock> clock, std::shared_ptr<TGraphicsDriver> inner);
-    std::vector<TGraphicsMode> GraphicsModes() override;
+    std::vector<TGraphicsMode> GraphicsModes(int display) override;
     std::shared_ptr<TGraphics> AttachGraphics(void* window_handle, int flags) override;
     std::shared_ptr<TGraphics> CreateGraphics(int width, int height, int depth, int hertz,
                                               int flags) override;

@@ -119,14 +119,17 @@ class TSdlContextBackend final : public TGLContextBackend {
         if (watching_) SDL_DelEventWatch(&TSdlContextBackend::WatchEvents, this);
     }
 
-    std::vector<TGraphicsMode> DisplayModes() override {
+    std::vector<TGraphicsMode> DisplayModes(int display) override {
         std::vector<TGraphicsMode> modes;
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return modes;
-        const int n = SDL_GetNumDisplayModes(0);
+        const int n =
+            display >= 0 && display < SDL_GetNumVideoDisplays() ? SDL_GetNumDisplayModes(display) : 0;
         for (int i = 0; i < n && modes.size() < 1024; ++i) {
             SDL_DisplayMode m;
-            if (SDL_GetDisplayMode(0, i, &m) != 0) break;
-            modes.push_back({m.w, m.h, static_cast<int>(SDL_BITSPERPIXEL(m.format)), m.refresh_rate});
+            if (SDL_GetDisplayMode(display, i, &m) != 0) break;
+            const int depth = SdlModeDepth(m.format);
+            if (depth < 16) continue;
+            modes.push_back({m.w, m.h, depth, m.refresh_rate});
         }
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return modes;
@@ -153,8 +156,10 @@ class TSdlContextBackend final : public TGLContextBackend {
         Uint32 wflags = SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI;
         wflags |= options_.hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
         if (full) wflags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-        SDL_Window* window = SDL_CreateWindow("Corvex Application", SDL_WINDOWPOS_CENTERED,
-                                              SDL_WINDOWPOS_CENTERED, width, height, wflags);
+        const int display =
+            options_.display >= 0 && options_.display < SDL_GetNumVideoDisplays() ? options_.display : 0;
+        SDL_Window* window = SDL_CreateWindow("Corvex Application", SDL_WINDOWPOS_CENTERED_DISPLAY(display),
+                                              SDL_WINDOWPOS_CENTERED_DISPLAY(display), width, height, wflags);
         if (!window) {
             SDL_QuitSubSystem(SDL_INIT_VIDEO);
             return nullptr;
@@ -168,7 +173,7 @@ class TSdlContextBackend final : public TGLContextBackend {
             if (display >= 0 && SDL_GetDisplayBounds(display, &bounds) == 0)
                 X11PlaceWindow(window, bounds.x, bounds.y, bounds.w, bounds.h);
         }
-        SDL_GLContext context = SDL_GL_CreateContext(window);
+        SDL_GLContext context = CreateContext(window);
         if (!context) {
             SDL_DestroyWindow(window);
             SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -197,9 +202,34 @@ class TSdlContextBackend final : public TGLContextBackend {
         return record;
     }
 
+    std::shared_ptr<TGLContextRecord> CreateSharedContext() override {
+        if (shared_) return shared_;
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
+        SDL_GL_ResetAttributes();
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 0);
+        SDL_Window* window = SDL_CreateWindow("Corvex Application", 0, 0, 1, 1,
+                                              SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+        SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
+        if (!context) {
+            if (window) SDL_DestroyWindow(window);
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            return nullptr;
+        }
+        auto record = std::make_shared<TSdlContextRecord>();
+        record->kind = TGLContextRecord::HIDDEN_SHARED;
+        record->width = record->height = 1;
+        record->window = window;
+        record->context = context;
+        shared_ = record;
+        Restore();
+        return record;
+    }
+
     void Destroy(TGLContextRecord& base) override {
         auto& record = static_cast<TSdlContextRecord&>(base);
         if (!record.window) return;
+        if (shared_.get() == &record) shared_.reset();
         std::erase(windows_, &record);
         std::erase(State().records, &record);
         if (record.has_fbo) {
@@ -245,6 +275,18 @@ class TSdlContextBackend final : public TGLContextBackend {
     }
 
   private:
+    // A context for the window, sharing the shared context's objects when
+    // there is one. Leaves the new context current.
+    SDL_GLContext CreateContext(SDL_Window* window) {
+        if (shared_) {
+            SDL_GL_MakeCurrent(shared_->window, shared_->context);
+            SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 1);
+        }
+        SDL_GLContext context = SDL_GL_CreateContext(window);
+        SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
+        return context;
+    }
+
     void Restore() {
         if (current_) {
             SDL_GL_MakeCurrent(current_->window, current_->context);
@@ -342,11 +384,19 @@ class TSdlContextBackend final : public TGLContextBackend {
 
     TSdlDisplayOptions options_;
     TSdlContextRecord* current_ = nullptr;
+    std::shared_ptr<TSdlContextRecord> shared_;
     std::vector<TSdlContextRecord*> windows_;
     bool watching_ = false;
 };
 
 } // namespace
+
+int SdlModeDepth(uint32_t pixel_format) {
+    const int bits = static_cast<int>(SDL_BITSPERPIXEL(pixel_format));
+    // A 24-bit colour kept in a 32-bit pixel is what the game calls depth 32.
+    if (bits == 24 && SDL_BYTESPERPIXEL(pixel_format) == 4) return 32;
+    return bits;
+}
 
 std::shared_ptr<TGLContextBackend> MakeSdlContextBackend(const TSdlDisplayOptions& options) {
     return std::make_shared<TSdlContextBackend>(options);
@@ -369,8 +419,8 @@ void SdlWindowToPicture(SDL_Window* window, int& x, int& y) {
     y = static_cast<int>(std::floor((y + 0.5 - y0) / sy));
 }
 
-void UseSdlGraphicsDriver() {
-    UseGLContextBackend(MakeSdlContextBackend());
+void UseSdlGraphicsDriver(const TSdlDisplayOptions& options) {
+    UseGLContextBackend(MakeSdlContextBackend(options));
 }
 
 std::shared_ptr<TGLContextBackend> MakeSdlOffscreenContextBackend() {

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <memory>
 
 #include "graphics/glgraphics.h"
@@ -17,7 +18,12 @@
 struct TSdlDisplayOptions {
     bool hidden = false;    // never show the window (offscreen rendering, captures)
     bool fullscreen = true; // full-screen-desktop for depth != 0 (else a window of the drawable size)
+    int display = 0;        // the display to open on, from 0; one that does not exist means the first
 };
+
+// The depth a display mode of this SDL pixel format lists with: its bits per
+// pixel, except that 24 bits of colour in a 32-bit pixel count as 32.
+int SdlModeDepth(uint32_t pixel_format);
 
 struct SDL_Window;
 
@@ -30,7 +36,7 @@ void SdlPictureToWindow(SDL_Window* window, int& x, int& y);
 void SdlWindowToPicture(SDL_Window* window, int& x, int& y);
 
 // Installs the SDL window layer as the GL context backend.
-void UseSdlGraphicsDriver();
+void UseSdlGraphicsDriver(const TSdlDisplayOptions& options = {});
 std::shared_ptr<TGLContextBackend> MakeSdlContextBackend(const TSdlDisplayOptions& options = {});
 // A context backend whose windows are never shown and never change the display
 // mode (SDL's offscreen video driver), for drawing offscreen: the simulator's

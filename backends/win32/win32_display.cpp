@@ -105,16 +105,26 @@ class TWin32ContextBackend final : public TGLContextBackend {
     ~TWin32ContextBackend() override {
         for (TWin32ContextRecord* r : std::vector<TWin32ContextRecord*>(records_))
             Destroy(*r);
+        if (shared_) Destroy(*shared_);
         TWin32DisplayState& s = State();
         if (s.layer == this) s.layer = nullptr;
     }
 
-    std::vector<TGraphicsMode> DisplayModes() override {
+    std::vector<TGraphicsMode> DisplayModes(int display) override {
         std::vector<TGraphicsMode> modes;
+        // The first display is the primary one; the others by their device names.
+        DISPLAY_DEVICEA device{};
+        device.cb = sizeof(device);
+        const char* name = nullptr;
+        if (display < 0) return modes;
+        if (display > 0) {
+            if (!EnumDisplayDevicesA(nullptr, static_cast<DWORD>(display), &device, 0)) return modes;
+            name = device.DeviceName;
+        }
         for (DWORD i = 0; modes.size() < 1024; ++i) {
             DEVMODEA mode{};
             mode.dmSize = 156; // the classic size: no driver-specific extra
-            if (!EnumDisplaySettingsA(nullptr, i, &mode)) break;
+            if (!EnumDisplaySettingsA(name, i, &mode)) break;
             if (mode.dmBitsPerPel < 16) continue;
             modes.push_back({static_cast<int>(mode.dmPelsWidth), static_cast<int>(mode.dmPelsHeight),
                              static_cast<int>(mode.dmBitsPerPel), static_cast<int>(mode.dmDisplayFrequency)});
@@ -172,6 +182,7 @@ class TWin32ContextBackend final : public TGLContextBackend {
             DestroyWindow(window);
             return nullptr;
         }
+        Share(*record);
         records_.insert(records_.begin(), record.get());
         if (!options_.hidden) {
             // Showing the window gives it the focus, which changes the display
@@ -203,6 +214,7 @@ class TWin32ContextBackend final : public TGLContextBackend {
             ReleaseDC(window, record->dc);
             return nullptr;
         }
+        Share(*record);
         RefreshSize(*record);
         records_.insert(records_.begin(), record.get());
         return record;
@@ -217,8 +229,44 @@ class TWin32ContextBackend final : public TGLContextBackend {
         }
     }
 
+    // A hidden 1 x 1 pop-up window of the game's class with a context of the
+    // plainest pixel format; never in the list, so the window procedure
+    // leaves it to the default handling.
+    std::shared_ptr<TGLContextRecord> CreateSharedContext() override {
+        if (shared_) return shared_;
+        RegisterWindowClass();
+        const HINSTANCE instance = GetModuleHandleA(nullptr);
+        HWND window = State().unicode ? CreateWindowExW(0, L"Corvex GLGraphics", L"", WS_POPUP, 0, 0, 1, 1,
+                                                        nullptr, nullptr, instance, nullptr)
+                                      : CreateWindowExA(0, WIN32_GL_WINDOW_CLASS, "", WS_POPUP, 0, 0, 1, 1,
+                                                        nullptr, nullptr, instance, nullptr);
+        if (!window) return nullptr;
+        auto record = std::make_shared<TWin32ContextRecord>();
+        record->kind = TGLContextRecord::HIDDEN_SHARED;
+        record->width = record->height = 1;
+        record->window = window;
+        record->dc = GetDC(window);
+        if (!record->dc || ChooseFormat(record->dc, 0) == 0 ||
+            !(record->context = wglCreateContext(record->dc))) {
+            DestroyWindow(window);
+            return nullptr;
+        }
+        shared_ = record;
+        return record;
+    }
+
     void Destroy(TGLContextRecord& base) override {
         auto& record = static_cast<TWin32ContextRecord&>(base);
+        if (shared_.get() == &record) {
+            if (current_ == &record) MakeCurrent(nullptr);
+            wglDeleteContext(record.context);
+            DestroyWindow(record.window);
+            record.context = nullptr;
+            record.window = nullptr;
+            record.dc = nullptr;
+            shared_.reset();
+            return;
+        }
         const auto it = std::find(records_.begin(), records_.end(), &record);
         if (it == records_.end()) return;
         if (current_ == &record) MakeCurrent(nullptr);
@@ -307,6 +355,11 @@ class TWin32ContextBackend final : public TGLContextBackend {
     const TWin32DisplayOptions& Options() const { return options_; }
 
   private:
+    // A new context shares the shared context's objects, when there is one.
+    void Share(const TWin32ContextRecord& record) {
+        if (shared_ && shared_->context) wglShareLists(shared_->context, record.context);
+    }
+
     // The interval belongs to a context: set it on the window's own context,
     // then give the current one back. (A flip's remembered interval is not
     // touched: the next flip that wants a different one sets it again.)
@@ -324,6 +377,7 @@ class TWin32ContextBackend final : public TGLContextBackend {
     TWin32ContextRecord* current_ = nullptr;
     TWin32ContextRecord* holding_destroyed_ = nullptr;
     HWND mode_holder_ = nullptr;
+    std::shared_ptr<TWin32ContextRecord> shared_;
 };
 
 LRESULT DefaultProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {

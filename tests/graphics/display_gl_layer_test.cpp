@@ -11,8 +11,9 @@ namespace {
 
 class TFakeBackend : public TGLContextBackend {
   public:
-    std::vector<TGraphicsMode> DisplayModes() override {
-        return {{640, 480, 8, 60}, {1024, 768, 32, 60}, {1024, 768, 16, 75}};
+    std::vector<TGraphicsMode> DisplayModes(int display) override {
+        if (display != 0) return {};
+        return {{640, 480, 8, 60}, {1024, 768, 32, 60}, {800, 600, 0, 60}, {1024, 768, 16, 75}};
     }
     std::shared_ptr<TGLContextRecord> CreateWindow(int w, int h, int depth, int hertz, int flags) override {
         if (refuse_mode) throw TRuntimeError("GLGraphicsDriver failed to set display mode");
@@ -103,10 +104,17 @@ TEST_F(GLDisplayLayer, ClosingTheCurrentContextLeavesNoneCurrent) {
     EXPECT_EQ(backend->destroyed.size(), 2u);
 }
 
-TEST_F(GLDisplayLayer, ModesSkipPaletteDepths) {
-    const auto modes = driver->GraphicsModes();
+TEST_F(GLDisplayLayer, ModesSkipPaletteAndDepthlessEntriesAndAreKeptPerDisplay) {
+    const auto modes = driver->GraphicsModes(0);
     ASSERT_EQ(modes.size(), 2u);
     EXPECT_EQ(modes[0], (TGraphicsMode{1024, 768, 32, 60}));
+    EXPECT_EQ(modes[1], (TGraphicsMode{1024, 768, 16, 75}));
+    SelectGraphicsDriver(GLCanvasDriver(), GFX_DOUBLE_BUFFER);
+    EXPECT_TRUE(GraphicsModeExists(1024, 768, 32));
+    EXPECT_EQ(CountGraphicsModes(1), 0); // a display that does not exist
+    EXPECT_FALSE(GraphicsModeExists(0, 0, 0, 0, 1));
+    EXPECT_EQ(CountGraphicsModes(), 2); // the first display's list is not overwritten
+    SelectGraphicsDriver(nullptr, 0);
 }
 
 TEST_F(GLDisplayLayer, FailuresThroughTheModuleGiveNull) {
@@ -147,4 +155,19 @@ TEST_F(GLDisplayLayer, FocusRegainedRestoresTheLastFlipsIntervalWhateverTheRepor
     GLWindowFocusChanged(*record, false, false);
     GLWindowFocusChanged(*record, true, false);
     EXPECT_EQ(backend->intervals, (std::vector<int>{0, 1}));
+}
+
+// The plain GL driver opens with double buffering; a window layer that cannot
+// make a shared context gives none.
+TEST_F(GLDisplayLayer, PlainGLDisplayAndNoSharedContext) {
+    auto g = OpenGLGraphics(320, 200, 0, 0, GFX_ALPHA_BUFFER);
+    ASSERT_TRUE(g);
+    EXPECT_EQ(GetGraphicsDriver(), driver);
+    EXPECT_EQ(GraphicsDriverDefaultFlags(), GFX_DOUBLE_BUFFER);
+    EXPECT_EQ(DisplayFlags(), GFX_DOUBLE_BUFFER | GFX_ALPHA_BUFFER);
+    CloseOpenedGraphics();
+    SelectGraphicsDriver(nullptr, 0);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(GLSharedGraphics());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "GLGraphicsDriver could not make the shared context\n");
 }

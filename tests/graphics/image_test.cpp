@@ -138,6 +138,79 @@ TEST_F(ImageTest, DrawPlacesTheHandleAtThePosition) {
         EXPECT_NEAR(quads[0].v[i], expect[i], 1e-3) << i;
 }
 
+// A part of a frame is drawn as a picture of its own with the handle scaled; the whole frame at its own
+// size is exactly DrawImageFrame.
+TEST_F(ImageTest, SubRectanglesScaleTheHandleAndNameTheirPartOfTheFrame) {
+    RecordingContext ctx;
+    SetAutoMidHandle(true);
+    auto image = CreateBlankImage(64, 48, 1, 0);
+    DrawSubImageRect(*image, 100, 100, 64, 48, 0, 0, 64, 48);
+    DrawImageFrame(*image, 100, 100);
+    auto whole = ctx.driver->Entries("image-part");
+    ASSERT_EQ(whole.size(), 1u);
+    EXPECT_EQ(whole[0].v, (std::vector<float>{68, 76, 132, 76, 132, 124, 68, 124, 0, 0, 1, 1}));
+    EXPECT_EQ(ctx.driver->Entries("image")[0].v,
+              std::vector<float>(whole[0].v.begin(), whole[0].v.begin() + 8));
+
+    // The right half (32 x 48 from (32, 0)) stretched to 16 x 24: handle (32, 24) becomes (16, 12).
+    ctx.driver->ClearLog();
+    SetDrawOrigin(10, 0);
+    DrawSubImageRect(*image, 100, 100, 16, 24, 32, 0, 32, 48);
+    DrawSubImageRect(*image, 100, 100, 16, 24, 32, 0, 0, 48); // an empty part draws nothing
+    SetDrawOrigin(0, 0);
+    auto half = ctx.driver->Entries("image-part");
+    ASSERT_EQ(half.size(), 1u);
+    EXPECT_EQ(half[0].v, (std::vector<float>{94, 88, 110, 88, 110, 112, 94, 112, 0.5f, 0, 1, 1}));
+}
+
+// Tiles cover exactly the viewport: the first and last row and column reach into it, none lies wholly
+// outside, whatever the rotation (which is put back afterwards).
+TEST_F(ImageTest, TilesCoverTheViewportAndNoMore) {
+    RecordingContext ctx;
+    SetAutoMidHandle(true);
+    auto image = CreateBlankImage(32, 32, 1, 0); // handle (16, 16): the grid runs through -16
+    auto corners = [&] {
+        std::vector<std::pair<float, float>> out;
+        for (const auto& e : ctx.driver->Entries("image")) {
+            EXPECT_EQ(e.v[2] - e.v[0], 32); // unrotated, unscaled
+            EXPECT_EQ(e.v[5] - e.v[3], 32);
+            out.emplace_back(e.v[0], e.v[1]);
+        }
+        ctx.driver->ClearLog();
+        return out;
+    };
+    SetViewport(10, 20, 100, 50);
+    SetDrawRotation(30);
+    SetDrawScale(2, 2);
+    TileImage(*image);
+    const auto tiles = corners();
+    ASSERT_EQ(tiles.size(), 8u); // columns at -16 16 48 80, rows at 16 48
+    EXPECT_EQ(tiles.front(), (std::pair<float, float>{-16, 16}));
+    EXPECT_EQ(tiles[3], (std::pair<float, float>{80, 16}));
+    EXPECT_EQ(tiles.back(), (std::pair<float, float>{80, 48}));
+    DrawImageFrame(*image, 0, 0);
+    EXPECT_NE(ctx.driver->Entries("image")[0].v[1], ctx.driver->Entries("image")[0].v[3]); // rotated again
+    ctx.driver->ClearLog();
+    SetRotationScale(0, 1, 1);
+
+    // Viewport edges on tile edges: the tiles just outside are not drawn. A position far from the
+    // viewport gives the same grid.
+    SetViewport(16, 16, 96, 32);
+    TileImage(*image, 32 * 1000, -32 * 7);
+    const auto aligned = corners();
+    ASSERT_EQ(aligned.size(), 3u);
+    EXPECT_EQ(aligned.front(), (std::pair<float, float>{16, 16}));
+    EXPECT_EQ(aligned.back(), (std::pair<float, float>{80, 16}));
+    // The origin shifts the grid by half a tile: the viewport now meets four columns and two rows.
+    SetDrawOrigin(16, 16);
+    TileImage(*image);
+    EXPECT_EQ(corners().size(), 8u);
+    SetDrawOrigin(0, 0);
+    SetViewport(0, 0, 0, 0);
+    TileImage(*image);
+    EXPECT_TRUE(corners().empty());
+}
+
 TEST_F(ImageTest, DriverFramesAreMadeOncePerDisplay) {
     RecordingContext ctx;
     auto image = LoadImageSingle(TPixmap::Create(8, 8, PIXEL_RGBA32), 0);

@@ -122,3 +122,78 @@ TEST_F(SdlDisplay, TheMouseIsPlacedAndReportedInThePicturesPixels) {
     UseSystemDriver(nullptr);
     UseJoypadBackend(nullptr);
 }
+
+// A texture made in the shared context is one object in every context made
+// after it: its name is a texture there and its texels read back the same.
+// Contexts made without a shared context share nothing.
+TEST(SdlSharedContext, ObjectsAreSharedByTheContextsMadeAfterIt) {
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    auto texels_of = [](GLuint name) {
+        std::vector<uint8_t> texels(4 * 4 * 4, 0);
+        if (!glIsTexture(name)) return std::vector<uint8_t>{};
+        glBindTexture(GL_TEXTURE_2D, name);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+        glBindTexture(GL_TEXTURE_2D, 0);
+        return texels;
+    };
+    auto driver = TGLGraphicsDriver::Instance();
+    {
+        // No shared context: a texture of one context is unknown to the next.
+        TSdlDisplayOptions options;
+        options.hidden = true;
+        UseGLContextBackend(MakeSdlContextBackend(options));
+        auto a = driver->CreateGraphics(64, 64, 0, 0, 0);
+        ASSERT_TRUE(a);
+        driver->SetGraphics(a);
+        GLuint name = 0;
+        glGenTextures(1, &name);
+        glBindTexture(GL_TEXTURE_2D, name);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        auto b = driver->CreateGraphics(64, 64, 0, 0, 0);
+        driver->SetGraphics(b);
+        EXPECT_FALSE(glIsTexture(name));
+    }
+    TSdlDisplayOptions options;
+    options.hidden = true;
+    UseGLContextBackend(MakeSdlContextBackend(options));
+    auto shared = GLSharedGraphics();
+    ASSERT_TRUE(shared);
+    EXPECT_EQ(GLSharedGraphics(), shared); // made once
+    int w, h, d, hz, f;
+    shared->GetSettings(w, h, d, hz, f);
+    EXPECT_EQ(w * 10 + h, 11);
+    driver->SetGraphics(shared);
+    std::vector<uint8_t> picture(4 * 4 * 4);
+    for (size_t i = 0; i < picture.size(); ++i)
+        picture[i] = static_cast<uint8_t>(i * 7);
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 4, 4, 0, GL_RGBA, GL_UNSIGNED_BYTE, picture.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glFinish();
+
+    auto a = driver->CreateGraphics(64, 64, 0, 0, 0);
+    auto b = driver->CreateGraphics(32, 32, 0, 0, 0);
+    ASSERT_TRUE(a && b);
+    driver->SetGraphics(a);
+    EXPECT_EQ(texels_of(name), picture);
+    driver->SetGraphics(b);
+    EXPECT_EQ(texels_of(name), picture);
+    shared->Close(); // closing it leaves it to the window layer
+    driver->SetGraphics(shared);
+    EXPECT_EQ(GLCurrentContext()->kind, TGLContextRecord::HIDDEN_SHARED);
+    EXPECT_EQ(texels_of(name), picture);
+    driver->SetGraphics(nullptr);
+    a->Close();
+    b->Close();
+    UseGLContextBackend(nullptr);
+}
+
+TEST(SdlDisplayModes, TwentyFourBitColourInThirtyTwoBitPixelsListsAsDepth32) {
+    EXPECT_EQ(SdlModeDepth(SDL_PIXELFORMAT_RGB888), 32);
+    EXPECT_EQ(SdlModeDepth(SDL_PIXELFORMAT_ARGB8888), 32);
+    EXPECT_EQ(SdlModeDepth(SDL_PIXELFORMAT_RGB24), 24);
+    EXPECT_EQ(SdlModeDepth(SDL_PIXELFORMAT_RGB565), 16);
+    EXPECT_EQ(SdlModeDepth(SDL_PIXELFORMAT_INDEX8), 8);
+}

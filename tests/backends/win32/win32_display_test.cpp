@@ -46,7 +46,7 @@ class Win32Display : public ::testing::Test {
 
 TEST_F(Win32Display, ModesHaveAtLeast16BitsAndIncludeTheDesktop) {
     auto backend = MakeWin32ContextBackend();
-    const std::vector<TGraphicsMode> modes = backend->DisplayModes();
+    const std::vector<TGraphicsMode> modes = backend->DisplayModes(0);
     ASSERT_FALSE(modes.empty());
     bool desktop = false;
     for (const TGraphicsMode& m : modes) {
@@ -165,6 +165,34 @@ TEST_F(Win32Display, OpenGraphicsThroughTheDriverAndFlip) {
     EXPECT_EQ(GLRememberedSwapInterval(), 1);
     CloseOpenedGraphics();
     EXPECT_FALSE(Win32HoldsDisplayMode());
+}
+
+// A texture made in the shared context is known to a window's context made
+// after it (wglShareLists), and reads back the same.
+TEST_F(Win32Display, TheSharedContextSharesItsObjects) {
+    UseGLContextBackend(MakeWin32OffscreenContextBackend());
+    auto shared = GLSharedGraphics();
+    ASSERT_TRUE(shared);
+    auto driver = TGLGraphicsDriver::Instance();
+    driver->SetGraphics(shared);
+    const uint8_t picture[4] = {10, 20, 30, 40};
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, picture);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glFinish();
+    auto window = driver->CreateGraphics(64, 64, 0, 0, GFX_DOUBLE_BUFFER);
+    ASSERT_TRUE(window);
+    driver->SetGraphics(window);
+    ASSERT_TRUE(glIsTexture(name));
+    uint8_t read[4] = {};
+    glBindTexture(GL_TEXTURE_2D, name);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, read);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    EXPECT_EQ(std::vector<uint8_t>(read, read + 4), std::vector<uint8_t>(picture, picture + 4));
+    driver->SetGraphics(nullptr);
+    window->Close();
 }
 
 } // namespace
