@@ -148,7 +148,8 @@ TGLTexture::TGLTexture(const TPixmapPtr& source, int flags) {
     const bool mipmapped = (flags & IMAGE_MIPMAPPED) != 0;
     if (flags & IMAGE_FILTERED) {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, mipmapped ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
+                        mipmapped ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
     } else {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,

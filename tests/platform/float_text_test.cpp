@@ -32,7 +32,8 @@ int CountDifferences(std::uint64_t first, std::uint64_t last, std::uint64_t step
         const float f = FromBits(static_cast<std::uint32_t>(b));
         if (std::isnan(f)) continue;
         const std::string ours = ShortestFloat(f), native = Native(f);
-        if (ours != native && ++differ <= 5) ADD_FAILURE() << "bits " << std::hex << b << ": " << ours << " vs " << native;
+        if (ours != native && ++differ <= 5)
+            ADD_FAILURE() << "bits " << std::hex << b << ": " << ours << " vs " << native;
     }
     return differ;
 }
@@ -66,12 +67,12 @@ TEST(FloatText, NotationAndDigits) {
 // game's positions, speeds, alphas and scales live in, around the switches
 // between notations, and a spread over all bit patterns.
 TEST(FloatText, SameAsNativeToChars) {
-    EXPECT_EQ(CountDifferences(0x3c000000, 0x3c100000, 1), 0); // 0.0078 .. 0.0088
-    EXPECT_EQ(CountDifferences(0x3f700000, 0x3f800000, 1), 0); // 0.94 .. 1
-    EXPECT_EQ(CountDifferences(0x44700000, 0x44800000, 1), 0); // 960 .. 1024
-    EXPECT_EQ(CountDifferences(0xc2000000, 0xc2100000, 1), 0); // -32 .. -36
-    EXPECT_EQ(CountDifferences(0x38d1b700, 0x38d1b800, 1), 0); // 0.0001
-    EXPECT_EQ(CountDifferences(0x49742300, 0x49742500, 1), 0); // 1e6
+    EXPECT_EQ(CountDifferences(0x3c000000, 0x3c100000, 1), 0);             // 0.0078 .. 0.0088
+    EXPECT_EQ(CountDifferences(0x3f700000, 0x3f800000, 1), 0);             // 0.94 .. 1
+    EXPECT_EQ(CountDifferences(0x44700000, 0x44800000, 1), 0);             // 960 .. 1024
+    EXPECT_EQ(CountDifferences(0xc2000000, 0xc2100000, 1), 0);             // -32 .. -36
+    EXPECT_EQ(CountDifferences(0x38d1b700, 0x38d1b800, 1), 0);             // 0.0001
+    EXPECT_EQ(CountDifferences(0x49742300, 0x49742500, 1), 0);             // 1e6
     EXPECT_EQ(CountDifferences(0x5af3107a - 256, 0x5af3107a + 256, 1), 0); // 1e16
-    EXPECT_EQ(CountDifferences(0, 0x100000000ull, 4093), 0); // a million more
+    EXPECT_EQ(CountDifferences(0, 0x100000000ull, 4093), 0);               // a million more
 }
