@@ -24,7 +24,7 @@ toolchain=$here/../cmake/emscripten.cmake
 # shadowing one on the PATH.
 export NODE_PATH=/usr/share/nodejs EMSDK_PYTHON=/usr/bin/python3
 
-log() { echo "build-web-deps: $*" >&2; }
+log() { echo "build-web-deps: $* (${SECONDS} s)" >&2; }
 
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"

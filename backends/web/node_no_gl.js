@@ -4,9 +4,17 @@
 // undefined symbols: they are linked to a stop instead, so that any other
 // undefined symbol still fails the link.
 var zapDesktopOnlyGL = {};
-['glAlphaFunc', 'glBitmap', 'glColor4ubv', 'glDrawPixels', 'glEnd', 'glGetTexLevelParameteriv', 'glOrtho',
- 'glRasterPos2i', 'glTexCoord2f', 'glVertex2f', 'glBegin', 'glColor4f', 'glColor4ub', 'glLoadIdentity',
- 'glMatrixMode', 'glVertex2i', 'glTexEnvi', 'glPixelZoom', 'glPixelStorei'].forEach(function(name) {
+[// fixed-function drawing and state
+ 'glAlphaFunc', 'glBegin', 'glEnd', 'glVertex2f', 'glVertex2i', 'glVertex3f', 'glTexCoord2f', 'glTexCoord2i',
+ 'glColor3f', 'glColor3ub', 'glColor4f', 'glColor4fv', 'glColor4ub', 'glColor4ubv', 'glRectf', 'glRecti',
+ 'glTexEnvi', 'glShadeModel', 'glEnableClientState', 'glDisableClientState', 'glVertexPointer',
+ 'glTexCoordPointer', 'glColorPointer', 'glPushAttrib', 'glPopAttrib', 'glPushClientAttrib',
+ 'glPopClientAttrib',
+ // matrices
+ 'glMatrixMode', 'glLoadIdentity', 'glOrtho', 'glPushMatrix', 'glPopMatrix', 'glLoadMatrixf', 'glTranslatef',
+ 'glScalef', 'glRotatef',
+ // pixels
+ 'glBitmap', 'glDrawPixels', 'glRasterPos2i', 'glPixelZoom', 'glGetTexLevelParameteriv', 'glGetTexImage'].forEach(function(name) {
   zapDesktopOnlyGL[name] = function() { abort('no OpenGL under Node.js'); };
 });
 mergeInto(LibraryManager.library, zapDesktopOnlyGL);
