@@ -8,8 +8,8 @@ CMAKE_FLAGS ?=
 WERROR ?= OFF
 override CMAKE_FLAGS += -DZAP_WERROR=$(WERROR)
 
-.PHONY: all deps build run test test-asan test-tsan fuzz fuzz-run bench install package clean windows test-windows \
-        web-sim test-web-sim
+.PHONY: all deps build run test test-asan test-tsan fuzz fuzz-run bench install package check-package clean windows \
+        test-windows web-sim test-web-sim
 
 all: build
 
@@ -68,6 +68,12 @@ package: build
 	DESTDIR=$(CURDIR)/$(BUILD)/stage cmake --install $(BUILD) --prefix /usr
 	cd $(BUILD) && cpack -G DEB
 	@ls -1 $(BUILD)/*.deb
+
+# The package as software centres and distributions check it: the AppStream
+# metadata, the desktop entry and the .deb (lintian, no errors or warnings).
+check-package: package
+	@bash tools/install-deps.sh --package
+	bash tools/check-package.sh $(BUILD)
 
 # The Windows x64 executables (zaptomania.exe, zaptomania-sim.exe), cross-built
 # with mingw-w64 into build-windows; the libraries they link are built once

@@ -19,6 +19,8 @@
 #include "game/startup.h"
 #include "platform/clock.h"
 #include "platform/error.h"
+#include "settings/command_line.h"
+#include "settings/settings.h"
 #include "sim/input_script.h"
 #include "sim/trace.h"
 #include "sim/virtual_audio.h"
@@ -44,8 +46,10 @@ struct TSimOptions {
     std::string capture_dir;
     std::string wav;
     std::string stats;
+    std::string config;
     bool dump_tables = false;
     bool help = false;
+    bool version = false;
 };
 
 // Frames between two lines of --stats (5 s of virtual time).
@@ -62,7 +66,11 @@ const char* const USAGE = "usage: zaptomania-sim --frames N [options]\n"
                           "  --wav FILE          the mixed audio, 44100 Hz stereo 16-bit\n"
                           "  --stats FILE        every 250 frames a JSON line: memory in use and the\n"
                           "                      mixer's channel handles and voices\n"
-                          "  --dump-tables       print the line figures and the credit line as JSON\n";
+                          "  --config FILE       settings file to play with (volume, mute, extra switches);\n"
+                          "                      without it the simulator reads no settings at all\n"
+                          "  --dump-tables       print the line figures and the credit line as JSON\n"
+                          "  --version           print the version and exit\n"
+                          "  -h, --help          print this help and exit\n";
 
 // A bad command line or input file: reported on one line, exit status 2.
 struct TUsageError {
@@ -160,8 +168,16 @@ TSimOptions ParseArgs(int argc, char** argv) {
             o.wav = need();
         } else if (arg == "--stats") {
             o.stats = need();
+        } else if (arg == "--config") {
+            o.config = need();
+            std::error_code ec;
+            if (!std::filesystem::is_regular_file(o.config, ec))
+                throw TUsageError{"--config: '" + o.config + "' is not a file"};
         } else if ((arg == "--help" || arg == "-h") && !inline_value) {
             o.help = true;
+            return o;
+        } else if (arg == "--version" && !inline_value) {
+            o.version = true;
             return o;
         } else if (arg == "--dump-tables" && !inline_value) {
             o.dump_tables = true;
@@ -245,6 +261,13 @@ int Run(const TSimOptions& o) {
     }
     TScriptedInput input(std::move(script));
     input.Install();
+    if (!o.config.empty()) {
+        TSettingsWarnings warnings;
+        const TSettings settings = LoadSettingsFile(o.config, warnings);
+        for (const std::string& w : warnings)
+            std::fprintf(stderr, "zaptomania-sim: %s\n", w.c_str());
+        ApplyAudioAndInputSettings(settings);
+    }
 
     RegisterEmbeddedAssets();
     // The mixer's drivers, with a device that mixes in step with the virtual clock.
@@ -304,6 +327,10 @@ int main(int argc, char** argv) {
         const TSimOptions o = ParseArgs(argc, argv);
         if (o.help) {
             std::fputs(USAGE, stdout);
+            return 0;
+        }
+        if (o.version) {
+            std::printf("zaptomania-sim %s\n", GameVersion());
             return 0;
         }
         if (o.dump_tables) return DumpTables();

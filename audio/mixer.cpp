@@ -458,9 +458,19 @@ void mixer::mix16(int16_t* destination, int count) {
         const int block = std::min(count, accumulatorsize);
         mix(block);
         int32_t* acc = accumulator.data();
-        for (int i = 0; i < block; ++i) {
-            destination[i] = static_cast<int16_t>(std::clamp(acc[i] >> 4, -32768, 32767));
-            acc[i] = 0;
+        const int gain = mastergain.load(std::memory_order_relaxed);
+        if (gain == MASTER_UNITY) {
+            for (int i = 0; i < block; ++i) {
+                destination[i] = static_cast<int16_t>(std::clamp(acc[i] >> 4, -32768, 32767));
+                acc[i] = 0;
+            }
+        } else {
+            // The accumulator's 4 fraction bits and the gain's 12 in one shift.
+            for (int i = 0; i < block; ++i) {
+                const int64_t v = (static_cast<int64_t>(acc[i]) * gain) >> 16;
+                destination[i] = static_cast<int16_t>(std::clamp<int64_t>(v, -32768, 32767));
+                acc[i] = 0;
+            }
         }
         destination += block;
         count -= block;
@@ -568,6 +578,8 @@ struct TMixerState {
     // The last table's slot generations: handles kept from an earlier mixer
     // must never address a channel of a later one.
     std::unique_ptr<std::array<uint32_t, channeltable::SLOTS>> generations;
+    // The player's master gain (MixSetMasterVolume), given to every mixer opened.
+    int mastergain = mixer::MASTER_UNITY;
 };
 
 // Never destroyed: the audio driver is shut down from an exit handler, which
@@ -610,7 +622,15 @@ mixer* MixOpenMixer(int values) {
     st.table = std::make_unique<channeltable>(st.mix.get());
     if (st.generations) st.table->carryon(*st.generations);
     st.mix->table = st.table.get();
+    st.mix->mastergain.store(st.mastergain, std::memory_order_relaxed);
     return st.mix.get();
+}
+
+void MixSetMasterVolume(int percent, bool mute) {
+    auto& st = State();
+    // Rounded to the nearest step of the gain: 100 is exactly 4096, 50 exactly 2048.
+    st.mastergain = mute ? 0 : (std::clamp(percent, 0, 100) * mixer::MASTER_UNITY + 50) / 100;
+    if (st.mix) st.mix->mastergain.store(st.mastergain, std::memory_order_relaxed);
 }
 
 void MixCloseMixer() {

@@ -118,6 +118,12 @@ class mixer : public output {
     int outputrate = 44100;
     int outputchannels = 2;
     channeltable* table = nullptr;
+    // The master gain of the whole mix, 4096 = 1 (set on the game thread,
+    // read once per block by mix16). At 4096 every value is exactly the sum
+    // of the voices; 2048 halves each one (rounding down); 0 is silence while
+    // every voice plays on.
+    static constexpr int MASTER_UNITY = 4096;
+    std::atomic<int> mastergain{MASTER_UNITY};
 
   private:
     // Output thread. Moves the voices waiting in the start ring to the front
@@ -204,6 +210,11 @@ struct MixCounts {
     int playing = 0; // voices playing or paused, with or without a handle
 };
 MixCounts MixGetCounts();
+
+// The player's volume, 0 to 100 (linear: 50 halves every value of the mix),
+// and mute, which silences the output while the mixer and its voices run on.
+// Kept across mixers: a mixer opened later starts with it. Game thread.
+void MixSetMasterVolume(int percent, bool mute);
 
 // The open mixer, null when closed (for devices and tests).
 mixer* MixCurrentMixer();

@@ -13,7 +13,7 @@ if(ZAP_SANITIZE OR ZAP_TSAN OR ZAP_FUZZ OR WIN32 OR EMSCRIPTEN)
 endif()
 
 if(ZAP_LAYER_LINK_CHECK)
-  foreach(lib zap_platform zap_graphics zap_audio zap_game zap_sim)
+  foreach(lib zap_platform zap_graphics zap_audio zap_game zap_sim zap_settings)
     set_target_properties(${lib} PROPERTIES POSITION_INDEPENDENT_CODE ON)
     if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
       target_compile_options(${lib} PRIVATE -fno-semantic-interposition)

@@ -43,7 +43,8 @@ function(zap_win32_tests)
   target_compile_definitions(zap_test_support PUBLIC _USE_MATH_DEFINES) # M_PI and friends in strict mode
   target_link_libraries(zap_test_support PUBLIC zap_sim zap_win32 zap_assets gtest)
   foreach(spec "platform;unit;zap_platform" "graphics;unit;zap_graphics" "audio;unit;zap_audio"
-               "game;unit;zap_game;zap_sim" "backends/win32;win32;zap_win32")
+               "game;unit;zap_game;zap_sim"
+               "settings;unit;zap_settings" "backends/win32;win32;zap_win32")
     list(POP_FRONT spec dir label)
     file(GLOB srcs CONFIGURE_DEPENDS ${tests_dir}/${dir}/*.cpp)
     if(NOT srcs)

@@ -54,6 +54,10 @@ constexpr int SWITCH_BUTTONS[4] = {1, 2, 3, 0};
 
 } // namespace
 
+int PlayerSwitchKey(int player) {
+    return player >= 1 && player <= 4 ? base_setup[player].keyswitch : 0;
+}
+
 int JoypadSwitchHits(int port) {
     int hits = 0;
     for (const int button : SWITCH_BUTTONS)

@@ -29,8 +29,13 @@ class TPlayer {
     void GlideScoreBox();
 };
 
+// Player n's switch key (n = 1..4); 0 for other n.
+int PlayerSwitchKey(int player);
+
 // Buttons 0 to 3 of a joypad all act as its player's switch (port n - 1 for
-// player n). The presses of those buttons not yet taken, summed:
+// player n).
+constexpr int JOYPAD_SWITCH_BUTTONS = 4;
+// The presses of those buttons not yet taken, summed:
 int JoypadSwitchHits(int port);
 // Whether any of those buttons is held.
 bool JoypadSwitchDown(int port);

@@ -85,6 +85,11 @@ class TCanvasDriver : public TGraphicsDriver {
                                               int flags) override;
     void SetGraphics(const std::shared_ptr<TGraphics>& graphics) override;
     void Flip(int sync) override;
+    // In a dropped frame every call keeps the state here and reaches the
+    // subclass as usual, but an output that rasterises (OpenGL) clears, draws
+    // and copies nothing. A recording driver writes the calls down all the same.
+    void SetFrameDropped(bool dropped) override { dropping_ = dropped; }
+    bool DroppingFrame() const { return dropping_; }
 
     virtual std::shared_ptr<TImageFrame> CreateFrameFromPixmap(const std::shared_ptr<TPixmap>& pixmap,
                                                                int flags) = 0;
@@ -153,6 +158,7 @@ class TCanvasDriver : public TGraphicsDriver {
     unsigned bound_texture_ = 0;
     bool textures_on_ = false;
     int context_w_ = 0, context_h_ = 0;
+    bool dropping_ = false;
     std::vector<float> scratch_;
 };
 

@@ -54,6 +54,10 @@ void TGLCanvasDriver::DrawPixmap(const std::shared_ptr<TPixmap>& pixmap, int x, 
     const int saved = LastBlend();
     DisableTextures();
     SetBlend(BLEND_SOLID);
+    if (DroppingFrame()) {
+        if (saved) SetBlend(saved);
+        return;
+    }
     // GL rows run bottom-up.
     TPixmapPtr src = pixmap->format == PIXEL_RGBA32 ? pixmap : pixmap->Convert(PIXEL_RGBA32);
     TPixmapPtr flipped = FlipPixmapVertically(*src);
@@ -179,11 +183,15 @@ void TGLCanvasDriver::ApplyBindTexture(unsigned name) {
     glBindTexture(GL_TEXTURE_2D, name);
 }
 
+// A dropped frame changes the GL state as a shown one would, so the next frame
+// starts from the same state, but clears and draws nothing.
 void TGLCanvasDriver::ClearBuffer() {
+    if (DroppingFrame()) return;
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
 void TGLCanvasDriver::EmitPrimitive(TPrimitive kind, const float* xy, int vertex_count) {
+    if (DroppingFrame()) return;
     GLenum mode = GL_POINTS;
     switch (kind) {
     case TPrimitive::POINTS:

@@ -62,6 +62,7 @@ void TexturedQuad(unsigned name, float x0, float y0, float x1, float y1, float t
     TCanvasDriver* driver = CurrentCanvasDriver();
     if (!driver) return;
     driver->BindTexture(name);
+    if (driver->DroppingFrame()) return;
     const TDrawMatrix& m = driver->Matrix();
     const float ix = m.ix, iy = m.iy, jx = m.jx, jy = m.jy;
     glBegin(GL_QUADS);

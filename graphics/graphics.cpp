@@ -4,6 +4,7 @@
 #include <exception>
 #include <map>
 
+#include "graphics/framelog.h"
 #include "platform/clock.h"
 #include "platform/hook.h"
 #include "platform/input.h"
@@ -30,6 +31,10 @@ struct TGraphicsState {
     int remainder = 0;
     int accumulator = 0;
     int due = 0;
+    bool drop_late = true;
+    bool dropping = false; // the frame being drawn is dropped
+    long dropped = 0;
+    long frames = 0; // Flip(-1) calls
     int generation = 1;
     bool exit_registered = false;
 };
@@ -52,10 +57,18 @@ void BumpGeneration() {
     if (s.generation == 0) s.generation = 1;
 }
 
+// Tells the driver whether the frame that starts now is dropped.
+void SetDropping(TGraphicsState& s, bool dropping) {
+    if (dropping == s.dropping) return;
+    s.dropping = dropping;
+    if (s.driver) s.driver->SetFrameDropped(dropping);
+}
+
 // Switches to another driver: the old one lets go of its context first.
 void SwitchDriver(const std::shared_ptr<TGraphicsDriver>& driver) {
     TGraphicsState& s = State();
     if (driver == s.driver) return;
+    SetDropping(s, false);
     if (s.driver && s.current) s.driver->SetGraphics(nullptr);
     s.modes.clear();
     s.driver = driver;
@@ -63,6 +76,31 @@ void SwitchDriver(const std::shared_ptr<TGraphicsDriver>& driver) {
 
 void CloseOpenedGraphicsAtExit() {
     CloseOpenedGraphics();
+}
+
+// Whole milliseconds per frame; the remainder is carried so that rates that do
+// not divide 1000 keep their average exactly.
+void AdvanceDueTime(TGraphicsState& s) {
+    s.due = ClockAdd(s.due, s.frame_ms);
+    s.accumulator += s.remainder;
+    if (s.accumulator >= s.pace_hertz) {
+        s.accumulator -= s.pace_hertz;
+        s.due = ClockAdd(s.due, 1);
+    }
+}
+
+// Further behind than this the game has stalled (a dragged window, a debugger):
+// catching up would fast-forward, so the lost time is forgotten.
+constexpr int STALL_MS = 250;
+
+// After a paced flip that returned `late` ms past its due time (dropping on):
+// a whole frame behind, the next frame is dropped to catch up.
+void JudgeLateness(TGraphicsState& s, int late) {
+    if (late > STALL_MS) {
+        s.due = ClockMillis();
+        late = 0;
+    }
+    SetDropping(s, late >= s.frame_ms);
 }
 
 } // namespace
@@ -231,6 +269,7 @@ std::shared_ptr<TGraphics> OpenGraphics(int width, int height, int depth, int he
     s.remainder = hertz ? 1000 - (1000 / hertz) * hertz : 0;
     s.accumulator = 0;
     s.due = ClockMillis();
+    SetDropping(s, false);
     s.opened = g;
     if (depth != 0) MoveMouse(width / 2, height / 2);
     StartInputTracking();
@@ -253,31 +292,43 @@ void Flip(int sync) {
         s.driver->Flip(sync);
         return;
     }
-    if (!s.opened || s.current != s.opened || !s.soft_sync) {
-        s.driver->Flip(s.depth != 0 ? 1 : 0);
+    ++s.frames;
+    const bool shown = !s.dropping;
+    if (!shown) ++s.dropped;
+    const bool paced = s.opened && s.current == s.opened && s.pace_hertz > 0;
+    if (!paced || !s.soft_sync) {
+        if (shown) s.driver->Flip(s.depth != 0 ? 1 : 0);
+        if (paced && s.drop_late) {
+            // The vertical blank keeps the pace; the schedule only tells how far
+            // behind the game is. A display a little faster than the clock does not
+            // put the game ahead.
+            AdvanceDueTime(s);
+            const int late = ClockDiff(ClockMillis(), s.due);
+            if (late < 0) s.due = ClockMillis();
+            JudgeLateness(s, late);
+        } else {
+            SetDropping(s, false);
+        }
+        LogFrame(s.frames, shown);
         return;
     }
-    // Whole milliseconds per frame; the remainder is carried so that rates that do
-    // not divide 1000 keep their average exactly.
-    s.due = ClockAdd(s.due, s.frame_ms);
-    s.accumulator += s.remainder;
-    if (s.accumulator >= s.pace_hertz) {
-        s.accumulator -= s.pace_hertz;
-        s.due = ClockAdd(s.due, 1);
-    }
+    AdvanceDueTime(s);
     const int now = ClockMillis();
     const int wait = ClockDiff(s.due, now);
     if (wait > 0) {
         DelayMillis(wait);
-    } else {
+    } else if (!s.drop_late) {
         s.due = now; // an overrun is not made up later
     }
-    s.driver->Flip(0);
+    if (shown) s.driver->Flip(0);
+    if (s.drop_late) JudgeLateness(s, ClockDiff(ClockMillis(), s.due));
+    LogFrame(s.frames, shown);
 }
 
 void CloseOpenedGraphics() {
     TGraphicsState& s = State();
     if (!s.opened) return;
+    SetDropping(s, false);
     BumpGeneration();
     StopInputTracking();
     auto g = s.opened;
@@ -289,6 +340,21 @@ int GraphicsGeneration() {
 }
 bool SoftSyncActive() {
     return State().soft_sync;
+}
+
+void SetDropLateFrames(bool on) {
+    TGraphicsState& s = State();
+    s.drop_late = on;
+    if (!on) SetDropping(s, false);
+}
+bool DropLateFrames() {
+    return State().drop_late;
+}
+bool FrameDropped() {
+    return State().dropping;
+}
+long DroppedFrameCount() {
+    return State().dropped;
 }
 
 const int OnFlipHook = NewHookId();

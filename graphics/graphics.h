@@ -49,6 +49,10 @@ class TGraphicsDriver : public std::enable_shared_from_this<TGraphicsDriver> {
     virtual void SetGraphics(const std::shared_ptr<TGraphics>& graphics) = 0;
     // Presents the back buffer; sync non-zero waits for the vertical blank.
     virtual void Flip(int sync) = 0;
+    // The frame drawn from now until the next Flip(-1) is dropped (true) or shown:
+    // a dropped frame's drawing calls still arrive and change every state, but the
+    // driver rasterises nothing. The display module sets it when the game runs late.
+    virtual void SetFrameDropped(bool dropped) { (void)dropped; }
 };
 
 // ---- module operations ------------------------------------------------------
@@ -98,6 +102,21 @@ int GraphicsGeneration();
 
 // True while Flip(-1) paces by sleeping rather than by the vertical sync.
 bool SoftSyncActive();
+
+// Dropping of late frames (on unless turned off). With it on, Flip(-1) keeps
+// the display's schedule of frames instead of counting the next frame from
+// now: when a Flip(-1) finds the game a whole frame or more behind schedule,
+// the next frame runs as usual but is neither rasterised nor presented, so the
+// game keeps its speed on a display too slow to draw every frame. More than
+// 250 ms behind (a stall) the lost time is forgotten instead. Lateness is
+// judged on ClockMillis(), so a virtual clock never drops a frame. With it
+// off, an overrun only moves the next frame's due time to now.
+void SetDropLateFrames(bool on);
+bool DropLateFrames();
+// True while the frame being drawn is a dropped one.
+bool FrameDropped();
+// Frames dropped since the program started.
+long DroppedFrameCount();
 
 // The hook chain run with no data at the start of every module Flip
 // (platform/hook.h: InsertHook(OnFlipHook, ...)); allocated at start-up.

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <thread>
 
 namespace {
@@ -10,6 +11,7 @@ namespace {
 struct TClockState {
     std::shared_ptr<TClockSource> source_holder;
     std::atomic<TClockSource*> source{nullptr};
+    TProcessCpuClock cpu_clock = nullptr;
 };
 
 TClockState& State() {
@@ -46,4 +48,16 @@ void UseClockSource(std::shared_ptr<TClockSource> source) {
     TClockState& s = State();
     s.source.store(source.get(), std::memory_order_release);
     s.source_holder = std::move(source);
+}
+
+int64_t ProcessCpuMicros() {
+    if (TProcessCpuClock clock = State().cpu_clock) return clock();
+    const auto ticks = static_cast<int64_t>(std::clock());
+    if (ticks < 0) return 0; // not available
+    constexpr int64_t per_second = CLOCKS_PER_SEC;
+    return ticks / per_second * 1000000 + ticks % per_second * 1000000 / per_second;
+}
+
+void UseProcessCpuClock(TProcessCpuClock clock) {
+    State().cpu_clock = clock;
 }

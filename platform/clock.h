@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <memory>
 
 // The millisecond clock: a 32-bit count that wraps after about 49.7 days,
@@ -32,3 +33,12 @@ inline int ClockAdd(int time, int ms) {
 
 // The system clock's own reading, whatever source is installed.
 int SystemClockMillis();
+
+// CPU time the whole process (all its threads) has used, in microseconds. The
+// built-in reading is the C library's processor time, which is the process's
+// on POSIX systems; a system whose C library counts something else (Windows:
+// wall time) installs its own reader with UseProcessCpuClock (null goes back
+// to the built-in one).
+int64_t ProcessCpuMicros();
+using TProcessCpuClock = int64_t (*)();
+void UseProcessCpuClock(TProcessCpuClock clock);

@@ -120,7 +120,7 @@ void StartInputTracking(const void* source) {
     s.source_filter = source;
     ForgetKeys(s);
     ForgetMouse(s);
-    InsertHook(EmitEventHookId(), TrackingHook, nullptr, 0);
+    InsertHook(EmitEventHookId(), TrackingHook, nullptr, INPUT_PRIORITY_TRACKING);
     s.tracking = true;
 }
 

@@ -24,6 +24,14 @@ constexpr int KEY_RIGHT_CONTROL = 163;
 constexpr int KEY_LEFT_ALT = 164;
 constexpr int KEY_RIGHT_ALT = 165;
 
+// The order of the input hooks in the emit chain (higher runs first): the
+// window shortcuts stay in the backends, then extra bindings turn other
+// inputs into the players' keys (platform/bindings.h), then the
+// switch-timing filters, then the key and pad tracking the game queries.
+constexpr int INPUT_PRIORITY_BINDINGS = 200;
+constexpr int INPUT_PRIORITY_FILTERS = 100;
+constexpr int INPUT_PRIORITY_TRACKING = 0;
+
 // Starts tracking the events of source (null: of every source); does nothing
 // when tracking is already on. Clears key and mouse state.
 void StartInputTracking(const void* source = nullptr);

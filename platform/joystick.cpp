@@ -108,6 +108,14 @@ void SampleJoypad(int port) {
     }
 }
 
+bool ReadJoypadButtons(int port, unsigned& buttons) {
+    TJoypadState& s = State();
+    TJoypadRaw raw;
+    if (!ValidPort(port) || !s.backend || !s.backend->Read(port, raw)) return false;
+    buttons = raw.buttons;
+    return true;
+}
+
 int IsJoyButtonDown(int button, int port) {
     if (!ValidPort(port)) return 0;
     SampleJoypad(port);

@@ -64,6 +64,9 @@ int JoypadButtonMask(int port);
 int JoypadAxisMask(int port);
 // Reads the device now and counts new presses.
 void SampleJoypad(int port);
+// Reads the device's buttons (bit b while button b is held) without counting
+// presses or changing what the queries answer; false if it cannot be read.
+bool ReadJoypadButtons(int port, unsigned& buttons);
 // Samples; 1 while the button is held.
 int IsJoyButtonDown(int button, int port);
 // Samples; presses of the button (0..15) not yet taken, then 0.

@@ -1,6 +1,7 @@
 #include "platform/system.h"
 
 #include "platform/event.h"
+#include "platform/hook.h"
 
 #include <chrono>
 #include <thread>
@@ -60,6 +61,7 @@ void PumpSystemEvents() {
     // Keep the driver alive even if a hook installs another one meanwhile.
     const std::shared_ptr<TSystemDriver> driver = s.driver;
     driver->Poll();
+    CallHooks(PollHookId(), {});
 }
 
 void WaitSystemEvent() {
@@ -68,6 +70,12 @@ void WaitSystemEvent() {
     TPumpGuard guard(s.pumping);
     const std::shared_ptr<TSystemDriver> driver = s.driver;
     driver->Wait();
+    CallHooks(PollHookId(), {});
+}
+
+int PollHookId() {
+    static const int id = NewHookId();
+    return id;
 }
 
 int CurrentModifiers() {

@@ -30,6 +30,10 @@ TSystemDriver& CurrentSystemDriver();
 void PumpSystemEvents();
 // Waits for events, then pumps (same guard).
 void WaitSystemEvent();
+// The hook chain run after every poll of the driver, inside the pump's guard
+// (inputs that are read rather than sent, such as joypad buttons acting as
+// keys, emit their events here).
+int PollHookId();
 
 // The modifier mask (MODIFIER_* sum) that drivers put into the events they
 // emit; drivers keep it up to date as modifier keys go down and up.

@@ -3,7 +3,7 @@
 
 The layers, lowest first (docs/ARCHITECTURE.md has the picture):
 
-    platform  <-  graphics, audio  <-  game  <-  sim  <-  app
+    platform  <-  graphics, audio  <-  game  <-  sim, settings  <-  app
                           ^                                |
                           +---- backends/sdl, backends/win32
 
@@ -30,6 +30,7 @@ PORTABLE = {
     "audio": {"audio", "platform"},
     "game": {"game", "graphics", "audio", "platform"},
     "sim": {"sim", "game", "graphics", "audio", "platform"},
+    "settings": {"settings", "game", "audio", "platform"},
 }
 ENGINE = {"graphics", "audio", "platform"}
 RULES = dict(PORTABLE)
@@ -45,6 +46,7 @@ TESTS = {
     "tests/game": PORTABLE["sim"],
     "tests/golden": PORTABLE["sim"],
     "tests/sim": PORTABLE["sim"],
+    "tests/settings": PORTABLE["settings"],
     "tests/soak": PORTABLE["sim"],
     "tests/backends/sdl": RULES["backends/sdl"],
     "tests/backends/win32": RULES["backends/win32"],
@@ -55,7 +57,7 @@ RULES["tests/support"] = None
 
 # Project folders an include may name; anything else is a third-party or
 # sibling header and is judged by the system rules below.
-PROJECT = ("platform", "graphics", "audio", "game", "sim", "backends", "app", "assets", "support")
+PROJECT = ("platform", "graphics", "audio", "game", "sim", "settings", "backends", "app", "assets", "support")
 
 # System headers that belong to one backend (or to the GL driver files).
 SYSTEM_SDL = re.compile(r"^SDL2?/|^SDL[_.]")
@@ -63,6 +65,8 @@ SYSTEM_WIN = re.compile(r"^(windows|winuser|wingdi|mmsystem|mmreg|dsound|objbase
                         re.I)
 SYSTEM_X11 = re.compile(r"^X11/")
 SYSTEM_GL = re.compile(r"^(GL|GLES\d?|EGL|KHR)/")
+# The settings file's and the command line's libraries.
+SYSTEM_SETTINGS = re.compile(r"^(toml\+\+|CLI)/")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 
 
@@ -112,6 +116,8 @@ def check_file(root, rel):
                 problems.append(f"{where}: only backends/sdl includes SDL")
             elif SYSTEM_WIN.search(path) and backend != "win32":
                 problems.append(f"{where}: only backends/win32 includes the Windows headers")
+            elif SYSTEM_SETTINGS.search(path) and folder not in ("settings", "tests/settings"):
+                problems.append(f"{where}: only settings/ includes toml++ and CLI11")
             elif SYSTEM_GL.search(path) and portable and not is_gl_driver_file(rel):
                 problems.append(f"{where}: only the GL driver files (graphics/gl*) include GL headers")
     return problems
@@ -145,14 +151,17 @@ def self_test():
         "graphics/planted_gl.cpp": "#include <GL/gl.h>\n",
         "backends/sdl/planted_game.cpp": '#include "game/round.h"\n',
         "tests/audio/planted_test.cpp": '#include "backends/sdl/sdl_audio.h"\n',
+        "game/planted_toml.cpp": "#include <toml++/toml.h>\n",
+        "settings/planted_sim.cpp": '#include "sim/trace.h"\n',
     }
     allowed = {
         "graphics/glplanted.cpp": "#include <GL/gl.h>\n",
         "app/planted_main.cpp": '#include "backends/sdl/sdl_display.h"\n#include <SDL.h>\n',
         "backends/sdl/planted_ok.cpp": '#include "graphics/glgraphics.h"\n#include <SDL.h>\n',
+        "settings/planted_ok.cpp": '#include "game/player.h"\n#include <CLI/CLI.hpp>\n',
     }
     with tempfile.TemporaryDirectory() as tmp:
-        for folder in ("platform", "graphics", "audio", "game", "sim", "backends", "app", "tests"):
+        for folder in ("platform", "graphics", "audio", "game", "sim", "settings", "backends", "app", "tests"):
             if os.path.isdir(os.path.join(root, folder)):
                 shutil.copytree(os.path.join(root, folder), os.path.join(tmp, folder))
         clean = check_tree(tmp)

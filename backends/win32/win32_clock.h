@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <memory>
 
 #include "platform/clock.h"
@@ -12,5 +13,9 @@ class TWin32ClockSource final : public TClockSource {
     void Delay(int ms) override;
 };
 
-// Installs TWin32ClockSource as the clock.
+// The CPU time of the whole process, kernel and user, from GetProcessTimes.
+int64_t Win32ProcessCpuMicros();
+
+// Installs TWin32ClockSource as the clock, and Win32ProcessCpuMicros as the
+// process's CPU clock.
 void UseWin32Clock();

@@ -494,3 +494,49 @@ TEST(Mixer, CountsFollowHandlesAndVoices) {
     MixFreeSound(shot);
     MixFreeSound(hum);
 }
+
+namespace {
+
+// A voice of every kind of value (odd, negative, near full scale), mixed for
+// 600 frames with the master volume given before the mixer opens.
+std::vector<int16_t> MixAtVolume(int percent, bool mute) {
+    MixSetMasterVolume(percent, mute);
+    TClockScope time;
+    TMixerScope scope;
+    std::vector<int16_t> wave(600);
+    for (size_t i = 0; i < wave.size(); ++i)
+        wave[i] = static_cast<int16_t>(std::lround(32000.0 * std::sin(0.05 * static_cast<double>(i))) | 1);
+    mixsample* data = MonoSound(wave);
+    MixPlaySound(data, 0, 0);
+    time.clock->Set(1020);
+    auto out = scope.Mix(300);
+    // Changed while playing: the next block takes it.
+    MixSetMasterVolume(100, false);
+    const auto rest = scope.Mix(300);
+    out.insert(out.end(), rest.begin(), rest.end());
+    MixFreeSound(data);
+    return out;
+}
+
+} // namespace
+
+TEST(Mixer, MasterVolumeScalesTheMixOnceAndMuteSilencesWithoutStopping) {
+    const auto full = MixAtVolume(100, false);
+    const auto half = MixAtVolume(50, false);
+    const auto muted = MixAtVolume(100, true);
+    const auto quiet = MixAtVolume(0, false);
+    ASSERT_EQ(full.size(), 1200u);
+    int nonzero = 0;
+    for (size_t i = 0; i < 600; ++i) {
+        ASSERT_EQ(half[i], full[i] >> 1) << i; // exactly half, rounded down
+        ASSERT_EQ(muted[i], 0) << i;
+        ASSERT_EQ(quiet[i], 0) << i;
+        nonzero += full[i] != 0;
+    }
+    EXPECT_GT(nonzero, 500);
+    // Back at 100 the voices went on where they were: the same output as never muted.
+    for (size_t i = 600; i < 1200; ++i) {
+        ASSERT_EQ(muted[i], full[i]) << i;
+        ASSERT_EQ(half[i], full[i]) << i;
+    }
+}

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "game/hud.h"
+#include "graphics/font.h"
 #include "graphics/glcanvas.h"
 #include "graphics/graphics.h"
 #include "graphics/pixmap.h"
@@ -177,6 +178,43 @@ TEST_F(CanvasGolden, PixmapsRoundTripAndRepeatedStateCostsNothing) {
     DrawRect(0, 0, 2, 2);
     DrawRect(0, 0, 2, 2);
     EXPECT_EQ(GLCanvasDriver()->StateCalls(), before);
+}
+
+TEST_F(CanvasGolden, DroppedFrameChangesTheStateButDrawsNothing) {
+    SetColor(0, 0, 255);
+    DrawRect(0, 0, 16, 16);
+    GLCanvasDriver()->SetFrameDropped(true);
+    const long state_calls = GLCanvasDriver()->StateCalls();
+    // Every kind of output: clearing, primitives, a pixmap, text (textures).
+    SetClsColor(0, 255, 0);
+    Cls();
+    SetColor(255, 0, 0);
+    DrawRect(0, 0, 8, 8);
+    DrawLine(0, 10, 15, 10, 1);
+    Plot(12, 12);
+    DrawOval(0, 0, 16, 16);
+    DrawPoly({0, 0, 15, 0, 0, 15});
+    auto pixmap = CreatePixmap(4, 4, PIXEL_RGBA32, 4);
+    pixmap->ClearPixels(0xFFFFFFFFu);
+    DrawPixmap(pixmap, 2, 2);
+    DrawString("MMMM", 0, 0);
+    EXPECT_GT(GLCanvasDriver()->StateCalls(), state_calls); // the state still reaches GL
+    auto rgb = Read(16, 16);
+    int changed = 0; // pixels no longer the blue square's
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x)
+            changed += Pixel(rgb, 16, x, y, 0) != 0 || Pixel(rgb, 16, x, y, 1) != 0 ||
+                       Pixel(rgb, 16, x, y, 2) != 255;
+    }
+    EXPECT_EQ(changed, 0);
+    // Shown again, drawing goes on in the state the dropped frame left: red.
+    GLCanvasDriver()->SetFrameDropped(false);
+    DrawRect(0, 0, 8, 8);
+    rgb = Read(16, 16);
+    EXPECT_EQ(Pixel(rgb, 16, 4, 4, 0), 255);
+    EXPECT_EQ(Pixel(rgb, 16, 4, 4, 2), 0);
+    Cls();
+    EXPECT_EQ(Pixel(Read(16, 16), 16, 12, 12, 1), 255); // cleared in the dropped frame's colour
 }
 
 TEST_F(CanvasGolden, GameDisplayOpensAndPacesFrames) {

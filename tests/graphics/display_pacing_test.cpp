@@ -3,13 +3,19 @@
 // hand-driven clock.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <numeric>
+#include <sstream>
+#include <string>
 
 #include "graphics/canvas.h"
+#include "graphics/framelog.h"
 #include "graphics/graphics.h"
 #include "platform/hook.h"
 #include "graphics/recording_canvas.h"
 #include "platform/clock.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -40,6 +46,8 @@ class DisplayTest : public ::testing::Test {
         CloseOpenedGraphics();
         SelectGraphicsDriver(nullptr, 0);
         UseClockSource(nullptr);
+        SetDropLateFrames(true);
+        CloseFrameLog();
     }
     // Every synced flip of the display takes `ms`; unsynced flips take no time.
     void VsyncTakes(std::vector<int> ms_sequence) {
@@ -63,6 +71,20 @@ class DisplayTest : public ::testing::Test {
             last = clock->now;
         }
         return intervals;
+    }
+
+    // Runs one frame of `work_ms` per entry; 1 for each frame presented, 0 for
+    // each dropped. The 2D driver must know of every dropped frame.
+    std::vector<int> PresentedFrames(const std::vector<int>& work_ms) {
+        std::vector<int> presented;
+        for (int work : work_ms) {
+            EXPECT_EQ(canvas->DroppingFrame(), FrameDropped());
+            clock->Advance(work);
+            const size_t before = display->flips.size();
+            Flip(-1);
+            presented.push_back(static_cast<int>(display->flips.size() - before));
+        }
+        return presented;
     }
 
     std::shared_ptr<TManualClock> clock;
@@ -112,6 +134,7 @@ TEST_F(DisplayTest, PacingCarriesOnAcrossTheClockWrap) {
 }
 
 TEST_F(DisplayTest, OverrunningFrameIsNotMadeUpLater) {
+    SetDropLateFrames(false);
     ASSERT_TRUE(OpenGraphics(640, 480, 0, 50, 0));
     RunFrames(3, 5);
     clock->delays.clear();
@@ -122,6 +145,64 @@ TEST_F(DisplayTest, OverrunningFrameIsNotMadeUpLater) {
     const auto intervals = RunFrames(3, 5);
     EXPECT_EQ(intervals, (std::vector<int>{20, 20, 20}));
     EXPECT_EQ(clock->delays, (std::vector<int>{15, 15, 15}));
+}
+
+TEST_F(DisplayTest, LateFramesAreDroppedToKeepTheSchedule) {
+    ASSERT_TRUE(OpenGraphics(640, 480, 0, 50, 0)); // sleeping keeps the pace
+    const int start = clock->now;
+    const long dropped = DroppedFrameCount();
+    // Frame 2 ends 25 ms late: frame 3 is dropped, and it catches up. Frame 6
+    // ends 45 ms late: two frames are dropped before one is on time again.
+    const std::vector<int> work = {5, 45, 5, 5, 5, 65, 5, 5, 5, 5};
+    EXPECT_EQ(PresentedFrames(work), (std::vector<int>{1, 1, 0, 1, 1, 1, 0, 0, 1, 1}));
+    EXPECT_EQ(DroppedFrameCount() - dropped, 3);
+    EXPECT_EQ(clock->now - start, 10 * 20); // the lost time was made up
+    EXPECT_FALSE(FrameDropped());
+
+    // A frame less than a whole frame late is shown; the next is due on the schedule.
+    clock->delays.clear();
+    EXPECT_EQ(PresentedFrames({39, 0}), (std::vector<int>{1, 1}));
+    EXPECT_EQ(clock->delays, (std::vector<int>{1}));
+
+    // Turned off, the same frames are all shown and the lost time stays lost.
+    SetDropLateFrames(false);
+    const int off_start = clock->now;
+    EXPECT_EQ(PresentedFrames(work), std::vector<int>(10, 1));
+    EXPECT_EQ(clock->now - off_start, 270);
+}
+
+TEST_F(DisplayTest, AStallIsForgottenNotFastForwarded) {
+    ASSERT_TRUE(OpenGraphics(640, 480, 0, 50, 0));
+    RunFrames(3, 5);
+    // A second without frames (a dragged window): nothing is dropped after it,
+    // and the frames go on 20 ms apart from where the stall ended.
+    EXPECT_EQ(PresentedFrames({1000, 5}), (std::vector<int>{1, 1}));
+    EXPECT_FALSE(FrameDropped());
+    clock->delays.clear();
+    EXPECT_EQ(RunFrames(3, 5), (std::vector<int>{20, 20, 20}));
+    EXPECT_EQ(clock->delays, (std::vector<int>{15, 15, 15}));
+    // Just under the stall limit the game catches up: fifteen 5 ms frames in a
+    // row are dropped to make up 240 ms.
+    std::vector<int> work(20, 5);
+    work[0] = 260; // 240 ms late
+    const auto presented = PresentedFrames(work);
+    EXPECT_EQ(std::count(presented.begin(), presented.end(), 0), 15);
+    EXPECT_EQ(std::count(presented.begin() + 1, presented.begin() + 16, 0), 15);
+}
+
+TEST_F(DisplayTest, VerticalSyncPacingDropsAgainstTheClock) {
+    VsyncTakes({20});
+    ASSERT_TRUE(OpenGraphics(1024, 768, 32, 50, 0));
+    ASSERT_FALSE(SoftSyncActive());
+    // A frame that works 20 ms before waiting on the display is a whole frame
+    // late: the next one is not presented, so it does not wait on the display.
+    EXPECT_EQ(PresentedFrames({0, 20, 3, 0, 0}), (std::vector<int>{1, 1, 0, 1, 1}));
+    EXPECT_TRUE(clock->delays.empty());
+    // A display slightly faster than the clock never puts the game ahead of
+    // schedule, so a late frame after many early ones still counts as late.
+    VsyncTakes({19});
+    PresentedFrames(std::vector<int>(100, 0));
+    EXPECT_EQ(PresentedFrames({21, 0, 0}), (std::vector<int>{1, 0, 1}));
 }
 
 TEST_F(DisplayTest, RefreshMeasurementTurnsSoftSyncOffAndOn) {
@@ -245,4 +326,55 @@ TEST_F(DisplayTest, FlipHooksRunOnEveryFlip) {
     DeleteHook(OnFlipHook, &CountFlip, &runs);
     Flip(-1);
     EXPECT_EQ(runs, 2);
+}
+
+TEST_F(DisplayTest, FrameLogHasALinePerPacedFrame) {
+    EXPECT_FALSE(OpenFrameLog(BinaryDir() + "/no-such-folder/frames.log"));
+    EXPECT_FALSE(FrameLogOpen());
+    const std::string path = BinaryDir() + "/display_pacing_frames.log";
+    ASSERT_TRUE(OpenFrameLog(path));
+    ASSERT_TRUE(OpenGraphics(640, 480, 0, 50, 0));
+    Flip(0); // not a paced frame: no line
+    // The third frame burns 20 ms of CPU, which its line must show.
+    clock->Advance(5);
+    Flip(-1);
+    clock->Advance(45);
+    Flip(-1);
+    const int64_t cpu0 = ProcessCpuMicros();
+    const int wall0 = SystemClockMillis();
+    while (ProcessCpuMicros() - cpu0 < 20000 && ClockDiff(SystemClockMillis(), wall0) < 5000) {
+    }
+    Flip(-1);
+    Flip(-1);
+    CloseFrameLog();
+    Flip(-1); // closed: no line
+
+    std::ifstream in(path);
+    std::string line;
+    ASSERT_TRUE(std::getline(in, line));
+    EXPECT_EQ(line, "# frame flip_us shown cpu_us");
+    std::vector<long> frames;
+    std::vector<int> shown;
+    std::vector<long long> times, cpu;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        long frame = 0;
+        int drawn = -1;
+        long long t = 0, c = -1;
+        ASSERT_TRUE(fields >> frame >> t >> drawn >> c) << line;
+        frames.push_back(frame);
+        times.push_back(t);
+        shown.push_back(drawn);
+        cpu.push_back(c);
+    }
+    ASSERT_EQ(frames.size(), 4u);
+    for (size_t i = 1; i < frames.size(); ++i) {
+        EXPECT_EQ(frames[i], frames[i - 1] + 1);
+        EXPECT_GE(times[i], times[i - 1]);
+    }
+    EXPECT_EQ(shown, (std::vector<int>{1, 1, 0, 1}));
+    EXPECT_GE(cpu[2], 20000);
+    for (long long c : cpu)
+        EXPECT_GE(c, 0);
+    std::remove(path.c_str());
 }

@@ -1,10 +1,14 @@
-// The game executable itself: its command line, a machine without sound
-// output, and a machine where the display cannot be opened.
+// The game executable itself: its command line and settings file, a machine
+// without sound output, and a machine where the display cannot be opened.
+// Every run has a settings folder of its own (XDG_CONFIG_HOME).
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "sim/sim_runner.h"
@@ -16,10 +20,12 @@ struct ExeRun {
     std::string out, err;
 };
 
+// The run's settings folder: <dir>/config/zaptomania.
 ExeRun RunGame(const std::string& name, const std::string& env, const std::string& args) {
     const std::string dir = SimTempDir(name);
-    const std::string cmd = env + " timeout -s KILL 4 '" + BinaryDir() + "/zaptomania' " + args + " >'" +
-                            dir + "/out.txt' 2>'" + dir + "/err.txt'";
+    const std::string cmd = "XDG_CONFIG_HOME='" + dir + "/config' " + env + " timeout -s KILL 4 '" +
+                            BinaryDir() + "/zaptomania' " + args + " >'" + dir + "/out.txt' 2>'" + dir +
+                            "/err.txt'";
     ExeRun r;
     const int rc = std::system(cmd.c_str());
     r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
@@ -28,10 +34,63 @@ ExeRun RunGame(const std::string& name, const std::string& env, const std::strin
     return r;
 }
 
-TEST(GameExecutable, RejectsArgumentsWithStatus2) {
-    ExeRun r = RunGame("exe_args", "", "--windowed");
+TEST(GameExecutable, CommandLineEndsBeforeAnythingOpens) {
+    // No display could be opened here: help, version and errors never try.
+    const std::string nothing = "SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=nosuchdriver";
+    ExeRun r = RunGame("exe_args", nothing, "--windowed --volume 101");
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("--windowed"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err, "zaptomania: --volume: Value 101 not in range 0 to 100\n");
+    r = RunGame("exe_args", nothing, "--help");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("--window-size"), std::string::npos) << r.out;
+    r = RunGame("exe_args", nothing, "--version");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("zaptomania ", 0), 0u);
+    EXPECT_FALSE(std::filesystem::exists(SimTempDir("exe_args") + "/config"));
+}
+
+TEST(GameExecutable, MakesItsSettingsFileOnceAndReportsBadValues) {
+    const std::string dir = SimTempDir("exe_settings");
+    std::filesystem::remove_all(dir + "/config");
+    const std::string file = dir + "/config/zaptomania/settings.toml";
+    ExeRun r = RunGame("exe_settings", "SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy", "");
+    EXPECT_EQ(r.status, 1); // the display, not the settings
+    ASSERT_TRUE(std::filesystem::exists(file));
+    EXPECT_EQ(ReadFile(file).rfind("# Zaptomania settings.", 0), 0u);
+    std::ofstream(file, std::ios::trunc) << "[audio]\nmute = 3\n";
+    r = RunGame("exe_settings", "SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy", "");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(
+        r.err.rfind("zaptomania: " + file + ":2: audio.mute: 3 must be true or false; using false\n", 0), 0u)
+        << r.err;
+    EXPECT_EQ(ReadFile(file), "[audio]\nmute = 3\n"); // never overwritten
+    // A file named with --config is read and never written; the folder's is not read.
+    const std::string other = dir + "/other.toml";
+    std::ofstream(other, std::ios::trunc) << "[audio]\nvolume = 1000\n";
+    r = RunGame("exe_settings", "SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy", "--config '" + other + "'");
+    EXPECT_EQ(r.err.rfind("zaptomania: " + other + ":2: audio.volume: ", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.find("audio.mute"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFile(other), "[audio]\nvolume = 1000\n");
+}
+
+TEST(GameExecutable, TheFrameLogComesFromTheFileOrTheFlag) {
+    const std::string dir = SimTempDir("exe_framelog");
+    const std::string from_file = dir + "/file.log", from_flag = dir + "/flag.log", config = dir + "/c.toml";
+    std::filesystem::remove(from_file);
+    std::filesystem::remove(from_flag);
+    std::ofstream(config, std::ios::trunc) << "[display]\nframe_log = \"" << from_file << "\"\n";
+    const std::string env = "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy";
+    // The flag wins over the file; the game runs until timeout stops it.
+    ExeRun r = RunGame("exe_framelog", env, "--config '" + config + "' --frame-log '" + from_flag + "'");
+    EXPECT_EQ(r.status, 137) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(from_file));
+    const std::string flag_log = ReadFile(from_flag);
+    EXPECT_GT(std::count(flag_log.begin(), flag_log.end(), '\n'), 10);
+    r = RunGame("exe_framelog", env, "--config '" + config + "'");
+    EXPECT_EQ(r.status, 137) << r.err;
+    const std::string log = ReadFile(from_file);
+    EXPECT_EQ(log.rfind("#", 0), 0u);
+    EXPECT_GT(std::count(log.begin(), log.end(), '\n'), 10);
 }
 
 TEST(GameExecutable, StartsWithoutSoundOutputAndSaysDirectSound) {

@@ -35,7 +35,18 @@ TEST(Win32Clock, InstalledItIsTheGamesClock) {
     const int reading = ClockMillis();
     const DWORD after = timeGetTime();
     EXPECT_LE(static_cast<DWORD>(reading) - before, after - before);
+    // The process's CPU time comes from the system too (the C library's
+    // clock() would count wall time): it stands still while the process sleeps
+    // and moves while it works.
+    const int64_t cpu = ProcessCpuMicros();
+    Sleep(100);
+    EXPECT_LT(ProcessCpuMicros() - cpu, 50000);
+    const DWORD start = timeGetTime();
+    while (ProcessCpuMicros() - cpu < 20000 && timeGetTime() - start < 5000) {
+    }
+    EXPECT_GE(ProcessCpuMicros() - cpu, 20000);
     UseClockSource(nullptr);
+    UseProcessCpuClock(nullptr);
 }
 
 TEST(Win32Joypads, NoPadAttachedMeansNoPortsAndFailedReads) {

@@ -1,11 +1,14 @@
 // The real game under Wine: zaptomania.exe opens its full-screen window,
-// draws the attract screen (read back from the screen), and ends on ESC.
+// draws the attract screen (read back from the screen), and ends on ESC; it
+// makes its settings file under %APPDATA% (a folder of the test's own), and
+// its command line ends before anything opens.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -55,10 +58,50 @@ void SaveGrab(const std::vector<uint32_t>& px, int width, int height, const std:
     std::fclose(f);
 }
 
-TEST(Win32Smoke, GameOpensItsWindowDrawsAndEndsOnEscape) {
-    std::string exe = BinaryDir() + "/zaptomania.exe";
-    for (char& c : exe)
+std::string WindowsPath(std::string path) {
+    for (char& c : path)
         if (c == '/') c = '\\';
+    return path;
+}
+
+// A settings folder of the test's own, as the game's %APPDATA%.
+std::string UseFreshAppData(const std::string& name) {
+    const std::string dir = BinaryDir() + "/" + name;
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    SetEnvironmentVariableA("APPDATA", WindowsPath(dir).c_str());
+    return dir;
+}
+
+// Runs the game with args to its end (at most 20 s); its exit code.
+DWORD RunToEnd(const std::string& args) {
+    std::string cmd = "\"" + WindowsPath(BinaryDir() + "/zaptomania.exe") + "\" " + args;
+    STARTUPINFOA si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return 98;
+    if (WaitForSingleObject(pi.hProcess, 20000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 97);
+    DWORD code = 99;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code;
+}
+
+TEST(Win32Smoke, CommandLineEndsBeforeAnythingOpens) {
+    const std::string appdata = UseFreshAppData("smoke-appdata-flags");
+    EXPECT_EQ(RunToEnd("--version"), 0u);
+    EXPECT_EQ(RunToEnd("--help"), 0u);
+    EXPECT_EQ(RunToEnd("--volume 500"), 2u);
+    EXPECT_EQ(RunToEnd("--windowed --fullscreen"), 2u);
+    EXPECT_EQ(RunToEnd("--config nosuchfile.toml"), 2u);
+    EXPECT_TRUE(std::filesystem::is_empty(appdata)); // nothing was written
+}
+
+TEST(Win32Smoke, GameOpensItsWindowDrawsAndEndsOnEscape) {
+    const std::string appdata = UseFreshAppData("smoke-appdata");
+    const std::string exe = WindowsPath(BinaryDir() + "/zaptomania.exe");
     STARTUPINFOA si{};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};
@@ -121,6 +164,7 @@ TEST(Win32Smoke, GameOpensItsWindowDrawsAndEndsOnEscape) {
     EXPECT_EQ(code, 0u);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
+    EXPECT_TRUE(std::filesystem::is_regular_file(appdata + "/zaptomania/settings.toml"));
 }
 
 } // namespace
