@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the libraries the web build links (zlib, libpng, FreeType, libogg,
-# libvorbis, SDL2) for WebAssembly with Debian's Emscripten, from Debian's own
-# source packages, and prints the install prefix on the last line of its
-# output. Emscripten's ports, which download their sources, cannot be used.
+# libvorbis, and with --with-sdl2 SDL2 for the browser page) for WebAssembly
+# with Debian's Emscripten, from Debian's own source packages, and prints the
+# install prefix on the last line of its output. Emscripten's ports, which
+# download their sources, cannot be used. The simulator under Node.js needs no
+# SDL2, and building it takes most of the time.
 #
 # The result is cached outside the clone, keyed by the source versions, the
 # emcc version and RECIPE (raise it whenever the way the libraries are built
@@ -16,7 +18,21 @@ set -euo pipefail
 
 RECIPE=1
 CACHE_ROOT=${ZAP_WEB_DEPS:-${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/zaptomania-web-deps}
-SRC_PACKAGES=(zlib libpng1.6 freetype libogg libvorbis libsdl2)
+SRC_PACKAGES=(zlib libpng1.6 freetype libogg libvorbis)
+LIBS=(libz.a libpng16.a libfreetype.a libogg.a libvorbis.a libvorbisfile.a)
+with_sdl2=false
+case "${1:-}" in
+--with-sdl2)
+    with_sdl2=true
+    SRC_PACKAGES+=(libsdl2)
+    LIBS+=(libSDL2.a)
+    ;;
+"") ;;
+*)
+    echo "usage: tools/build-web-deps.sh [--with-sdl2]" >&2
+    exit 2
+    ;;
+esac
 JOBS=${JOBS:-$(nproc)}
 here=$(cd "$(dirname "$0")" && pwd)
 toolchain=$here/../cmake/emscripten.cmake
@@ -123,10 +139,12 @@ cmake_build libvorbis "$(srcdir libvorbis)" -DOGG_ROOT="$prefix" -DOGG_INCLUDE_D
     -DCMAKE_C_FLAGS="-O2 -ffast-math -D_REENTRANT -fsigned-char"
 # SDL2 for the browser page: no threads (a page served from a game host's zip
 # is not cross-origin isolated), static only, no test programs.
-cmake_build sdl2 "$(srcdir libsdl2)" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL_PTHREADS=OFF \
-    -DSDL_THREADS=OFF
+if $with_sdl2; then
+    cmake_build sdl2 "$(srcdir libsdl2)" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL_PTHREADS=OFF \
+        -DSDL_THREADS=OFF
+fi
 
-for lib in libz.a libpng16.a libfreetype.a libogg.a libvorbis.a libvorbisfile.a libSDL2.a; do
+for lib in "${LIBS[@]}"; do
     if [ ! -f "$prefix/lib/$lib" ]; then
         log "$lib was not built"
         exit 1
