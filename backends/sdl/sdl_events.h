@@ -1,4 +1,6 @@
 #pragma once
+#include <SDL_stdinc.h>
+
 #include "platform/system.h"
 
 union SDL_Event;
@@ -25,7 +27,24 @@ class TSdlSystemDriver final : public TSystemDriver {
     // Emits the events for one SDL event (none for kinds the game ignores).
     void Translate(const SDL_Event& event);
 
+    // The pointer shows over the window only for this long after the player
+    // last moved it.
+    static constexpr Uint32 POINTER_SHOW_MS = 2000;
+
   private:
+    // The window shortcuts (Alt+Enter, F11) switch between full screen and a
+    // window; true when the key event was one and the game must not see it.
+    bool WindowShortcut(const SDL_Event& event);
+    void UpdatePointer();
+
     bool text_input_started_ = false;
     bool mouse_inside_ = false;
+    bool enter_swallowed_[2] = {false, false}; // Return, keypad Enter: key-up still to swallow
+    bool closing_ = false;                     // a window was closed: escape until the game ends
+    bool game_shows_pointer_ = true;
+    bool pointer_shown_ = true;
+    Uint32 pointer_moved_at_ = 0;
+    bool pointer_moved_ = false;
+    bool warped_ = false; // the next motion to warp_x_, warp_y_ is the game's own
+    int warp_x_ = 0, warp_y_ = 0;
 };

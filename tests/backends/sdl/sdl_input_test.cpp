@@ -5,6 +5,7 @@
 #include "platform/hook.h"
 #include "platform/input.h"
 #include "platform/joystick.h"
+#include "platform/system.h"
 #include "backends/sdl/sdl_events.h"
 
 #include <SDL.h>
@@ -116,6 +117,54 @@ TEST_F(SdlInput, KeysArriveInTheVirtualKeyNumbering) {
     EXPECT_EQ(TakeKeyHits(112), 1);
     EXPECT_EQ(TakeKeyHits(38), 1);
     EXPECT_EQ(TakeKeyHits(48), 1);
+}
+
+// The window shortcuts belong to the desktop: the Enter of Alt+Enter (down,
+// repeats and up, even when Alt goes up first) and F11 never reach the game;
+// a plain Enter and Alt itself do.
+TEST_F(SdlInput, AltEnterAndF11NeverReachTheGame) {
+    PushKey(SDL_KEYDOWN, SDL_SCANCODE_LALT, SDLK_LALT, KMOD_LALT);
+    PushKey(SDL_KEYDOWN, SDL_SCANCODE_RETURN, SDLK_RETURN, KMOD_LALT);
+    PushKey(SDL_KEYDOWN, SDL_SCANCODE_RETURN, SDLK_RETURN, KMOD_LALT, true);
+    PushKey(SDL_KEYUP, SDL_SCANCODE_LALT, SDLK_LALT);
+    PushKey(SDL_KEYDOWN, SDL_SCANCODE_RETURN, SDLK_RETURN, KMOD_NONE, true);
+    PushKey(SDL_KEYUP, SDL_SCANCODE_RETURN, SDLK_RETURN);
+    Tap(SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER, KMOD_RALT);
+    Tap(SDL_SCANCODE_F11, SDLK_F11);
+    PushKey(SDL_KEYDOWN, SDL_SCANCODE_F11, SDLK_F11, KMOD_NONE, true);
+    EXPECT_EQ(TakeKeyHits(164), 1);
+    EXPECT_EQ(TakeKeyHits(13), 0);
+    EXPECT_EQ(TakeKeyHits(122), 0);
+    EXPECT_EQ(
+        std::count_if(seen.begin(), seen.end(), [](const TSeen& s) { return s.data == 13 || s.data == 122; }),
+        0);
+    Tap(SDL_SCANCODE_RETURN, SDLK_RETURN); // a plain Enter is player 2's again
+    EXPECT_EQ(TakeKeyHits(13), 1);
+    EXPECT_EQ(IsKeyDown(13), 0);
+}
+
+// The pointer shows only while the player moves it: hidden at first, shown
+// by a move, hidden again two seconds after; the game's own hiding wins.
+TEST_F(SdlInput, ThePointerShowsOnlyForAWhileAfterItMoved) {
+    auto move = [] {
+        SDL_Event e{};
+        e.type = SDL_MOUSEMOTION;
+        e.motion.x = 5;
+        e.motion.y = 7;
+        PushEvent(e);
+        PumpSystemEvents();
+    };
+    PumpSystemEvents();
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+    move();
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+    SetMouseVisible(false);
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+    SetMouseVisible(true);
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+    SDL_Delay(TSdlSystemDriver::POINTER_SHOW_MS + 100);
+    PumpSystemEvents();
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
 }
 
 TEST_F(SdlInput, LeftAndRightModifiersHaveTheirOwnCodesAndSetTheMask) {
