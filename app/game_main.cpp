@@ -55,7 +55,9 @@ void UsePlatformBackends([[maybe_unused]] const TSettings& settings) {
                          settings.display.display, count);
     }
     UseSdlGraphicsDriver(display);
-    UseSdlInput();
+    // The player's own controller mappings beside the settings file.
+    const std::filesystem::path folder = SettingsFolder();
+    UseSdlInput(folder.empty() ? std::filesystem::path() : folder / "gamecontrollerdb.txt");
     RegisterSdlAudioDrivers();
 #endif
 }

@@ -243,13 +243,13 @@ int SdlVirtualKey(int scancode, int keycode) {
     return ScancodeVirtualKey(scancode);
 }
 
-void UseSdlInput() {
+void UseSdlInput(const std::filesystem::path& controller_mappings) {
     // The game ends only through its own escape handling; let an interrupt
     // from the terminal end the process as usual instead of turning it into
     // a close request nobody reads.
     if (SDL_WasInit(0) == 0) SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     UseSystemDriver(std::make_shared<TSdlSystemDriver>());
-    UseJoypadBackend(std::make_shared<TSdlJoypadBackend>());
+    UseJoypadBackend(std::make_shared<TSdlJoypadBackend>(controller_mappings));
 }
 
 void TSdlSystemDriver::Poll() {

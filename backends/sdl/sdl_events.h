@@ -1,13 +1,17 @@
 #pragma once
 #include <SDL_stdinc.h>
 
+#include <filesystem>
+
 #include "platform/system.h"
 
 union SDL_Event;
 
-// Installs the SDL system driver and the SDL joypad backend. The game calls
-// this once at start-up, before it opens the display.
-void UseSdlInput();
+// Installs the SDL system driver and the SDL joypad backend, which adds the
+// controller mappings of controller_mappings (gamecontrollerdb.txt format)
+// when that file exists. The game calls this once at start-up, before it
+// opens the display.
+void UseSdlInput(const std::filesystem::path& controller_mappings = {});
 
 // Virtual-key code (1..255) of an SDL key, 0 for keys the game's numbering
 // has no code for. Letters follow the keyboard layout (the key's symbol),
