@@ -101,6 +101,7 @@ int main(int argc, char** argv) {
         RegisterEmbeddedAssets();
         UsePlatformBackends();
         ApplyAudioAndInputSettings(settings);
+        ApplyAccessibilitySettings(settings);
         ApplyPacingSettings(settings, line);
         StartUp();
         RunScreenCycle();

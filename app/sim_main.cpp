@@ -253,6 +253,7 @@ int Run(const TSimOptions& o) {
         for (const std::string& w : warnings)
             std::fprintf(stderr, "zaptomania-sim: %s\n", w.c_str());
         ApplyAudioAndInputSettings(settings);
+        ApplyAccessibilitySettings(settings);
     }
 
     RegisterEmbeddedAssets();

@@ -12,6 +12,7 @@
 #include <toml++/toml.h>
 
 #include "audio/mixer.h"
+#include "game/globals.h"
 #include "game/player.h"
 #include "platform/input.h"
 #include "platform/keynames.h"
@@ -239,6 +240,11 @@ const std::vector<TKeySpec>& Keys() {
                           "extra switches: keys as SDL names them (\"A\", \"Left Ctrl\"), \"Mouse Left\", "
                           "\"Pad 2 Button 5\""},
                          nullptr});
+        k.push_back(
+            {{"accessibility.colour_safe", "false",
+              "player colours told apart with any colour vision, and player numbers on the "
+              "bases and score boxes"},
+             [](const toml::node& n, TSettings& s) { return ReadBool(n, s.accessibility.colour_safe); }});
         return k;
     }();
     return keys;
@@ -492,4 +498,8 @@ bool CreateSettingsFile(const std::filesystem::path& file, TSettingsWarnings& wa
 void ApplyAudioAndInputSettings(const TSettings& settings) {
     MixSetMasterVolume(settings.audio.volume, settings.audio.mute);
     UseKeyAliases(SettingsKeyAliases(settings));
+}
+
+void ApplyAccessibilitySettings(const TSettings& settings) {
+    UseColourSafePalette(settings.accessibility.colour_safe);
 }

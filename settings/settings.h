@@ -31,6 +31,9 @@ struct TSettings {
         std::array<std::vector<TInputSource>, 4> extra;
         std::string preset = "none"; // "none" or "switch-access"
     } input;
+    struct Accessibility {
+        bool colour_safe = false; // players told apart without colour vision
+    } accessibility;
 };
 
 // The limits of the values.
@@ -94,3 +97,5 @@ std::vector<TKeyAlias> SettingsKeyAliases(const TSettings& settings);
 // Puts the settings that the engine applies by itself into effect: the
 // master volume and mute, and the extra switches.
 void ApplyAudioAndInputSettings(const TSettings& settings);
+// Puts the accessibility settings into effect (before the game starts).
+void ApplyAccessibilitySettings(const TSettings& settings);

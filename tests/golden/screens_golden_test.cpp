@@ -105,6 +105,24 @@ TEST_F(ScreensGolden, RoundInPlay) {
     EndFrame();
 }
 
+// The same round with colour-safe players: the other palette, and each base
+// and score box marked with its player's number.
+TEST_F(ScreensGolden, RoundWithColourSafePlayers) {
+    UseColourSafePalette(true);
+    humans[2] = 1;
+    SetUpRound();
+    game_screen = TScreen::ROUND;
+    tick_time = game_.clock->Millis();
+    for (int k = 1; k < 160; ++k) {
+        RoundFrame();
+        EndFrame();
+    }
+    RoundFrame();
+    Expect("round_colour_safe");
+    EndFrame();
+    UseColourSafePalette(false);
+}
+
 TEST_F(ScreensGolden, ResultsPanel) {
     humans[1] = humans[3] = 1;
     SetUpRound();

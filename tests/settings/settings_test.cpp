@@ -37,7 +37,9 @@ TEST(SettingsFile, EveryKeyReadsItsValue) {
                               "p1 = [\"A\", \"Pad 3 Button 7\"]\n"
                               "p2 = \"left ctrl\"\n"
                               "p3 = [\"Mouse Middle\", \"F5\"]\n"
-                              "p4 = [\"Keypad 5\", \"Pad 4 Button 2\"]\n",
+                              "p4 = [\"Keypad 5\", \"Pad 4 Button 2\"]\n"
+                              "[accessibility]\n"
+                              "colour_safe = true\n",
                               w);
     EXPECT_TRUE(w.empty()) << w.front();
     EXPECT_FALSE(s.display.fullscreen);
@@ -50,6 +52,7 @@ TEST(SettingsFile, EveryKeyReadsItsValue) {
     EXPECT_EQ(s.audio.volume, 35);
     EXPECT_TRUE(s.audio.mute);
     EXPECT_EQ(s.input.preset, "switch-access");
+    EXPECT_TRUE(s.accessibility.colour_safe);
     using K = TInputSource::Kind;
     const std::vector<TInputSource> p1 = {{K::Key, 'A', 0}, {K::PadButton, 7, 2}};
     EXPECT_EQ(s.input.extra[0], p1);
@@ -86,6 +89,7 @@ TEST(SettingsFile, BadValuesAndUnknownKeysWarnWithFileLineAndKeyAndKeepTheDefaul
         {"[audio]\nvolume = -1\n", "s.toml:2: audio.volume: "},
         {"[audio]\nmute = \"on\"\n", "s.toml:2: audio.mute: "},
         {"[input]\npreset = \"switch\"\n", "s.toml:2: input.preset: "},
+        {"[accessibility]\ncolour_safe = 1\n", "s.toml:2: accessibility.colour_safe: "},
         {"[input]\np1 = [\"A\", \"Nokey\"]\n", "s.toml:2: input.p1: "},
         {"[input]\np2 = 7\n", "s.toml:2: input.p2: "},
         {"[input]\np3 = [\"Pad 0 Button 1\"]\n", "s.toml:2: input.p3: "},
@@ -106,6 +110,7 @@ TEST(SettingsFile, BadValuesAndUnknownKeysWarnWithFileLineAndKeyAndKeepTheDefaul
         EXPECT_EQ(s.display.window_width, d.display.window_width);
         EXPECT_EQ(s.audio.volume, d.audio.volume);
         EXPECT_EQ(s.audio.mute, d.audio.mute);
+        EXPECT_EQ(s.accessibility.colour_safe, d.accessibility.colour_safe);
         EXPECT_EQ(s.input.preset, d.input.preset);
         for (const auto& extra : s.input.extra)
             EXPECT_TRUE(extra.empty()) << c.text;
@@ -217,6 +222,7 @@ TEST(SettingsFile, TheNewFileNamesEveryKeyAtItsDefault) {
     EXPECT_EQ(u.audio.volume, d.audio.volume);
     EXPECT_EQ(u.audio.mute, d.audio.mute);
     EXPECT_EQ(u.input.preset, d.input.preset);
+    EXPECT_EQ(u.accessibility.colour_safe, d.accessibility.colour_safe);
 }
 
 TEST(SettingsFile, TheFolderFollowsXdgHomeAndAppData) {
@@ -283,7 +289,7 @@ TEST(GameCommandLine, FlagsOverrideTheFile) {
     const std::string config = BinaryDir() + "/settings-test-config.toml";
     std::ofstream(config) << "\n";
     const TCommandLine l = Line({"--windowed", "--display", "3", "--window-size=640x480", "--volume", "50",
-                                 "--mute", "--config", config, "--frame-log", "f.log"});
+                                 "--mute", "--config", config, "--frame-log", "f.log", "--colour-safe"});
     ASSERT_TRUE(l.run) << l.err;
     EXPECT_EQ(l.config, config);
     TSettings s;
@@ -297,6 +303,7 @@ TEST(GameCommandLine, FlagsOverrideTheFile) {
     EXPECT_EQ(s.audio.volume, 50);
     EXPECT_TRUE(s.audio.mute);
     EXPECT_EQ(s.display.frame_log, "f.log");
+    EXPECT_TRUE(s.accessibility.colour_safe);
     std::filesystem::remove(config);
 
     // Without flags the file's values stand.
@@ -315,7 +322,7 @@ TEST(GameCommandLine, HelpAndVersionPrintAndEndWithStatus0) {
     EXPECT_FALSE(help.run);
     EXPECT_EQ(help.status, 0);
     for (const char* flag : {"--windowed", "--fullscreen", "--display", "--window-size", "--volume", "--mute",
-                             "--config", "--frame-log", "--version"})
+                             "--config", "--frame-log", "--colour-safe", "--version"})
         EXPECT_NE(help.out.find(flag), std::string::npos) << flag;
     const TCommandLine version = Line({"--version", "--volume", "500"});
     EXPECT_FALSE(version.run);
