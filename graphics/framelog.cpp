@@ -36,7 +36,9 @@ bool OpenFrameLog(const std::string& path) {
     s.file.reset();
     std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(path.c_str(), "w"));
     if (!file) return false;
-    if (std::fputs("# frame flip_us shown cpu_us\n", file.get()) < 0) return false;
+    // On disk at once: a game stopped before its first frame still leaves a log that says so.
+    if (std::fputs("# frame flip_us shown cpu_us\n", file.get()) < 0 || std::fflush(file.get()) != 0)
+        return false;
     s.file = std::move(file);
     s.last_cpu_us = ProcessCpuMicros();
     return true;

@@ -49,33 +49,36 @@ class TRecordingImageFrame : public TImageFrame {
         : driver_(std::move(driver)), name_(name) {}
     void Draw(float x0, float y0, float x1, float y1, float tx, float ty) override {
         std::vector<float> v;
-        if (Corners(x0, y0, x1, y1, tx, ty, v)) Owner().Record("image", std::move(v));
+        if (TRecordingCanvasDriver* driver = Corners(x0, y0, x1, y1, tx, ty, v))
+            driver->Record("image", std::move(v));
     }
     // Written down as "image-part": the quad's corners, then s0, t0, s1, t1.
     void DrawPart(float x0, float y0, float x1, float y1, float tx, float ty, float s0, float t0, float s1,
                   float t1) override {
         std::vector<float> v;
-        if (!Corners(x0, y0, x1, y1, tx, ty, v)) return;
+        TRecordingCanvasDriver* driver = Corners(x0, y0, x1, y1, tx, ty, v);
+        if (!driver) return;
         v.insert(v.end(), {s0, t0, s1, t1});
-        Owner().Record("image-part", std::move(v));
+        driver->Record("image-part", std::move(v));
     }
 
   private:
-    TRecordingCanvasDriver& Owner() const { return static_cast<TRecordingCanvasDriver&>(*driver_.lock()); }
-    // Binds the texture and gives the transformed corners; false when nothing is to be written down. Only
-    // the driver that made the frame can draw it, and only while it is current.
-    bool Corners(float x0, float y0, float x1, float y1, float tx, float ty, std::vector<float>& v) const {
+    // Binds the texture and gives the transformed corners and the driver to write them to; null when
+    // nothing is to be written down. Only the driver that made the frame can draw it, and only while it
+    // is current (which keeps it alive for the call).
+    TRecordingCanvasDriver* Corners(float x0, float y0, float x1, float y1, float tx, float ty,
+                                    std::vector<float>& v) const {
         auto owner = driver_.lock();
-        if (!owner || CurrentCanvasDriver() != owner.get()) return false;
+        if (!owner || CurrentCanvasDriver() != owner.get()) return nullptr;
         auto& driver = static_cast<TRecordingCanvasDriver&>(*owner);
         driver.BindTexture(name_);
-        if (!driver.logging) return false;
+        if (!driver.logging) return nullptr;
         v.resize(8);
         driver.Transform(x0, y0, tx, ty, v[0], v[1]);
         driver.Transform(x1, y0, tx, ty, v[2], v[3]);
         driver.Transform(x1, y1, tx, ty, v[4], v[5]);
         driver.Transform(x0, y1, tx, ty, v[6], v[7]);
-        return true;
+        return &driver;
     }
 
     std::weak_ptr<TGraphicsDriver> driver_;
