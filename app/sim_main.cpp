@@ -6,6 +6,7 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <set>
 #include <string>
 #include <system_error>
@@ -27,6 +28,9 @@
 #include "sim/virtual_clock.h"
 #include "sim/virtual_display.h"
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+
 #include "backends/win32/win32_display.h"
 #else
 #include "backends/sdl/sdl_display.h"
@@ -42,6 +46,7 @@ struct TSimOptions {
     bool gl = false;
     std::set<long> capture;
     std::string capture_dir;
+    std::string capture_raw;
     std::string wav;
     std::string stats;
     std::string config;
@@ -59,8 +64,11 @@ const char* const USAGE = "usage: zaptomania-sim --frames N [options]\n"
                           "  --input FILE        input script: lines of FRAME EVENT ARGS\n"
                           "  --trace FILE        JSON Lines trace, one record per game frame\n"
                           "  --renderer null|gl  draw nothing (default) or with OpenGL offscreen\n"
-                          "  --capture LIST      comma-separated frames to write as PNG (gl only)\n"
+                          "  --capture LIST      comma-separated frames to write as PNG (gl only); an\n"
+                          "                      item may be a range A-B, or every S-th frame of one, A-B/S\n"
                           "  --capture-dir DIR   where captures go, as frame-K.png\n"
+                          "  --capture-raw FILE  instead, the captured frames one after another in FILE\n"
+                          "                      ('-': standard output), raw 1024 x 768 RGB, top row first\n"
                           "  --wav FILE          the mixed audio, 44100 Hz stereo 16-bit\n"
                           "  --stats FILE        every 250 frames a JSON line: memory in use and the\n"
                           "                      mixer's channel handles and voices\n"
@@ -104,7 +112,25 @@ std::set<long> ParseCaptureList(const std::string& text) {
         const std::size_t comma = text.find(',', start);
         const std::string item =
             text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        frames.insert(ParseNumber("--capture", item, 1, 1000000000L));
+        // K, or a range A-B, or every S-th frame of one: A-B/S.
+        const std::size_t dash = item.find('-');
+        if (dash == std::string::npos) {
+            frames.insert(ParseNumber("--capture", item, 1, 1000000000L));
+        } else {
+            const std::size_t slash = item.find('/', dash);
+            const long first = ParseNumber("--capture", item.substr(0, dash), 1, 1000000000L);
+            const long last = ParseNumber(
+                "--capture",
+                item.substr(dash + 1, slash == std::string::npos ? std::string::npos : slash - dash - 1),
+                first, 1000000000L);
+            const long step = slash == std::string::npos
+                                  ? 1
+                                  : ParseNumber("--capture", item.substr(slash + 1), 1, 1000000000L);
+            if ((last - first) / step >= 100000)
+                throw TUsageError{"--capture: '" + item + "' is too many frames"};
+            for (long k = first; k <= last; k += step)
+                frames.insert(k);
+        }
         if (comma == std::string::npos) break;
         start = comma + 1;
     }
@@ -150,6 +176,8 @@ TSimOptions ParseArgs(int argc, char** argv) {
             have_capture = true;
         } else if (arg == "--capture-dir") {
             o.capture_dir = need();
+        } else if (arg == "--capture-raw") {
+            o.capture_raw = need();
         } else if (arg == "--wav") {
             o.wav = need();
         } else if (arg == "--stats") {
@@ -175,10 +203,14 @@ TSimOptions ParseArgs(int argc, char** argv) {
     if (o.dump_tables) return o;
     if (!have_frames) throw TUsageError{"--frames N is required"};
     if (have_capture && !o.gl) throw TUsageError{"--capture needs --renderer gl"};
-    if (have_capture && o.capture_dir.empty()) throw TUsageError{"--capture needs --capture-dir DIR"};
+    if (!o.capture_raw.empty() && !have_capture) throw TUsageError{"--capture-raw needs --capture LIST"};
+    if (!o.capture_raw.empty() && !o.capture_dir.empty())
+        throw TUsageError{"--capture-raw and --capture-dir exclude each other"};
+    if (have_capture && o.capture_dir.empty() && o.capture_raw.empty())
+        throw TUsageError{"--capture needs --capture-dir DIR or --capture-raw FILE"};
     // Found out now rather than after a long run whose pictures all went nowhere.
     std::error_code ec;
-    if (have_capture && !std::filesystem::is_directory(o.capture_dir, ec))
+    if (have_capture && o.capture_raw.empty() && !std::filesystem::is_directory(o.capture_dir, ec))
         throw TUsageError{"--capture-dir: '" + o.capture_dir + "' is not a folder"};
     return o;
 }
@@ -266,10 +298,32 @@ int Run(const TSimOptions& o) {
     SoundLogDrain(); // nothing plays during start-up; frame 1's record starts clean
     if (trace.IsOpen()) trace.WriteLine(TraceHeader(StartupSeed(), StartupSeed()));
 
+    // Raw captures: a plain stream of frames, for tools that read them through a pipe.
+    std::unique_ptr<FILE, int (*)(FILE*)> raw_file(nullptr, std::fclose);
+    FILE* raw = nullptr;
+    if (o.capture_raw == "-") {
+#ifdef _WIN32
+        _setmode(_fileno(stdout), _O_BINARY);
+#endif
+        raw = stdout;
+    } else if (!o.capture_raw.empty()) {
+        raw_file.reset(std::fopen(o.capture_raw.c_str(), "wb"));
+        raw = raw_file.get();
+        if (!raw) throw TUsageError{"cannot write raw capture file '" + o.capture_raw + "'"};
+    }
     std::vector<uint8_t> rgb;
     bool capture_failed = false;
     SetBeforeFlipHook([&](long k) {
         if (!o.capture.count(k)) return;
+        if (raw) {
+            if (capture_failed) return;
+            if (!display->ReadFrameRGB(rgb) || std::fwrite(rgb.data(), 1, rgb.size(), raw) != rgb.size()) {
+                std::fprintf(stderr, "zaptomania-sim: cannot write frame %ld to %s\n", k,
+                             o.capture_raw.c_str());
+                capture_failed = true;
+            }
+            return;
+        }
         const std::string path = o.capture_dir + "/frame-" + std::to_string(k) + ".png";
         if (!display->ReadFrameRGB(rgb) || !WriteRgbPng(path, 1024, 768, rgb)) {
             std::fprintf(stderr, "zaptomania-sim: cannot write %s\n", path.c_str());
@@ -296,6 +350,10 @@ int Run(const TSimOptions& o) {
     VirtualAudioStopRecording();
     // The run itself went to the end, but what it was asked to write is incomplete.
     bool failed = capture_failed;
+    if (raw && std::fflush(raw) != 0) {
+        std::fprintf(stderr, "zaptomania-sim: cannot write all of '%s'\n", o.capture_raw.c_str());
+        failed = true;
+    }
     if (!trace.Close()) {
         std::fprintf(stderr, "zaptomania-sim: cannot write all of the trace file '%s'\n", o.trace.c_str());
         failed = true;
