@@ -33,6 +33,8 @@
 
 #include "backends/win32/win32_display.h"
 #else
+#include <unistd.h>
+
 #include "backends/sdl/sdl_display.h"
 #endif
 
@@ -270,6 +272,26 @@ int Run(const TSimOptions& o) {
     if (!o.stats.empty() && !stats.Open(o.stats))
         throw TUsageError{"cannot write stats file '" + o.stats + "'"};
 
+    // Raw captures: a plain stream of frames, for tools that read them through a pipe.
+    std::unique_ptr<FILE, int (*)(FILE*)> raw_file(nullptr, std::fclose);
+    FILE* raw = nullptr;
+    if (o.capture_raw == "-") {
+        // The frames take standard output; what the game prints goes to
+        // standard error instead.
+        std::fflush(stdout);
+        const int frames_fd = dup(1);
+        if (frames_fd < 0 || dup2(2, 1) < 0) throw TUsageError{"cannot set standard output aside for frames"};
+#ifdef _WIN32
+        _setmode(frames_fd, _O_BINARY);
+#endif
+        raw_file.reset(fdopen(frames_fd, "wb"));
+        raw = raw_file.get();
+        if (!raw) throw TUsageError{"cannot write frames to standard output"};
+    } else if (!o.capture_raw.empty()) {
+        raw_file.reset(std::fopen(o.capture_raw.c_str(), "wb"));
+        raw = raw_file.get();
+        if (!raw) throw TUsageError{"cannot write raw capture file '" + o.capture_raw + "'"};
+    }
     auto clock = UseVirtualClock(o.clock_start);
     auto display = o.gl ? UseVirtualDisplay(TVirtualRenderer::GL, clock, MakeOffscreenContextBackend())
                         : UseVirtualDisplay(TVirtualRenderer::NUL, clock);
@@ -298,19 +320,6 @@ int Run(const TSimOptions& o) {
     SoundLogDrain(); // nothing plays during start-up; frame 1's record starts clean
     if (trace.IsOpen()) trace.WriteLine(TraceHeader(StartupSeed(), StartupSeed()));
 
-    // Raw captures: a plain stream of frames, for tools that read them through a pipe.
-    std::unique_ptr<FILE, int (*)(FILE*)> raw_file(nullptr, std::fclose);
-    FILE* raw = nullptr;
-    if (o.capture_raw == "-") {
-#ifdef _WIN32
-        _setmode(_fileno(stdout), _O_BINARY);
-#endif
-        raw = stdout;
-    } else if (!o.capture_raw.empty()) {
-        raw_file.reset(std::fopen(o.capture_raw.c_str(), "wb"));
-        raw = raw_file.get();
-        if (!raw) throw TUsageError{"cannot write raw capture file '" + o.capture_raw + "'"};
-    }
     std::vector<uint8_t> rgb;
     bool capture_failed = false;
     SetBeforeFlipHook([&](long k) {

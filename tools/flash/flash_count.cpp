@@ -28,7 +28,8 @@ const std::array<float, 256>& LinearTable() {
 // a decrease, 0 for none. sat tells whether the value is saturated red (only
 // the red track asks; the general one checks the darker state instead).
 template <bool RED>
-int Step(float v, bool sat, float& lo, float& hi, std::int8_t& dir, std::uint8_t& lo_sat, std::uint8_t& hi_sat) {
+int Step(float v, bool sat, float& lo, float& hi, std::int8_t& dir, std::uint8_t& lo_sat,
+         std::uint8_t& hi_sat) {
     if (dir >= 0 && v > hi) {
         hi = v;
         hi_sat = sat;
@@ -72,7 +73,7 @@ void TFlashCounter::Start(TTrack& t, std::size_t pixels) {
     t.down.assign(pixels, 0);
 }
 
-void TFlashCounter::AddFrame(const std::uint8_t* rgb) {
+TFlashFrame TFlashCounter::AddFrame(const std::uint8_t* rgb) {
     const std::array<float, 256>& lin = LinearTable();
     const std::size_t pixels = general_.lo.size();
     const bool first = figures_.frames == 0;
@@ -102,10 +103,21 @@ void TFlashCounter::AddFrame(const std::uint8_t* rgb) {
         red_up += r_step > 0;
         red_down += r_step < 0;
     }
-    ++figures_.frames;
-    ScreenStep(general_, gen_up, gen_down, figures_.general_transitions, figures_.general_frame,
-               figures_.general_area);
-    ScreenStep(red_, red_up, red_down, figures_.red_transitions, figures_.red_frame, figures_.red_area);
+    const long f = ++figures_.frames;
+    TFlashFrame frame;
+    frame.general_transitions = ScreenStep(general_, gen_up, gen_down, frame.general_area);
+    frame.red_transitions = ScreenStep(red_, red_up, red_down, frame.red_area);
+    if (frame.general_transitions > figures_.general_transitions) {
+        figures_.general_transitions = frame.general_transitions;
+        figures_.general_frame = f;
+    }
+    if (frame.red_transitions > figures_.red_transitions) {
+        figures_.red_transitions = frame.red_transitions;
+        figures_.red_frame = f;
+    }
+    figures_.general_area = std::max(figures_.general_area, frame.general_area);
+    figures_.red_area = std::max(figures_.red_area, frame.red_area);
+    return frame;
 }
 
 int TFlashCounter::LargestArea(const std::vector<std::uint8_t>& map, long count) {
@@ -134,12 +146,11 @@ int TFlashCounter::LargestArea(const std::vector<std::uint8_t>& map, long count)
     return best;
 }
 
-void TFlashCounter::ScreenStep(TTrack& t, long up_count, long down_count, int& best, long& best_frame,
-                               double& area) {
+int TFlashCounter::ScreenStep(TTrack& t, long up_count, long down_count, double& area) {
     const long rect = static_cast<long>(rect_w_) * rect_h_;
     const int up = LargestArea(t.up, up_count);
     const int down = LargestArea(t.down, down_count);
-    area = std::max(area, static_cast<double>(std::max(up, down)) / static_cast<double>(rect));
+    area = static_cast<double>(std::max(up, down)) / static_cast<double>(rect);
     // A quarter of the rectangle is allowed.
     const bool screen_up = static_cast<long>(up) * 4 > rect;
     const bool screen_down = static_cast<long>(down) * 4 > rect;
@@ -153,8 +164,5 @@ void TFlashCounter::ScreenStep(TTrack& t, long up_count, long down_count, int& b
     }
     while (!t.screen.empty() && t.screen.front() <= f - fps_)
         t.screen.pop_front();
-    if (static_cast<int>(t.screen.size()) > best) {
-        best = static_cast<int>(t.screen.size());
-        best_frame = f;
-    }
+    return static_cast<int>(t.screen.size());
 }

@@ -61,11 +61,20 @@ struct TFlashFigures {
     bool Passes() const { return general_transitions <= 6 && red_transitions <= 6; }
 };
 
+// What one frame adds: the screen transitions of the second that ends with
+// it, and the largest fractions of a rectangle that changed in it.
+struct TFlashFrame {
+    int general_transitions = 0;
+    int red_transitions = 0;
+    double general_area = 0;
+    double red_area = 0;
+};
+
 class TFlashCounter {
   public:
     TFlashCounter(int width, int height, int frames_per_second = 50);
     // One frame: width * height RGB triples, top row first.
-    void AddFrame(const std::uint8_t* rgb);
+    TFlashFrame AddFrame(const std::uint8_t* rgb);
     const TFlashFigures& Figures() const { return figures_; }
 
   private:
@@ -82,7 +91,9 @@ class TFlashCounter {
     void Start(TTrack& t, std::size_t pixels);
     // The most pixels of one map inside any rectangle.
     int LargestArea(const std::vector<std::uint8_t>& map, long count);
-    void ScreenStep(TTrack& t, long up_count, long down_count, int& best, long& best_frame, double& area);
+    // Counts the screen's transitions of one kind; returns those of the last
+    // second, and the frame's largest area in area.
+    int ScreenStep(TTrack& t, long up_count, long down_count, double& area);
 
     int width_, height_, fps_;
     int rect_w_, rect_h_;
