@@ -62,7 +62,8 @@ TTimingState& State() {
 // A press that waited out its acceptance time goes down now, for the hooks
 // after the filters only.
 void Deliver(int key, const void* source) {
-    TEvent::Create(EVENT_KEYDOWN, source, key, CurrentModifiers(), 0, 0, TForwardedInput{INPUT_PRIORITY_FILTERS})
+    TEvent::Create(EVENT_KEYDOWN, source, key, CurrentModifiers(), 0, 0,
+                   TForwardedInput{INPUT_PRIORITY_FILTERS})
         ->Emit();
 }
 

@@ -25,8 +25,8 @@ trap 'rm -f "$script"' EXIT
 # Then the four players join, and from frame 720 on they reverse their bases
 # every 3 to 27 frames, in an order drawn from a fixed seed.
 {
-    printf '%s\n' "60 key-down 32" "120 key-up 32" "190 key-down 32" "191 key-up 32" "200 key-down 32" \
-        "201 key-up 32" "280 key-down 32" "281 key-up 32"
+    printf '%s\n' "60 key-down 32" "120 key-up 32" "190 key-down 32" "192 key-up 32" "200 key-down 32" \
+        "202 key-up 32" "280 key-down 32" "282 key-up 32"
     keys=(32 13 49 109)
     for i in 0 1 2 3; do
         echo "$((300 + 4 * i)) key-down ${keys[i]}"

@@ -40,12 +40,13 @@ TEST(SimSwitchTiming, BouncesAreFilteredAndCleanTapsStillCount) {
                                "185 key-down 13\n187 key-up 13\n"
                                "200 joy-down 2 0\n201 joy-up 2 0\n210 joy-down 2 0\n218 joy-up 2 0\n";
     const SimRun plain = RunSim("timing_plain", "--frames 240", script);
-    const SimRun filtered = RunSim(
-        "timing_filtered",
-        "--frames 240 --config '" +
-            Config("bounces", "[accessibility]\naccept_ms = [100, 0, 100, 0]\nrelease_ms = [0, 300, 0, 0]\n") +
-            "'",
-        script);
+    const SimRun filtered =
+        RunSim("timing_filtered",
+               "--frames 240 --config '" +
+                   Config("bounces",
+                          "[accessibility]\naccept_ms = [100, 0, 100, 0]\nrelease_ms = [0, 300, 0, 0]\n") +
+                   "'",
+               script);
     ASSERT_EQ(plain.status, 0) << plain.err;
     ASSERT_EQ(filtered.status, 0) << filtered.err;
     // Without the filters every bounce is a tap.
