@@ -38,7 +38,7 @@ test-asan: deps
 # The mixer and audio-device tests under ThreadSanitizer.
 test-tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAP_TSAN=ON -DZAP_BENCH=OFF $(CMAKE_FLAGS)
-	cmake --build build-tsan -j $(JOBS) --target test_audio
+	cmake --build build-tsan -j $(JOBS) --target test_audio test_backends_sdl
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -R 'Mixer|Device|Tsan'
 
 fuzz:

@@ -29,15 +29,35 @@ namespace {
 
 // The system's own clock, window, messages, joypads and sound on Windows;
 // elsewhere SDL stands in for them.
-void UsePlatformBackends() {
+void UsePlatformBackends([[maybe_unused]] const TSettings& settings) {
 #ifdef _WIN32
     UseWin32Clock();
     UseWin32GraphicsDriver();
     UseWin32Input();
     RegisterWin32AudioDrivers();
 #else
-    UseSdlGraphicsDriver();
-    UseSdlInput();
+    // The desktop's window: full screen or a window, on the chosen display,
+    // named as the desktop file names the program.
+    TSdlDisplayOptions display;
+    display.fullscreen = settings.display.fullscreen;
+    display.window_width = settings.display.window_width;
+    display.window_height = settings.display.window_height;
+    display.minimize_on_focus_loss = settings.display.minimize_on_focus_loss;
+    display.title = "Zaptomania";
+    display.app_id = "io.itch.zaptomania";
+    display.display = 0;
+    if (settings.display.display != 1) {
+        const int count = SdlDisplayCount();
+        if (settings.display.display <= count)
+            display.display = settings.display.display - 1;
+        else
+            std::fprintf(stderr, "zaptomania: there is no display %d (%d found); opening on display 1\n",
+                         settings.display.display, count);
+    }
+    UseSdlGraphicsDriver(display);
+    // The player's own controller mappings beside the settings file.
+    const std::filesystem::path folder = SettingsFolder();
+    UseSdlInput(folder.empty() ? std::filesystem::path() : folder / "gamecontrollerdb.txt");
     RegisterSdlAudioDrivers();
 #endif
 }
@@ -99,7 +119,7 @@ int main(int argc, char** argv) {
     try {
         const TSettings settings = LoadSettings(line);
         RegisterEmbeddedAssets();
-        UsePlatformBackends();
+        UsePlatformBackends(settings);
         ApplyAudioAndInputSettings(settings);
         ApplyAccessibilitySettings(settings);
         ApplyPacingSettings(settings, line);

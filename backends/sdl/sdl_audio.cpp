@@ -151,6 +151,31 @@ int sdlwaveoutbackend::open() {
     return device_ ? 0 : -1;
 }
 
+bool sdlwaveoutbackend::lost() {
+    return device_ != 0 && SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED;
+}
+
+bool sdlwaveoutbackend::reopen() {
+    // A lost device's queue is what it never played.
+    const int64_t left = device_ ? std::min<int64_t>(SDL_GetQueuedAudioSize(device_), queued_) : 0;
+    if (device_) SDL_CloseAudioDevice(device_);
+    device_ = 0;
+    SDL_AudioSpec want = Wanted(nullptr, nullptr);
+    SDL_AudioSpec have;
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (!device_) return false;
+    if (!ring_ || ringbytes_ <= 0) return true;
+    int64_t from = queued_ - std::min<int64_t>(left, ringbytes_);
+    while (from < queued_) {
+        const int offset = static_cast<int>(from % ringbytes_);
+        const int bytes = static_cast<int>(std::min<int64_t>(queued_ - from, ringbytes_ - offset));
+        queue(reinterpret_cast<const uint8_t*>(ring_) + offset, bytes);
+        from += bytes;
+    }
+    SDL_PauseAudioDevice(device_, 0);
+    return true;
+}
+
 int sdlwaveoutbackend::write(const int16_t* ring, int values) {
     if (!device_ || !ring || values <= 0) return -1;
     SDL_ClearQueuedAudio(device_);
@@ -215,7 +240,14 @@ void sdlwaveoutbackend::starttimer(std::function<void()> tick) {
     timer_ = std::thread([this, tick = std::move(tick)] {
         using clock = std::chrono::steady_clock;
         auto next = clock::now();
+        auto check = next;
         while (ticking_.load(std::memory_order_acquire)) {
+            // A device that went away is replaced by the default one; the
+            // mixer, on this same thread, never sees the change.
+            if (next >= check) {
+                check = next + std::chrono::milliseconds(CHECK_MS);
+                if (lost()) reopen();
+            }
             tick();
             next += std::chrono::milliseconds(5);
             const auto now = clock::now();

@@ -70,9 +70,19 @@ class sdlwaveoutbackend : public waveoutbackend {
     void starttimer(std::function<void()> tick) override;
     void stoptimer() override;
 
+    // How often the timer's thread checks that the output is still there.
+    static constexpr int CHECK_MS = 200;
+
   protected:
     // Moves ring bytes into SDL's queue (the timer's thread).
     virtual void queue(const void* data, int bytes);
+    // Whether the output went away (headphones unplugged, another HDMI
+    // screen): SDL then stops the device for good.
+    virtual bool lost();
+    // Opens the system's default output again in place of a lost one, and
+    // queues there what the lost one had not played yet: the mixer keeps its
+    // lead and its voices, and the position goes on. True when it opened.
+    bool reopen();
 
   private:
     uint32_t device_ = 0;

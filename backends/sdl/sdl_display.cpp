@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "backends/sdl/sdl_x11.h"
 
@@ -58,6 +59,8 @@ struct TSdlContextRecord : TGLContextRecord {
 // mapped through the picture's place in its window.
 struct TSdlDisplayState {
     std::vector<TSdlContextRecord*> records;
+    bool minimize_on_focus_loss = true;
+    int window_width = 0, window_height = 0;
 };
 
 TSdlDisplayState& State() {
@@ -140,7 +143,10 @@ class TSdlContextBackend final : public TGLContextBackend {
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
         // A full-screen window that loses the focus gets out of the way, as the
         // desktop expects of a game that does not change the monitor's mode.
-        SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "1");
+        SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, options_.minimize_on_focus_loss ? "1" : "0");
+        State().minimize_on_focus_loss = options_.minimize_on_focus_loss;
+        State().window_width = options_.window_width > 0 ? options_.window_width : width;
+        State().window_height = options_.window_height > 0 ? options_.window_height : height;
         SDL_GL_ResetAttributes();
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
         SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
@@ -154,12 +160,16 @@ class TSdlContextBackend final : public TGLContextBackend {
 
         const bool full = depth != 0 && options_.fullscreen && !options_.hidden;
         Uint32 wflags = SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI;
+        if (depth != 0 && !options_.hidden) wflags |= SDL_WINDOW_RESIZABLE;
         wflags |= options_.hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
         if (full) wflags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
         const int display =
             options_.display >= 0 && options_.display < SDL_GetNumVideoDisplays() ? options_.display : 0;
-        SDL_Window* window = SDL_CreateWindow("Corvex Application", SDL_WINDOWPOS_CENTERED_DISPLAY(display),
-                                              SDL_WINDOWPOS_CENTERED_DISPLAY(display), width, height, wflags);
+        // A display window that starts as a window has the size the player chose.
+        const bool sized = depth != 0 && !full && !options_.hidden;
+        SDL_Window* window = SDL_CreateWindow(
+            options_.title, SDL_WINDOWPOS_CENTERED_DISPLAY(display), SDL_WINDOWPOS_CENTERED_DISPLAY(display),
+            sized ? State().window_width : width, sized ? State().window_height : height, wflags);
         if (!window) {
             SDL_QuitSubSystem(SDL_INIT_VIDEO);
             return nullptr;
@@ -373,6 +383,10 @@ class TSdlContextBackend final : public TGLContextBackend {
         for (TSdlContextRecord* r : self->windows_) {
             if (SDL_GetWindowID(r->window) != id || r->kind != TGLContextRecord::FULL_SCREEN) continue;
             if (event->window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+                const bool full = (SDL_GetWindowFlags(r->window) & SDL_WINDOW_FULLSCREEN) != 0;
+                // A window left on screen (windowed, or not minimised by
+                // choice) keeps its vertical sync.
+                if (!full || !self->options_.minimize_on_focus_loss) continue;
                 if (!self->options_.hidden) SDL_MinimizeWindow(r->window);
                 GLWindowFocusChanged(*r, false, true);
             } else if (event->window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
@@ -419,7 +433,43 @@ void SdlWindowToPicture(SDL_Window* window, int& x, int& y) {
     y = static_cast<int>(std::floor((y + 0.5 - y0) / sy));
 }
 
+bool SdlToggleFullScreen(SDL_Window* window) {
+    const TSdlContextRecord* r = RecordOf(window);
+    if (!r || r->kind != TGLContextRecord::FULL_SCREEN) return false;
+    const int display = std::max(0, SDL_GetWindowDisplayIndex(window));
+    if (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) {
+        if (SDL_SetWindowFullscreen(window, 0) != 0) return false;
+        SDL_SetWindowResizable(window, SDL_TRUE);
+        SDL_SetWindowSize(window, State().window_width, State().window_height);
+        SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED_DISPLAY(display),
+                              SDL_WINDOWPOS_CENTERED_DISPLAY(display));
+        return true;
+    }
+    if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) return false;
+    SDL_Rect bounds;
+    if (!X11HasWindowManager(window) && SDL_GetDisplayBounds(display, &bounds) == 0)
+        X11PlaceWindow(window, bounds.x, bounds.y, bounds.w, bounds.h);
+    return true;
+}
+
+bool SdlMinimizesOnFocusLoss() {
+    return State().minimize_on_focus_loss;
+}
+
+int SdlDisplayCount() {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
+    const int n = std::max(0, SDL_GetNumVideoDisplays());
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return n;
+}
+
 void UseSdlGraphicsDriver(const TSdlDisplayOptions& options) {
+    if (options.app_id) {
+        // Read by SDL when it starts video and makes windows; the player's own
+        // choice in the environment wins.
+        setenv("SDL_VIDEO_X11_WMCLASS", options.app_id, 0);
+        setenv("SDL_VIDEO_WAYLAND_WMCLASS", options.app_id, 0);
+    }
     UseGLContextBackend(MakeSdlContextBackend(options));
 }
 

@@ -243,13 +243,13 @@ int SdlVirtualKey(int scancode, int keycode) {
     return ScancodeVirtualKey(scancode);
 }
 
-void UseSdlInput() {
+void UseSdlInput(const std::filesystem::path& controller_mappings) {
     // The game ends only through its own escape handling; let an interrupt
     // from the terminal end the process as usual instead of turning it into
     // a close request nobody reads.
     if (SDL_WasInit(0) == 0) SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     UseSystemDriver(std::make_shared<TSdlSystemDriver>());
-    UseJoypadBackend(std::make_shared<TSdlJoypadBackend>());
+    UseJoypadBackend(std::make_shared<TSdlJoypadBackend>(controller_mappings));
 }
 
 void TSdlSystemDriver::Poll() {
@@ -261,6 +261,45 @@ void TSdlSystemDriver::Poll() {
     SDL_Event event;
     while (SDL_PollEvent(&event))
         Translate(event);
+    if (closing_) {
+        // The game ends through its own escape handling: a closed window
+        // presses escape until it has (a round gives up, the attract screen
+        // ends the game).
+        EmitSystemEvent(EVENT_KEYDOWN, nullptr, 27);
+        EmitSystemEvent(EVENT_KEYCHAR, nullptr, 27);
+        EmitSystemEvent(EVENT_KEYUP, nullptr, 27);
+    }
+    UpdatePointer();
+}
+
+void TSdlSystemDriver::UpdatePointer() {
+    if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return;
+    const bool recent = pointer_moved_ && SDL_GetTicks() - pointer_moved_at_ < POINTER_SHOW_MS;
+    const bool show = game_shows_pointer_ && recent;
+    if (show == pointer_shown_) return;
+    pointer_shown_ = show;
+    SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
+
+bool TSdlSystemDriver::WindowShortcut(const SDL_Event& e) {
+    const SDL_Scancode sc = e.key.keysym.scancode;
+    if (sc == SDL_SCANCODE_F11) {
+        if (e.type == SDL_KEYDOWN && !e.key.repeat) SdlToggleFullScreen(ActiveWindow());
+        return true;
+    }
+    const int enter = sc == SDL_SCANCODE_RETURN ? 0 : sc == SDL_SCANCODE_KP_ENTER ? 1 : -1;
+    if (enter < 0) return false;
+    if (e.type == SDL_KEYUP) {
+        // Swallowed even when Alt went up first.
+        const bool swallow = enter_swallowed_[enter];
+        enter_swallowed_[enter] = false;
+        return swallow;
+    }
+    if (enter_swallowed_[enter]) return true; // its repeats
+    if (!(e.key.keysym.mod & KMOD_ALT)) return false;
+    enter_swallowed_[enter] = true;
+    if (!e.key.repeat) SdlToggleFullScreen(ActiveWindow());
+    return true;
 }
 
 void TSdlSystemDriver::Wait() {
@@ -277,6 +316,9 @@ void TSdlSystemDriver::MoveMouse(int x, int y) {
     if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return;
     if (SDL_Window* w = ActiveWindow()) {
         SdlPictureToWindow(w, x, y);
+        warped_ = true;
+        warp_x_ = x;
+        warp_y_ = y;
         SDL_WarpMouseInWindow(w, x, y);
     }
 }
@@ -284,8 +326,9 @@ void TSdlSystemDriver::MoveMouse(int x, int y) {
 void TSdlSystemDriver::SetMouseVisible(bool visible) {
     // SDL hides the pointer only while it is over the program's windows,
     // which is the behaviour wanted.
-    if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return;
-    SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+    // The pointer also hides while the player leaves it still.
+    game_shows_pointer_ = visible;
+    UpdatePointer();
 }
 
 void TSdlSystemDriver::Translate(const SDL_Event& e) {
@@ -293,6 +336,7 @@ void TSdlSystemDriver::Translate(const SDL_Event& e) {
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
         SetCurrentModifiers(ModifierMask(e.key.keysym.mod));
+        if (WindowShortcut(e)) return;
         const int vk = SdlVirtualKey(e.key.keysym.scancode, e.key.keysym.sym);
         if (vk < 1 || vk > 255) return;
         if (e.type == SDL_KEYUP) {
@@ -317,6 +361,12 @@ void TSdlSystemDriver::Translate(const SDL_Event& e) {
         return;
     }
     case SDL_MOUSEMOTION: {
+        if (warped_ && e.motion.x == warp_x_ && e.motion.y == warp_y_) {
+            warped_ = false; // the game put the pointer there
+        } else {
+            pointer_moved_ = true;
+            pointer_moved_at_ = e.motion.timestamp;
+        }
         int x = e.motion.x, y = e.motion.y;
         SdlWindowToPicture(EventWindow(e.motion.windowID), x, y);
         EmitSystemEvent(EVENT_MOUSEMOVE, nullptr, HeldButton(e.motion.state), x, y);
@@ -332,10 +382,14 @@ void TSdlSystemDriver::Translate(const SDL_Event& e) {
     }
     case SDL_WINDOWEVENT:
         switch (e.window.event) {
-        case SDL_WINDOWEVENT_CLOSE:
-            // Only a request: the window stays open and the game decides.
+        case SDL_WINDOWEVENT_CLOSE: {
+            // Only a request: the window stays open. A full-screen game ignores
+            // it; a window's close button ends the game as escape does.
+            SDL_Window* w = SDL_GetWindowFromID(e.window.windowID);
+            if (w && !(SDL_GetWindowFlags(w) & SDL_WINDOW_FULLSCREEN)) closing_ = true;
             EmitSystemEvent(EVENT_APPTERMINATE);
             return;
+        }
         case SDL_WINDOWEVENT_FOCUS_GAINED:
             EmitSystemEvent(EVENT_APPRESUME);
             return;
@@ -344,7 +398,8 @@ void TSdlSystemDriver::Translate(const SDL_Event& e) {
             // A full-screen game gets out of the way when the player switches
             // to another program.
             SDL_Window* w = SDL_GetWindowFromID(e.window.windowID);
-            if (w && (SDL_GetWindowFlags(w) & SDL_WINDOW_FULLSCREEN)) SDL_MinimizeWindow(w);
+            if (w && (SDL_GetWindowFlags(w) & SDL_WINDOW_FULLSCREEN) && SdlMinimizesOnFocusLoss())
+                SDL_MinimizeWindow(w);
             return;
         }
         case SDL_WINDOWEVENT_ENTER: {

@@ -197,3 +197,71 @@ TEST(SdlDisplayModes, TwentyFourBitColourInThirtyTwoBitPixelsListsAsDepth32) {
     EXPECT_EQ(SdlModeDepth(SDL_PIXELFORMAT_RGB565), 16);
     EXPECT_EQ(SdlModeDepth(SDL_PIXELFORMAT_INDEX8), 8);
 }
+
+// Alt+Enter and F11 switch the same open display between full screen and a
+// window of the chosen size: nothing is reopened. The window's close button
+// then ends the game through its escape key; in full screen it does not.
+TEST(SdlDisplayToggle, ShortcutsSwitchFullScreenAndAWindowWithoutReopening) {
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    TSdlDisplayOptions options;
+    options.window_width = 800;
+    options.window_height = 600;
+    UseGLContextBackend(MakeSdlContextBackend(options));
+    SelectGraphicsDriver(GLCanvasDriver(), GFX_DOUBLE_BUFFER);
+    ASSERT_TRUE(OpenGraphics(1024, 768, 32, 0, 0));
+    SDL_Window* window = SDL_GL_GetCurrentWindow();
+    ASSERT_TRUE(window);
+    UseSdlInput();
+    StartInputTracking();
+    const int generation = GraphicsGeneration();
+    auto full = [&] { return (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0; };
+    auto push = [&](Uint32 type, SDL_Scancode sc, Uint16 mod) {
+        SDL_Event e{};
+        e.type = type;
+        e.key.windowID = SDL_GetWindowID(window);
+        e.key.keysym.scancode = sc;
+        e.key.keysym.mod = mod;
+        SDL_PushEvent(&e);
+        PumpSystemEvents();
+    };
+    auto close = [&] {
+        SDL_Event e{};
+        e.type = SDL_WINDOWEVENT;
+        e.window.event = SDL_WINDOWEVENT_CLOSE;
+        e.window.windowID = SDL_GetWindowID(window);
+        SDL_PushEvent(&e);
+        PumpSystemEvents();
+    };
+    EXPECT_TRUE(full());
+    close(); // full screen: ignored
+    PumpSystemEvents();
+    EXPECT_EQ(TakeKeyHits(27), 0);
+
+    push(SDL_KEYDOWN, SDL_SCANCODE_RETURN, KMOD_LALT);
+    push(SDL_KEYUP, SDL_SCANCODE_RETURN, KMOD_NONE);
+    EXPECT_FALSE(full());
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window, &w, &h);
+    EXPECT_EQ(w * 10000 + h, 800 * 10000 + 600);
+    push(SDL_KEYDOWN, SDL_SCANCODE_F11, KMOD_NONE);
+    push(SDL_KEYUP, SDL_SCANCODE_F11, KMOD_NONE);
+    EXPECT_TRUE(full());
+    push(SDL_KEYDOWN, SDL_SCANCODE_F11, KMOD_NONE);
+    EXPECT_FALSE(full());
+    EXPECT_EQ(GraphicsGeneration(), generation);
+    EXPECT_EQ(SDL_GL_GetCurrentWindow(), window);
+    EXPECT_EQ(TakeKeyHits(13), 0);
+    EXPECT_EQ(TakeKeyHits(122), 0);
+
+    close(); // a window: escape, frame after frame, until the game has ended
+    EXPECT_GE(TakeKeyHits(27), 1);
+    PumpSystemEvents();
+    EXPECT_GE(TakeKeyHits(27), 1);
+
+    StopInputTracking();
+    UseSystemDriver(nullptr);
+    UseJoypadBackend(nullptr);
+    CloseOpenedGraphics();
+    SelectGraphicsDriver(nullptr, 0);
+    UseGLContextBackend(nullptr);
+}

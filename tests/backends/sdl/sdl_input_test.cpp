@@ -5,13 +5,16 @@
 #include "platform/hook.h"
 #include "platform/input.h"
 #include "platform/joystick.h"
+#include "platform/system.h"
 #include "backends/sdl/sdl_events.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -116,6 +119,54 @@ TEST_F(SdlInput, KeysArriveInTheVirtualKeyNumbering) {
     EXPECT_EQ(TakeKeyHits(112), 1);
     EXPECT_EQ(TakeKeyHits(38), 1);
     EXPECT_EQ(TakeKeyHits(48), 1);
+}
+
+// The window shortcuts belong to the desktop: the Enter of Alt+Enter (down,
+// repeats and up, even when Alt goes up first) and F11 never reach the game;
+// a plain Enter and Alt itself do.
+TEST_F(SdlInput, AltEnterAndF11NeverReachTheGame) {
+    PushKey(SDL_KEYDOWN, SDL_SCANCODE_LALT, SDLK_LALT, KMOD_LALT);
+    PushKey(SDL_KEYDOWN, SDL_SCANCODE_RETURN, SDLK_RETURN, KMOD_LALT);
+    PushKey(SDL_KEYDOWN, SDL_SCANCODE_RETURN, SDLK_RETURN, KMOD_LALT, true);
+    PushKey(SDL_KEYUP, SDL_SCANCODE_LALT, SDLK_LALT);
+    PushKey(SDL_KEYDOWN, SDL_SCANCODE_RETURN, SDLK_RETURN, KMOD_NONE, true);
+    PushKey(SDL_KEYUP, SDL_SCANCODE_RETURN, SDLK_RETURN);
+    Tap(SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER, KMOD_RALT);
+    Tap(SDL_SCANCODE_F11, SDLK_F11);
+    PushKey(SDL_KEYDOWN, SDL_SCANCODE_F11, SDLK_F11, KMOD_NONE, true);
+    EXPECT_EQ(TakeKeyHits(164), 1);
+    EXPECT_EQ(TakeKeyHits(13), 0);
+    EXPECT_EQ(TakeKeyHits(122), 0);
+    EXPECT_EQ(
+        std::count_if(seen.begin(), seen.end(), [](const TSeen& s) { return s.data == 13 || s.data == 122; }),
+        0);
+    Tap(SDL_SCANCODE_RETURN, SDLK_RETURN); // a plain Enter is player 2's again
+    EXPECT_EQ(TakeKeyHits(13), 1);
+    EXPECT_EQ(IsKeyDown(13), 0);
+}
+
+// The pointer shows only while the player moves it: hidden at first, shown
+// by a move, hidden again two seconds after; the game's own hiding wins.
+TEST_F(SdlInput, ThePointerShowsOnlyForAWhileAfterItMoved) {
+    auto move = [] {
+        SDL_Event e{};
+        e.type = SDL_MOUSEMOTION;
+        e.motion.x = 5;
+        e.motion.y = 7;
+        PushEvent(e);
+        PumpSystemEvents();
+    };
+    PumpSystemEvents();
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+    move();
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+    SetMouseVisible(false);
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+    SetMouseVisible(true);
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+    SDL_Delay(TSdlSystemDriver::POINTER_SHOW_MS + 100);
+    PumpSystemEvents();
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
 }
 
 TEST_F(SdlInput, LeftAndRightModifiersHaveTheirOwnCodesAndSetTheMask) {
@@ -345,4 +396,59 @@ TEST_F(SdlInput, AnUnpluggedPadKeepsItsLastStateAndCountsNoPresses) {
     EXPECT_EQ(CountJoypads(), base);
     EXPECT_EQ(JoypadPresent(base), 0);
     EXPECT_EQ(TakeJoyButtonHits(0, 16), 0);
+}
+
+// A pad SDL has a mapping for (here from the player's mappings file) is the
+// switch on its face buttons A, B, X, Y, wherever they are wired; a pad that
+// Steam Input doubles counts once; pads plugged in are there at the next count.
+TEST_F(SdlInput, MappedPadsSwitchOnTheirFaceButtonsAndSteamTwinsCountOnce) {
+    auto attach = [](Uint16 vendor, Uint16 product, int buttons) {
+        SDL_VirtualJoystickDesc desc{};
+        desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+        desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+        desc.nbuttons = static_cast<Uint16>(buttons);
+        desc.vendor_id = vendor;
+        desc.product_id = product;
+        desc.name = "Test Pad";
+        return SDL_JoystickAttachVirtualEx(&desc);
+    };
+    auto detach = [](SDL_JoystickID id) {
+        for (int i = 0; i < SDL_NumJoysticks(); ++i)
+            if (SDL_JoystickGetDeviceInstanceID(i) == id) SDL_JoystickDetachVirtual(i);
+    };
+    const int base = CountJoypads();
+    const int index = attach(0x1209, 0x0001, 8);
+    ASSERT_GE(index, 0) << SDL_GetError();
+    const SDL_JoystickID pad_id = SDL_JoystickGetDeviceInstanceID(index);
+    char guid[64];
+    SDL_JoystickGetGUIDString(SDL_JoystickGetDeviceGUID(index), guid, sizeof guid);
+    const std::string file = testing::TempDir() + "/gamecontrollerdb.txt";
+    std::FILE* f = std::fopen(file.c_str(), "w");
+    ASSERT_TRUE(f);
+    std::fprintf(f, "# wired backwards\n%s,Test Pad,a:b7,b:b6,x:b5,y:b4,platform:%s,\n", guid,
+                 SDL_GetPlatform());
+    std::fclose(f);
+    UseSdlInput(file);
+    ASSERT_EQ(CountJoypads(), base + 1);
+    SDL_Joystick* joy = SDL_JoystickFromInstanceID(pad_id);
+    ASSERT_TRUE(joy);
+    SDL_JoystickSetVirtualButton(joy, 7, 1); // A
+    EXPECT_EQ(TakeJoyButtonHits(0, base), 1);
+    SDL_JoystickSetVirtualButton(joy, 7, 0);
+    SDL_JoystickSetVirtualButton(joy, 0, 1); // raw 0 is no face button
+    SDL_JoystickSetVirtualButton(joy, 4, 1); // Y
+    EXPECT_EQ(TakeJoyButtonHits(0, base), 0);
+    EXPECT_EQ(TakeJoyButtonHits(3, base), 1);
+
+    SDL_SetHint(SDL_HINT_GAMECONTROLLER_IGNORE_DEVICES, "0x045e/0x028e");
+    const SDL_JoystickID physical = SDL_JoystickGetDeviceInstanceID(attach(0x045e, 0x028e, 4));
+    const SDL_JoystickID steam = SDL_JoystickGetDeviceInstanceID(attach(0x28de, 0x11ff, 4));
+    EXPECT_EQ(CountJoypads(), base + 2);
+    detach(steam);
+    EXPECT_EQ(CountJoypads(), base + 2); // without Steam the physical pad is used
+    detach(physical);
+    detach(pad_id);
+    SDL_SetHint(SDL_HINT_GAMECONTROLLER_IGNORE_DEVICES, "");
+    EXPECT_EQ(CountJoypads(), base);
+    std::remove(file.c_str());
 }
