@@ -8,7 +8,8 @@ CMAKE_FLAGS ?=
 WERROR ?= OFF
 override CMAKE_FLAGS += -DZAP_WERROR=$(WERROR)
 
-.PHONY: all deps build run test test-asan test-tsan fuzz fuzz-run bench install package check-package check-flashes clean windows test-windows
+.PHONY: all deps build run test test-asan test-tsan fuzz fuzz-run bench install package check-package \
+        check-flashes clean windows test-windows web-sim test-web-sim
 
 all: build
 
@@ -96,5 +97,24 @@ windows:
 test-windows: windows build
 	bash tools/test-windows.sh $(WINBUILD) $(BUILD)
 
+# The web build with Debian's Emscripten into build-web; so far the simulator
+# as a Node.js program (node build-web/zaptomania-sim.js takes the native
+# simulator's options). The libraries are built once from Debian's sources and
+# cached (tools/build-web-deps.sh).
+WEBBUILD ?= build-web
+web-sim:
+	@bash tools/install-deps.sh --web
+	@prefix=$$(bash tools/build-web-deps.sh) && \
+	  { grep -qx "ZAP_WEB_PREFIX:[A-Z]*=$$prefix" $(WEBBUILD)/CMakeCache.txt 2>/dev/null || \
+	    rm -f $(WEBBUILD)/CMakeCache.txt; } && \
+	  cmake -S . -B $(WEBBUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/emscripten.cmake -DZAP_WEB_PREFIX=$$prefix \
+	    -DCMAKE_BUILD_TYPE=Release -DZAP_TESTS=OFF -DZAP_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(WEBBUILD) -j $(JOBS) --target zaptomania-sim
+
+# The web simulator against the committed determinism digests and the Linux
+# simulator (tools/test-web-sim.sh).
+test-web-sim: web-sim build
+	bash tools/test-web-sim.sh $(WEBBUILD) $(BUILD)
+
 clean:
-	rm -rf build build-asan build-tsan build-fuzz build-windows
+	rm -rf build build-asan build-tsan build-fuzz build-windows build-web

@@ -27,7 +27,10 @@
 #include "sim/virtual_audio.h"
 #include "sim/virtual_clock.h"
 #include "sim/virtual_display.h"
-#ifdef _WIN32
+#if defined(__EMSCRIPTEN__)
+// Under Node.js there is no OpenGL: the web simulator only records.
+#include <unistd.h>
+#elif defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
 
@@ -87,12 +90,20 @@ struct TUsageError {
 
 // The window layer's hidden GL contexts, for --renderer gl: nothing is shown.
 std::shared_ptr<TGLContextBackend> MakeOffscreenContextBackend() {
-#ifdef _WIN32
+#if defined(__EMSCRIPTEN__)
+    return nullptr; // never asked for: ParseArgs refuses --renderer gl
+#elif defined(_WIN32)
     return MakeWin32OffscreenContextBackend();
 #else
     return MakeSdlOffscreenContextBackend();
 #endif
 }
+
+#ifdef __EMSCRIPTEN__
+constexpr bool HAVE_GL = false;
+#else
+constexpr bool HAVE_GL = true;
+#endif
 
 // Thrown from the frame hook once the last asked-for frame is traced.
 struct TSimStop {};
@@ -169,11 +180,15 @@ TSimOptions ParseArgs(int argc, char** argv) {
             const std::string r = need();
             if (r == "null")
                 o.gl = false;
+            else if (r == "gl" && !HAVE_GL)
+                throw TUsageError{"--renderer gl: there is no OpenGL under Node.js (only --renderer null)"};
             else if (r == "gl")
                 o.gl = true;
             else
                 throw TUsageError{"--renderer: '" + r + "' is not null or gl"};
         } else if (arg == "--capture") {
+            if (!HAVE_GL)
+                throw TUsageError{"--capture: there is no OpenGL under Node.js to draw frames with"};
             o.capture = ParseCaptureList(need());
             have_capture = true;
         } else if (arg == "--capture-dir") {

@@ -1,6 +1,5 @@
 #include "sim/trace.h"
 
-#include <charconv>
 #include <cmath>
 #include <memory>
 
@@ -11,6 +10,7 @@
 #include "game/globals.h"
 #include "game/player.h"
 #include "platform/clock.h"
+#include "platform/float_text.h"
 #include "platform/random.h"
 
 namespace {
@@ -156,9 +156,7 @@ void JsonFloat(std::string& out, float value) {
         out += "null";
         return;
     }
-    char buf[32];
-    auto res = std::to_chars(buf, buf + sizeof buf, value);
-    out.append(buf, res.ptr);
+    AppendShortestFloat(out, value);
 }
 
 std::string TraceHeader(int seed, int clock) {

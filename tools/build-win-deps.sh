@@ -10,8 +10,7 @@
 #
 # Needs the mingw-w64 -posix compilers, cmake, make and dpkg-dev
 # (tools/install-deps.sh --windows installs them). Adds a deb-src entry for the
-# main archive when none is there: the security pocket's newest source
-# versions are not always downloadable, the main archive's are.
+# main archive when none is there (tools/deb-sources.sh).
 set -euo pipefail
 
 HOST=x86_64-w64-mingw32
@@ -27,33 +26,8 @@ log() { echo "build-win-deps: $*" >&2; }
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 
-# A deb-src entry for the main archive, made from the binary entry that is
-# already configured (same mirror, same suite), without the security pocket.
-ensure_deb_src() {
-    if apt-cache showsrc zlib 2>/dev/null | grep -q '^Version:'; then return; fi
-    local list=/etc/apt/sources.list.d/zaptomania-deb-src.sources
-    local uri suite
-    # shellcheck disable=SC1091
-    suite=$(. /etc/os-release && echo "${VERSION_CODENAME}")
-    uri=$(awk '/^URIs:/ && $2 !~ /security/ {print $2; exit}' /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
-    if [ -z "$uri" ] && [ -f /etc/apt/sources.list ]; then
-        uri=$(awk '$1 == "deb" && $0 !~ /security/ {for (i = 2; i <= NF; i++) if ($i ~ /:\/\//) {print $i; exit}}' \
-            /etc/apt/sources.list)
-    fi
-    if [ -z "$uri" ] || [ -z "$suite" ]; then
-        log "cannot find the Debian archive to add a deb-src entry for"
-        exit 1
-    fi
-    log "adding a deb-src entry for $suite"
-    printf 'Types: deb-src\nURIs: %s\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
-        "$uri" "$suite" | $sudo tee "$list" >/dev/null
-    $sudo apt-get update -qq
-}
-
-# The newest source version the configured deb-src entries offer.
-src_version() {
-    apt-cache showsrc "$1" 2>/dev/null | awk '/^Version:/ {print $2}' | sort -V | tail -1
-}
+# shellcheck source=tools/deb-sources.sh
+. "$here/deb-sources.sh"
 
 for tool in ${HOST}-gcc-posix ${HOST}-g++-posix cmake make dpkg-source; do
     if ! command -v "$tool" >/dev/null; then
@@ -62,40 +36,7 @@ for tool in ${HOST}-gcc-posix ${HOST}-g++-posix cmake make dpkg-source; do
     fi
 done
 
-ensure_deb_src
-
-versions=""
-for p in "${SRC_PACKAGES[@]}"; do
-    v=$(src_version "$p")
-    if [ -z "$v" ]; then
-        log "no source version of $p found"
-        exit 1
-    fi
-    versions+="$p=$v;"
-done
-key=$(echo "recipe $RECIPE: $versions" | sha256sum | cut -c1-16)
-dest=$CACHE_ROOT/$key
-prefix=$dest/prefix
-
-if [ -f "$dest/done" ]; then
-    log "cached: $versions"
-    echo "$prefix"
-    exit 0
-fi
-
-log "building $versions into $dest"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-chmod 755 "$work" # apt's download user writes into it
-rm -rf "$dest"
-mkdir -p "$prefix/include" "$prefix/lib/pkgconfig"
-
-cd "$work"
-for p in "${SRC_PACKAGES[@]}"; do
-    mkdir "$p"
-    (cd "$p" && apt-get source -qq --only-source "$p=$(src_version "$p")" >/dev/null)
-done
-srcdir() { find "$work/$1" -mindepth 1 -maxdepth 1 -type d | head -1; }
+begin_cached_build "$CACHE_ROOT" "recipe $RECIPE" "${SRC_PACKAGES[@]}"
 
 export CC=${HOST}-gcc-posix CXX=${HOST}-g++-posix AR=${HOST}-ar RANLIB=${HOST}-ranlib
 common_cmake=(-G "Unix Makefiles" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release

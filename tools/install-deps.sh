@@ -5,7 +5,7 @@
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config git libsdl2-dev libpng-dev libfreetype-dev libvorbis-dev libogg-dev
       libgl1-mesa-dri libglx-mesa0 libgl-dev libegl1 libegl-mesa0 googletest libgtest-dev libbenchmark-dev
-      python3 libx11-dev xvfb xauth libtomlplusplus-dev libcli11-dev help2man)
+      python3 libx11-dev xvfb xauth libtomlplusplus-dev libcli11-dev help2man libdragonbox-dev)
 if [ "${1:-}" = "--fuzz" ]; then pkgs+=(clang libclang-rt-14-dev); fi
 # The format check (tools/check-format.sh).
 if [ "${1:-}" = "--format" ]; then pkgs+=(clang-format); fi
@@ -17,6 +17,9 @@ if [ "${1:-}" = "--windows" ]; then
 fi
 # Measuring the real game's frame rate under Xvfb with a window manager (tools/measure-frames.sh).
 if [ "${1:-}" = "--measure" ]; then pkgs+=(xvfb xauth x11-utils openbox xdotool); fi
+# The web build (make web-sim, make test-web-sim): Debian's Emscripten, with
+# the machine's own Node.js.
+if [ "${1:-}" = "--web" ]; then pkgs+=(emscripten dpkg-dev nodejs); fi
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
