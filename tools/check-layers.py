@@ -48,6 +48,7 @@ TESTS = {
     "tests/sim": PORTABLE["sim"],
     "tests/settings": PORTABLE["settings"],
     "tests/soak": PORTABLE["sim"],
+    "tests/tools": set(),
     "tests/backends/sdl": RULES["backends/sdl"],
     "tests/backends/win32": RULES["backends/win32"],
 }
