@@ -54,7 +54,7 @@ for tool in emcc emar emranlib cmake make dpkg-source; do
     fi
 done
 
-emver=$(emcc --version 2>/dev/null | head -1)
+emver=$(emcc --version 2>/dev/null | sed -n 1p) # reads it all: no SIGPIPE under pipefail
 begin_cached_build "$CACHE_ROOT" "recipe $RECIPE: $emver" "${SRC_PACKAGES[@]}"
 
 export CC=emcc CXX=em++ AR=emar RANLIB=emranlib
