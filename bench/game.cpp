@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "assets/embedded_assets.h"
@@ -71,6 +72,10 @@ void ReportDriver(benchmark::State& state, const TGLES2CanvasDriver::TCounters& 
     state.counters["merged/frame"] = static_cast<double>(c.merged - before.merged) / frames;
     state.counters["Mpx/frame"] = (c.fill - before.fill) / frames / 1e6;
     state.counters["blended Mpx/frame"] = (c.blended - before.blended) / frames / 1e6;
+    for (int k = 0; k < TGLES2CanvasDriver::FLUSH_CAUSES; ++k)
+        if (c.flushes[k] != before.flushes[k])
+            state.counters[std::string("draws: ") + TGLES2CanvasDriver::FlushCauseName(k)] =
+                static_cast<double>(c.flushes[k] - before.flushes[k]) / frames;
 }
 
 void Attract(benchmark::State& state, TVirtualRenderer renderer) {

@@ -450,7 +450,7 @@ TGLES2CanvasDriver::TContext* TGLES2CanvasDriver::ContextObjects() {
 }
 
 void TGLES2CanvasDriver::SetGraphics(const std::shared_ptr<TGraphics>& graphics) {
-    Flush();
+    FlushFor(FLUSH_FRAME);
     cleared_ = false;
     auto canvas = std::dynamic_pointer_cast<TCanvasGraphics>(graphics);
     if (!canvas) {
@@ -480,13 +480,13 @@ void TGLES2CanvasDriver::SetGraphics(const std::shared_ptr<TGraphics>& graphics)
 }
 
 void TGLES2CanvasDriver::Flip(int sync) {
-    Flush();
+    FlushFor(FLUSH_FRAME);
     cleared_ = false;
     TCanvasDriver::Flip(sync);
 }
 
 void TGLES2CanvasDriver::ResetContext(TCanvasGraphics& graphics) {
-    Flush();
+    FlushFor(FLUSH_FRAME);
     cleared_ = false;
     TCanvasDriver::ResetContext(graphics);
 }
@@ -528,7 +528,7 @@ void TGLES2CanvasDriver::ApplyReset(int width, int height) {
 // ---- state --------------------------------------------------------------------
 
 void TGLES2CanvasDriver::ApplyBlend(int mode) {
-    Flush();
+    FlushFor(FLUSH_BLEND);
     switch (mode) {
     case BLEND_ALPHA:
         blending_ = true;
@@ -567,7 +567,7 @@ void TGLES2CanvasDriver::ApplyClsColor(int r, int g, int b) {
 }
 
 void TGLES2CanvasDriver::ApplyScissor(bool enable, int x, int y, int w, int h) {
-    Flush();
+    FlushFor(FLUSH_SCISSOR);
     scissor_ = enable;
     if (!enable) {
         glDisable(GL_SCISSOR_TEST);
@@ -580,7 +580,7 @@ void TGLES2CanvasDriver::ApplyScissor(bool enable, int x, int y, int w, int h) {
 void TGLES2CanvasDriver::ApplyLineWidth(float width) {
     // GL refuses widths that are not positive and keeps the one it has.
     if (!(width > 0)) return;
-    if (mode_ == TMode::LINES) Flush();
+    if (mode_ == TMode::LINES) FlushFor(FLUSH_LINE_WIDTH);
     line_width_ = width;
     if (context_) glLineWidth(std::clamp(width, context_->line_min, context_->line_max));
 }
@@ -591,7 +591,7 @@ void TGLES2CanvasDriver::ApplyBindTexture(unsigned) {}
 // A dropped frame changes the GL state as a shown one would, so the next frame
 // starts from the same state, but clears and draws nothing.
 void TGLES2CanvasDriver::ClearBuffer() {
-    Flush();
+    FlushFor(FLUSH_CLEAR);
     if (DroppingFrame()) return;
     glClear(GL_COLOR_BUFFER_BIT);
     // The colour is exact where blending measures exact (DrawLightRects asks for that too).
@@ -631,9 +631,16 @@ void TGLES2CanvasDriver::Batch(TMode mode, bool textured, unsigned texture, size
     int program = textured ? PROGRAM_TEXTURED : 0;
     if (last_blend_ == BLEND_MASK) program |= PROGRAM_ALPHA_TEST;
     if (!textured) texture = 0;
-    if (!vertices_.empty() && (mode != mode_ || program != program_ || texture != texture_ ||
-                               vertices_.size() + vertices > MAX_BATCH_VERTICES))
-        Flush();
+    if (!vertices_.empty()) {
+        if (mode != mode_)
+            FlushFor(FLUSH_PRIMITIVE);
+        else if (program != program_)
+            FlushFor((program ^ program_) & PROGRAM_TEXTURED ? FLUSH_TEXTURING : FLUSH_BLEND);
+        else if (texture != texture_)
+            FlushFor(FLUSH_TEXTURE);
+        else if (vertices_.size() + vertices > MAX_BATCH_VERTICES)
+            FlushFor(FLUSH_FULL);
+    }
     mode_ = mode;
     program_ = program;
     texture_ = texture;
@@ -800,7 +807,8 @@ void TGLES2CanvasDriver::TexturedQuad(unsigned texture, float x0, float y0, floa
 }
 
 void TGLES2CanvasDriver::ForgetTexture(unsigned texture) {
-    if (!vertices_.empty() && texture_ == texture && (program_ & PROGRAM_TEXTURED)) Flush();
+    if (!vertices_.empty() && texture_ == texture && (program_ & PROGRAM_TEXTURED))
+        FlushFor(FLUSH_TEXTURE_GONE);
 }
 
 // ---- batches ------------------------------------------------------------------
@@ -812,6 +820,20 @@ void TGLES2CanvasDriver::Flush() {
     cleared_ = false;
 }
 
+void TGLES2CanvasDriver::FlushFor(TFlushCause cause) {
+    const TFlushCause outer = cause_;
+    cause_ = cause;
+    Flush();
+    cause_ = outer;
+}
+
+const char* TGLES2CanvasDriver::FlushCauseName(int cause) {
+    static const char* const NAMES[FLUSH_CAUSES] = {
+        "texture", "texturing", "primitive", "full",         "blend",       "scissor", "line width",
+        "clear",   "pixels",    "frame",     "texture gone", "light rects", "other"};
+    return cause >= 0 && cause < FLUSH_CAUSES ? NAMES[cause] : "?";
+}
+
 void TGLES2CanvasDriver::DrawBatch() {
     if (vertices_.empty()) return;
     TContext* c = context_;
@@ -821,6 +843,7 @@ void TGLES2CanvasDriver::DrawBatch() {
                                                       : GL_POINTS;
         c->Draw(mode, program_, texture_, vertices_, indices_);
         ++counters_.draw_calls;
+        ++counters_.flushes[cause_];
         cleared_ = false;
         if (mode_ == TMode::TRIANGLES) {
             double area = 0;
@@ -888,6 +911,8 @@ void TGLES2CanvasDriver::DrawLightRects() {
     if (light_rects_.empty()) return;
     std::vector<TRect> rects;
     rects.swap(light_rects_);
+    const TFlushCause cause = cause_;
+    cause_ = FLUSH_LIGHT_RECTS;
     const float keep[4] = {color_f_[0], color_f_[1], color_f_[2], color_f_[3]};
     for (int i = 0; i < 4; ++i)
         color_f_[i] = static_cast<float>(light_color_[i]) / 255.0f;
@@ -986,6 +1011,7 @@ void TGLES2CanvasDriver::DrawLightRects() {
         }
     }
     std::copy(keep, keep + 4, color_f_);
+    cause_ = cause;
 }
 
 // ---- pixels -------------------------------------------------------------------
@@ -999,7 +1025,7 @@ std::shared_ptr<TImageFrame> TGLES2CanvasDriver::CreateFrameFromPixmap(const std
 void TGLES2CanvasDriver::DrawPixmap(const std::shared_ptr<TPixmap>& pixmap, int x, int y) {
     if (!pixmap || pixmap->width <= 0 || pixmap->height <= 0 || !context_) return;
     const int saved = LastBlend();
-    Flush();
+    FlushFor(FLUSH_PIXELS);
     DisableTextures();
     SetBlend(BLEND_SOLID);
     if (DroppingFrame()) {
@@ -1018,7 +1044,7 @@ void TGLES2CanvasDriver::DrawPixmap(const std::shared_ptr<TPixmap>& pixmap, int 
     PushVertex(x1, y1, 1, 1);
     PushVertex(x0, y1, 0, 1);
     PushQuadIndices(0);
-    Flush();
+    FlushFor(FLUSH_PIXELS);
     std::copy(keep, keep + 4, color_f_);
     const GLuint name = texture;
     glDeleteTextures(1, &name);
@@ -1027,7 +1053,7 @@ void TGLES2CanvasDriver::DrawPixmap(const std::shared_ptr<TPixmap>& pixmap, int 
 
 std::shared_ptr<TPixmap> TGLES2CanvasDriver::GrabPixmap(int x, int y, int w, int h) {
     if (w <= 0 || h <= 0) return nullptr;
-    Flush();
+    FlushFor(FLUSH_PIXELS);
     const int saved = LastBlend();
     SetBlend(BLEND_SOLID);
     TPixmapPtr pixmap = CreatePixmap(w, h, PIXEL_RGBA32, 4);
@@ -1039,7 +1065,7 @@ std::shared_ptr<TPixmap> TGLES2CanvasDriver::GrabPixmap(int x, int y, int w, int
 
 bool TGLES2CanvasDriver::ReadPixelsRGB(int x, int y, int w, int h, std::vector<uint8_t>& rgb) {
     if (w <= 0 || h <= 0) return false;
-    Flush();
+    FlushFor(FLUSH_PIXELS);
     // RGBA is the read-back format every OpenGL ES context takes.
     std::vector<uint8_t> rows(static_cast<size_t>(w) * h * 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);

@@ -49,16 +49,36 @@ class TGLES2CanvasDriver : public TCanvasDriver {
     int MaxTextureSize() const;
 
     // ---- measurement and tests ----------------------------------------------
+    // Why a batch was drawn: the state the next primitive needs changed, or something outside
+    // the batches needs the screen as drawn so far.
+    enum TFlushCause {
+        FLUSH_TEXTURE,      // another texture
+        FLUSH_TEXTURING,    // textured after untextured or the other way round
+        FLUSH_PRIMITIVE,    // points, lines and triangles changing
+        FLUSH_FULL,         // the batch holds all it can
+        FLUSH_BLEND,        // another blend
+        FLUSH_SCISSOR,      // the scissor changing
+        FLUSH_LINE_WIDTH,   // another line width while drawing lines
+        FLUSH_CLEAR,        // a clear
+        FLUSH_PIXELS,       // pixel copies, read-back
+        FLUSH_FRAME,        // flip, a context set or reset
+        FLUSH_TEXTURE_GONE, // a texture the batch uses being deleted
+        FLUSH_LIGHT_RECTS,  // additive rectangles drawn over their union
+        FLUSH_OTHER,        // code drawing into GL beside the driver
+        FLUSH_CAUSES
+    };
+    static const char* FlushCauseName(int cause);
     struct TCounters {
-        long draw_calls = 0;  // batches drawn
-        long primitives = 0;  // primitives handed in
-        long skipped = 0;     // primitives that could not change a pixel, not drawn
-        long trimmed = 0;     // textured quads cut to their pictures' visible part
-        long nearest = 0;     // quads drawn with nearest sampling (exactly on texels)
-        double quad_area = 0; // screen area of the textured quads drawn, in pixels
-        double fill = 0;      // screen area of all the triangles drawn, in pixels
-        double blended = 0;   // of which drawn with blending
-        long merged = 0;      // additive rectangles drawn as one pass over their union
+        long draw_calls = 0;             // batches drawn
+        long primitives = 0;             // primitives handed in
+        long skipped = 0;                // primitives that could not change a pixel, not drawn
+        long trimmed = 0;                // textured quads cut to their pictures' visible part
+        long nearest = 0;                // quads drawn with nearest sampling (exactly on texels)
+        double quad_area = 0;            // screen area of the textured quads drawn, in pixels
+        double fill = 0;                 // screen area of all the triangles drawn, in pixels
+        double blended = 0;              // of which drawn with blending
+        long merged = 0;                 // additive rectangles drawn as one pass over their union
+        long flushes[FLUSH_CAUSES] = {}; // batches drawn, by why
     };
     const TCounters& Counters() const { return counters_; }
     // Draws lines of any width as quads covering the pixels GL's aliased wide-line
@@ -111,6 +131,8 @@ class TGLES2CanvasDriver : public TCanvasDriver {
     void DrawLightRects();
     // Draws the batch gathered.
     void DrawBatch();
+    // Draws what is gathered, counted under `cause`.
+    void FlushFor(TFlushCause cause);
     // True when the batch gathered adds to each pixel what it would add to any other value
     // (untextured, under the additive blend, with increments measured to be so).
     bool BatchAddsAlone();
@@ -144,6 +166,7 @@ class TGLES2CanvasDriver : public TCanvasDriver {
     bool lines_as_quads_ = false;
     bool savings_ = true;
     TCounters counters_;
+    TFlushCause cause_ = FLUSH_OTHER; // why the next batch is drawn
 };
 
 // ---- choosing the OpenGL 2D driver ------------------------------------------
