@@ -135,6 +135,16 @@ template <typename R> std::vector<TRegion> CoverRegions(const std::vector<R>& re
     return out;
 }
 
+// Whether the framebuffer drawn into has 8 bits in each colour channel and 8 or none for alpha.
+bool EightBitChannels() {
+    GLint bits[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_RED_BITS, &bits[0]);
+    glGetIntegerv(GL_GREEN_BITS, &bits[1]);
+    glGetIntegerv(GL_BLUE_BITS, &bits[2]);
+    glGetIntegerv(GL_ALPHA_BITS, &bits[3]);
+    return bits[0] == 8 && bits[1] == 8 && bits[2] == 8 && (bits[3] == 0 || bits[3] == 8);
+}
+
 // The first line of a compiler or linker log.
 std::string FirstLine(const std::string& log) {
     std::string line = log.substr(0, log.find('\n'));
@@ -177,6 +187,9 @@ struct TGLES2CanvasDriver::TContext {
     // Per colour (red, green, blue), for each alpha byte and channel: the value added to any
     // destination, or -1 where it is not the same for all destinations measured.
     std::map<uint32_t, std::vector<int16_t>> increments;
+    // Whether every fragment adds under the additive blend what it adds to any destination
+    // (see AdditionCommutes): 0 not yet measured, 1 it does, -1 it does not or cannot be measured.
+    int commute_state = 0;
 
     // Draws `indices` of `vertices` with a program; the batch's drawing.
     void Draw(GLenum mode, int program, unsigned texture, const std::vector<TVertex>& vertices,
@@ -328,6 +341,97 @@ struct TGLES2CanvasDriver::TContext {
         return table.data();
     }
 
+    // Whether the additive blend adds to each pixel what the fragment would add to any other
+    // value, up to white, whatever the fragment: then additive drawings give the same bytes in
+    // any order. Measured once: a texture holding every pair of channel value and alpha (in
+    // each channel), tinted by a few colours, drawn onto several destination values in a
+    // framebuffer of 8 bits a channel and read back. Leaves the blend as the caller sets it
+    // next, and everything else as it found it.
+    bool AdditionCommutes() {
+        if (commute_state != 0) return commute_state > 0;
+        commute_state = -1;
+        if (!api.HasFramebuffers()) return false;
+        constexpr int SIDE = 256;
+        GLint framebuffer = 0, texture = 0, viewport[4] = {};
+        GLfloat clear[4] = {};
+        glGetIntegerv(GL_FRAMEBUFFER_BINDING, &framebuffer);
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+        const bool scissor = glIsEnabled(GL_SCISSOR_TEST) == GL_TRUE;
+
+        // Texel (x, y): red x, green 255 - x, blue 5x + y (mod 256), alpha y.
+        std::vector<uint8_t> texels(static_cast<size_t>(SIDE) * SIDE * 4);
+        for (int y = 0; y < SIDE; ++y)
+            for (int x = 0; x < SIDE; ++x) {
+                uint8_t* t = &texels[(static_cast<size_t>(y) * SIDE + x) * 4];
+                t[0] = static_cast<uint8_t>(x);
+                t[1] = static_cast<uint8_t>(255 - x);
+                t[2] = static_cast<uint8_t>((5 * x + y) & 255);
+                t[3] = static_cast<uint8_t>(y);
+            }
+        GLuint names[2] = {0, 0}; // the source, the target
+        glGenTextures(2, names);
+        for (int i = 0; i < 2; ++i) {
+            glBindTexture(GL_TEXTURE_2D, names[i]);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+            glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, SIDE, SIDE, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                         i == 0 ? texels.data() : nullptr);
+        }
+        GLuint fbo = 0;
+        api.GenFramebuffers(1, &fbo);
+        api.BindFramebuffer(GL_FRAMEBUFFER, fbo);
+        api.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, names[1], 0);
+        bool same = api.CheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+        if (same) {
+            glViewport(0, 0, SIDE, SIDE);
+            glDisable(GL_SCISSOR_TEST);
+            glEnable(GL_BLEND);
+            glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+            static const float IDENTITY[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+            api.UseProgram(programs[PROGRAM_TEXTURED]);
+            api.UniformMatrix4fv(projection[PROGRAM_TEXTURED], 1, GL_FALSE, IDENTITY);
+            used_program = PROGRAM_TEXTURED;
+            static const uint8_t TINTS[3][4] = {
+                {255, 255, 255, 255}, {204, 128, 77, 153}, {64, 230, 153, 255}};
+            const std::vector<unsigned short> quad = {0, 1, 2, 0, 2, 3};
+            std::vector<uint8_t> added(texels.size()), pixels(texels.size());
+            for (const auto& tint : TINTS) {
+                float c[4];
+                for (int i = 0; i < 4; ++i)
+                    c[i] = static_cast<float>(tint[i]) / 255.0f;
+                const std::vector<TVertex> v = {{-1, -1, 0, 0, c[0], c[1], c[2], c[3]},
+                                                {1, -1, 1, 0, c[0], c[1], c[2], c[3]},
+                                                {1, 1, 1, 1, c[0], c[1], c[2], c[3]},
+                                                {-1, 1, 0, 1, c[0], c[1], c[2], c[3]}};
+                for (int row = 0; same && row < PROBE_ROWS; ++row) {
+                    const int d = PROBE_DESTINATIONS[row];
+                    const float df = static_cast<float>(d) / 255.0f;
+                    glClearColor(df, df, df, df);
+                    glClear(GL_COLOR_BUFFER_BIT);
+                    Draw(GL_TRIANGLES, PROGRAM_TEXTURED, names[0], v, quad);
+                    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+                    glReadPixels(0, 0, SIDE, SIDE, GL_RGBA, GL_UNSIGNED_BYTE,
+                                 (row == 0 ? added : pixels).data());
+                    for (size_t i = 0; row > 0 && same && i < pixels.size(); ++i)
+                        same = pixels[i] == std::min(255, d + added[i]);
+                }
+            }
+            api.UniformMatrix4fv(projection[PROGRAM_TEXTURED], 1, GL_FALSE, matrix);
+        }
+        api.BindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(framebuffer));
+        api.DeleteFramebuffers(1, &fbo);
+        glDeleteTextures(2, names);
+        glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
+        glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+        if (scissor) glEnable(GL_SCISSOR_TEST);
+        glClearColor(clear[0], clear[1], clear[2], clear[3]);
+        commute_state = same ? 1 : -1;
+        return same;
+    }
+
     // Compiles and links one program; empty on success, else why not.
     std::string Build(int key) {
         const char* prelude = es ? ES_PRELUDE : DESKTOP_PRELUDE;
@@ -451,6 +555,7 @@ TGLES2CanvasDriver::TContext* TGLES2CanvasDriver::ContextObjects() {
 
 void TGLES2CanvasDriver::SetGraphics(const std::shared_ptr<TGraphics>& graphics) {
     FlushFor(FLUSH_FRAME);
+    reorder_ = false;
     cleared_ = false;
     auto canvas = std::dynamic_pointer_cast<TCanvasGraphics>(graphics);
     if (!canvas) {
@@ -487,6 +592,7 @@ void TGLES2CanvasDriver::Flip(int sync) {
 
 void TGLES2CanvasDriver::ResetContext(TCanvasGraphics& graphics) {
     FlushFor(FLUSH_FRAME);
+    reorder_ = false;
     cleared_ = false;
     TCanvasDriver::ResetContext(graphics);
 }
@@ -529,6 +635,9 @@ void TGLES2CanvasDriver::ApplyReset(int width, int height) {
 
 void TGLES2CanvasDriver::ApplyBlend(int mode) {
     FlushFor(FLUSH_BLEND);
+    // Measured before the blend is set (the measurement sets its own).
+    reorder_ = mode == BLEND_LIGHT && savings_ && context_ && GLCurrentContext() == context_->record &&
+               EightBitChannels() && context_->AdditionCommutes();
     switch (mode) {
     case BLEND_ALPHA:
         blending_ = true;
@@ -580,7 +689,7 @@ void TGLES2CanvasDriver::ApplyScissor(bool enable, int x, int y, int w, int h) {
 void TGLES2CanvasDriver::ApplyLineWidth(float width) {
     // GL refuses widths that are not positive and keeps the one it has.
     if (!(width > 0)) return;
-    if (mode_ == TMode::LINES) FlushFor(FLUSH_LINE_WIDTH);
+    // What is batched keeps its width (DrawBatch).
     line_width_ = width;
     if (context_) glLineWidth(std::clamp(width, context_->line_min, context_->line_max));
 }
@@ -626,24 +735,56 @@ bool TGLES2CanvasDriver::CannotShow() {
     }
 }
 
+// While additive drawings commute (`reorder_`), a batch whose state the next primitive does not
+// share is set aside instead of drawn, and one set aside earlier in the state it needs is taken
+// up again: each state is drawn once when the run of additive drawings ends (Flush).
 void TGLES2CanvasDriver::Batch(TMode mode, bool textured, unsigned texture, size_t vertices) {
     DrawLightRects();
     int program = textured ? PROGRAM_TEXTURED : 0;
     if (last_blend_ == BLEND_MASK) program |= PROGRAM_ALPHA_TEST;
     if (!textured) texture = 0;
-    if (!vertices_.empty()) {
-        if (mode != mode_)
+    const float width = mode == TMode::LINES ? line_width_ : 0;
+    const bool same = mode == mode_ && program == program_ && texture == texture_ && width == batch_width_;
+    const bool reorder = reorder_ && !in_union_;
+    if (!vertices_.empty() && !same) {
+        if (reorder)
+            SetBatchAside();
+        else if (mode != mode_)
             FlushFor(FLUSH_PRIMITIVE);
         else if (program != program_)
             FlushFor((program ^ program_) & PROGRAM_TEXTURED ? FLUSH_TEXTURING : FLUSH_BLEND);
         else if (texture != texture_)
             FlushFor(FLUSH_TEXTURE);
-        else if (vertices_.size() + vertices > MAX_BATCH_VERTICES)
-            FlushFor(FLUSH_FULL);
+        else
+            FlushFor(FLUSH_LINE_WIDTH);
     }
+    if (!same && reorder) {
+        for (auto it = aside_.begin(); it != aside_.end(); ++it) {
+            if (it->mode == mode && it->program == program && it->texture == texture && it->width == width) {
+                vertices_.swap(it->vertices);
+                indices_.swap(it->indices);
+                aside_.erase(it);
+                break;
+            }
+        }
+    }
+    if (!vertices_.empty() && vertices_.size() + vertices > MAX_BATCH_VERTICES) FlushFor(FLUSH_FULL);
     mode_ = mode;
     program_ = program;
     texture_ = texture;
+    batch_width_ = width;
+}
+
+void TGLES2CanvasDriver::SetBatchAside() {
+    aside_.push_back({mode_, program_, texture_, batch_width_, {}, {}});
+    aside_.back().vertices.swap(vertices_);
+    aside_.back().indices.swap(indices_);
+}
+
+void TGLES2CanvasDriver::SetSavings(bool on) {
+    FlushFor(FLUSH_OTHER);
+    savings_ = on;
+    reorder_ = false;
 }
 
 void TGLES2CanvasDriver::PushVertex(float x, float y, float u, float v) {
@@ -807,8 +948,10 @@ void TGLES2CanvasDriver::TexturedQuad(unsigned texture, float x0, float y0, floa
 }
 
 void TGLES2CanvasDriver::ForgetTexture(unsigned texture) {
-    if (!vertices_.empty() && texture_ == texture && (program_ & PROGRAM_TEXTURED))
-        FlushFor(FLUSH_TEXTURE_GONE);
+    bool used = !vertices_.empty() && texture_ == texture && (program_ & PROGRAM_TEXTURED);
+    for (const TAside& a : aside_)
+        used |= a.texture == texture && (a.program & PROGRAM_TEXTURED);
+    if (used) FlushFor(FLUSH_TEXTURE_GONE);
 }
 
 // ---- batches ------------------------------------------------------------------
@@ -816,6 +959,17 @@ void TGLES2CanvasDriver::ForgetTexture(unsigned texture) {
 void TGLES2CanvasDriver::Flush() {
     DrawLightRects();
     DrawBatch();
+    std::vector<TAside> aside;
+    aside.swap(aside_);
+    for (TAside& a : aside) {
+        mode_ = a.mode;
+        program_ = a.program;
+        texture_ = a.texture;
+        batch_width_ = a.width;
+        vertices_.swap(a.vertices);
+        indices_.swap(a.indices);
+        DrawBatch();
+    }
     // Code beside the driver may draw once it has flushed.
     cleared_ = false;
 }
@@ -841,7 +995,11 @@ void TGLES2CanvasDriver::DrawBatch() {
         const GLenum mode = mode_ == TMode::TRIANGLES ? GL_TRIANGLES
                             : mode_ == TMode::LINES   ? GL_LINES
                                                       : GL_POINTS;
+        // Lines keep the width they were batched with.
+        const bool width_apart = mode_ == TMode::LINES && batch_width_ != line_width_;
+        if (width_apart) glLineWidth(std::clamp(batch_width_, c->line_min, c->line_max));
         c->Draw(mode, program_, texture_, vertices_, indices_);
+        if (width_apart) glLineWidth(std::clamp(line_width_, c->line_min, c->line_max));
         ++counters_.draw_calls;
         ++counters_.flushes[cause_];
         cleared_ = false;
@@ -959,6 +1117,9 @@ void TGLES2CanvasDriver::DrawLightRects() {
         batch_indices.swap(indices_);
         const TMode batch_mode = mode_;
         const int batch_program = program_;
+        const unsigned batch_texture = texture_;
+        const float batch_width = batch_width_;
+        in_union_ = true;
         glDisable(GL_BLEND);
         blending_ = false;
         for (const TRegion& r : regions) {
@@ -980,10 +1141,14 @@ void TGLES2CanvasDriver::DrawLightRects() {
         indices_.swap(batch_indices);
         mode_ = batch_mode;
         program_ = batch_program;
+        texture_ = batch_texture;
+        batch_width_ = batch_width;
+        in_union_ = false;
         DrawBatch();
         counters_.merged += static_cast<long>(rects.size());
     } else if (merge) {
         DrawBatch();
+        in_union_ = true;
         glBlendFunc(GL_ONE, GL_ONE);
         for (const TRegion& r : regions) {
             for (int ch = 0; ch < 4; ++ch)
@@ -997,6 +1162,7 @@ void TGLES2CanvasDriver::DrawLightRects() {
             PushQuadIndices(first);
         }
         DrawBatch();
+        in_union_ = false;
         glBlendFunc(GL_SRC_ALPHA, GL_ONE);
         counters_.merged += static_cast<long>(rects.size());
     } else {

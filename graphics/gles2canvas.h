@@ -87,7 +87,7 @@ class TGLES2CanvasDriver : public TCanvasDriver {
     // Turns the pixel savings (cutting quads to their pictures' visible part, skipping draws
     // that cannot change a pixel, drawing overlapping additive rectangles as one pass over
     // their union) off or on, to measure them.
-    void SetSavings(bool on) { savings_ = on; }
+    void SetSavings(bool on);
     // Why the last context could not be drawn on (empty when it could).
     const std::string& Unavailable() const { return unavailable_; }
 
@@ -131,6 +131,8 @@ class TGLES2CanvasDriver : public TCanvasDriver {
     void DrawLightRects();
     // Draws the batch gathered.
     void DrawBatch();
+    // Sets the batch gathered aside, to be drawn at the next flush.
+    void SetBatchAside();
     // Draws what is gathered, counted under `cause`.
     void FlushFor(TFlushCause cause);
     // True when the batch gathered adds to each pixel what it would add to any other value
@@ -167,6 +169,21 @@ class TGLES2CanvasDriver : public TCanvasDriver {
     bool savings_ = true;
     TCounters counters_;
     TFlushCause cause_ = FLUSH_OTHER; // why the next batch is drawn
+
+    // Batches set aside (see Batch), each in a state of its own.
+    struct TAside {
+        TMode mode;
+        int program;
+        unsigned texture;
+        float width;
+        std::vector<TVertex> vertices;
+        std::vector<unsigned short> indices;
+    };
+    std::vector<TAside> aside_;
+    float batch_width_ = 0; // the line width of the batch's lines (0 for other primitives)
+    // Additive drawings give the same bytes in any order here (measured): batches may be set aside.
+    bool reorder_ = false;
+    bool in_union_ = false; // DrawLightRects drawing a union: nothing set aside or taken up
 };
 
 // ---- choosing the OpenGL 2D driver ------------------------------------------
