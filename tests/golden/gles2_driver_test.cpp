@@ -230,3 +230,77 @@ TEST_F(GLES2Driver, OverlappingAdditiveRectanglesAddWhatEachWouldHave) {
                   cleared ? first_union : 256 * 256);
     }
 }
+
+// Additive drawings add the same to any pixel here, so each state of a run of them (kind of
+// primitive, texture, line width) is drawn once when the run ends: the same bytes as each
+// drawing drawn in turn, with lines keeping their widths, a picture deleted while its batch waits drawn
+// first, and the order across other blends kept.
+TEST_F(GLES2Driver, AdditiveDrawingsGatheredByStateKeepThePicture) {
+    RegisterEmbeddedAssets();
+    SetAutoMidHandle(true);
+    auto spark = LoadImageSingle(TUrl("incbin::gfx_spark1.png"), IMAGE_MASKED | IMAGE_FILTERED);
+    auto ring = LoadImageSingle(TUrl("incbin::gfx_ring.png"), IMAGE_MASKED | IMAGE_FILTERED);
+    ASSERT_TRUE(spark && ring);
+    bool one_by_one = false; // the reference: every drawing drawn before the next
+    auto step = [&] {
+        if (one_by_one) Driver().Flush();
+    };
+    auto scene = [&] {
+        auto fleeting = LoadImageSingle(TUrl("incbin::gfx_ring.png"), IMAGE_MASKED | IMAGE_FILTERED);
+        ASSERT_TRUE(fleeting);
+        SetBlend(BLEND_LIGHT);
+        DrawImage(*fleeting, 200, 200);
+        step();
+        for (int i = 0; i < 8; ++i) {
+            const float x = 10.0f + 29.0f * static_cast<float>(i), y = 20.0f + 11.0f * static_cast<float>(i);
+            SetColor(255, 30 * i, 90);
+            SetAlpha(0.7f);
+            SetLineWidth(2);
+            DrawLine(x, y, 250 - x, 240 - y, 0);
+            step();
+            SetLineWidth(6);
+            DrawLine(x, 250 - y, 240 - x, y, 0);
+            step();
+            Plot(x + 3, y + 5);
+            step();
+            SetRotationScale(37.0f * static_cast<float>(i), 1, 1);
+            DrawImage(*spark, x, y);
+            step();
+            DrawImage(*spark, x, y);
+            step();
+            SetRotationScale(0, 1, 1);
+            DrawRect(x, 128, 12.5f, 40);
+            step();
+            DrawImage(*ring, 250 - x, 60);
+            step();
+            if (i == 3) fleeting.reset();
+        }
+        SetBlend(BLEND_ALPHA); // drawn over all of the above, at the width set last
+        SetColor(10, 200, 30);
+        DrawLine(0, 0, 256, 256, 0);
+        step();
+        DrawImage(*ring, 128, 128);
+        step();
+        SetBlend(BLEND_LIGHT);
+        DrawImage(*spark, 100, 100);
+        step();
+        SetLineWidth(1);
+        SetColor(255, 255, 255);
+        SetAlpha(1);
+    };
+    ExpectSame(
+        [&](bool on) {
+            Driver().SetSavings(on);
+            one_by_one = !on;
+        },
+        scene);
+    const auto before = Driver().Counters();
+    scene();
+    Driver().Flush();
+    const auto after = Driver().Counters();
+    // The first run: the fleeting picture, lines of two widths, points, the spark, rectangles and
+    // the ring, all drawn when the picture goes, then the last five again; a line and the ring
+    // under the other blend; the last run's spark.
+    EXPECT_EQ(after.draw_calls - before.draw_calls, 7 + 6 + 2 + 1);
+    SetAutoMidHandle(false);
+}
