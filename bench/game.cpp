@@ -70,6 +70,7 @@ void ReportDriver(benchmark::State& state, const TGLES2CanvasDriver::TCounters& 
     state.counters["cut/frame"] = static_cast<double>(c.trimmed - before.trimmed) / frames;
     state.counters["skipped/frame"] = static_cast<double>(c.skipped - before.skipped) / frames;
     state.counters["merged/frame"] = static_cast<double>(c.merged - before.merged) / frames;
+    state.counters["atlas/frame"] = static_cast<double>(c.atlas - before.atlas) / frames;
     state.counters["Mpx/frame"] = (c.fill - before.fill) / frames / 1e6;
     state.counters["blended Mpx/frame"] = (c.blended - before.blended) / frames / 1e6;
     for (int k = 0; k < TGLES2CanvasDriver::FLUSH_CAUSES; ++k)

@@ -75,6 +75,13 @@ constexpr GLuint ATTRIB_POSITION = 0, ATTRIB_TEXCOORD = 1, ATTRIB_COLOR = 2;
 // Vertices one batch may hold (16-bit indices).
 constexpr size_t MAX_BATCH_VERTICES = 65532;
 
+// Small pictures without filtering or mipmaps are copied into shared textures (pages) as well,
+// each with a transparent texel around it: pictures up to this side, pages of this side (at most,
+// and at most this many per context).
+constexpr int ATLAS_PICTURE = 64;
+constexpr int ATLAS_SIDE = 1024;
+constexpr int ATLAS_PAGES = 2;
+
 // Consecutive additive rectangles drawn as one pass over their union, at most.
 constexpr size_t MAX_LIGHT_RECTS = 32;
 
@@ -187,6 +194,60 @@ struct TGLES2CanvasDriver::TContext {
     // Per colour (red, green, blue), for each alpha byte and channel: the value added to any
     // destination, or -1 where it is not the same for all destinations measured.
     std::map<uint32_t, std::vector<int16_t>> increments;
+    // The shared textures of small pictures, filled in rows from the top.
+    struct TAtlasPage {
+        GLuint name = 0;
+        int side = 0;
+        int x = 0, y = 0, row = 0; // where the next picture goes, the height of the row so far
+    };
+    std::vector<TAtlasPage> atlas;
+
+    // Copies a w x h picture (RGBA rows of `pitch` bytes) into a page; false when none has room.
+    bool PlaceInAtlas(const uint8_t* pixels, int pitch, int w, int h, GLuint& name, int& x, int& y,
+                      int& side) {
+        if (w > ATLAS_PICTURE || h > ATLAS_PICTURE || w <= 0 || h <= 0) return false;
+        TAtlasPage* page = atlas.empty() ? nullptr : &atlas.back();
+        if (page && page->x + w + 2 > page->side) {
+            page->x = 0;
+            page->y += page->row;
+            page->row = 0;
+        }
+        if (page && page->y + h + 2 > page->side) page = nullptr;
+        if (!page) {
+            if (static_cast<int>(atlas.size()) >= ATLAS_PAGES) return false;
+            TAtlasPage fresh;
+            fresh.side = std::min(ATLAS_SIDE, max_texture);
+            if (fresh.side < ATLAS_PICTURE + 2) return false;
+            glGenTextures(1, &fresh.name);
+            glBindTexture(GL_TEXTURE_2D, fresh.name);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+            const std::vector<uint8_t> clear(static_cast<size_t>(fresh.side) * fresh.side * 4, 0);
+            glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, fresh.side, fresh.side, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                         clear.data());
+            atlas.push_back(fresh);
+            page = &atlas.back();
+        }
+        name = page->name;
+        side = page->side;
+        x = page->x + 1;
+        y = page->y + 1;
+        std::vector<uint8_t> rows(static_cast<size_t>(w) * h * 4);
+        for (int r = 0; r < h; ++r)
+            std::memcpy(rows.data() + static_cast<size_t>(r) * w * 4, pixels + static_cast<size_t>(r) * pitch,
+                        static_cast<size_t>(w) * 4);
+        glBindTexture(GL_TEXTURE_2D, page->name);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        page->x += w + 2;
+        page->row = std::max(page->row, h + 2);
+        return true;
+    }
+
     // Whether every fragment adds under the additive blend what it adds to any destination
     // (see AdditionCommutes): 0 not yet measured, 1 it does, -1 it does not or cannot be measured.
     int commute_state = 0;
@@ -926,9 +987,51 @@ void TGLES2CanvasDriver::DrawFrame(const TGLES2ImageFrame& f, float x0, float y0
             t1 = b1;
         }
     }
+    if (f.atlas && savings_ && f.atlas_owner == context_ && f.seq == GraphicsGeneration() && on_grid &&
+        DrawFromAtlas(f, x0, y0, x1, y1, tx, ty, s0, t0, s1, t1))
+        return;
     const float du = f.u1 - f.u0, dv = f.v1 - f.v0;
     TexturedQuad(f.name, x0, y0, x1, y1, tx, ty, f.u0 + s0 * du, f.v0 + t0 * dv, f.u0 + s1 * du,
                  f.v0 + t1 * dv);
+}
+
+namespace {
+
+// `v` as a whole number when it is one, or so near that it samples and covers as one: pixel and
+// texel centres lie half a unit away.
+bool Whole(float v, float& whole) {
+    if (!(std::fabs(v) < 1e6f)) return false;
+    whole = std::round(v);
+    return std::fabs(v - whole) < 1e-3f;
+}
+
+} // namespace
+
+bool TGLES2CanvasDriver::DrawFromAtlas(const TGLES2ImageFrame& f, float x0, float y0, float x1, float y1,
+                                       float tx, float ty, float s0, float t0, float s1, float t1) {
+    // The corners on whole pixels and the part drawn on whole texels, one texel a pixel: every
+    // pixel centre then falls on a texel centre, in the shared texture as in the picture's own.
+    float X0 = 0, Y0 = 0, X1 = 0, Y1 = 0;
+    Transform(x0, y0, tx, ty, X0, Y0);
+    Transform(x1, y1, tx, ty, X1, Y1);
+    float px0 = 0, py0 = 0, px1 = 0, py1 = 0, k0 = 0, l0 = 0, k1 = 0, l1 = 0;
+    const float w = static_cast<float>(f.picture_w), h = static_cast<float>(f.picture_h);
+    if (!Whole(X0, px0) || !Whole(Y0, py0) || !Whole(X1, px1) || !Whole(Y1, py1) || !Whole(s0 * w, k0) ||
+        !Whole(t0 * h, l0) || !Whole(s1 * w, k1) || !Whole(t1 * h, l1))
+        return false;
+    if (px1 - px0 != k1 - k0 || py1 - py0 != l1 - l0 || k1 <= k0 || l1 <= l0) return false;
+    ++counters_.atlas;
+    const float side = static_cast<float>(f.atlas_side);
+    const float ax = static_cast<float>(f.atlas_x), ay = static_cast<float>(f.atlas_y);
+    const float u0 = (ax + k0) / side, v0 = (ay + l0) / side, u1 = (ax + k1) / side, v1 = (ay + l1) / side;
+    Batch(TMode::TRIANGLES, true, f.atlas, 4);
+    const size_t first = vertices_.size();
+    PushVertex(px0, py0, u0, v0);
+    PushVertex(px1, py0, u1, v0);
+    PushVertex(px1, py1, u1, v1);
+    PushVertex(px0, py1, u0, v1);
+    PushQuadIndices(first);
+    return true;
 }
 
 void TGLES2CanvasDriver::TexturedQuad(unsigned texture, float x0, float y0, float x1, float y1, float tx,
@@ -1185,7 +1288,21 @@ void TGLES2CanvasDriver::DrawLightRects() {
 std::shared_ptr<TImageFrame> TGLES2CanvasDriver::CreateFrameFromPixmap(const std::shared_ptr<TPixmap>& pixmap,
                                                                        int flags) {
     if (!pixmap || !context_) return nullptr;
-    return TGLES2ImageFrame::CreateFromPixmap(pixmap, flags, MaxTextureSize());
+    auto frame = TGLES2ImageFrame::CreateFromPixmap(pixmap, flags, MaxTextureSize());
+    // A small picture sampled without filtering or mipmaps gets a copy in a shared texture too, so
+    // that where it lands unscaled on whole pixels it is drawn in one batch with others (see
+    // DrawFrame); each texel is then sampled at its centre, as from its own texture.
+    if (frame && !(flags & (IMAGE_FILTERED | IMAGE_MIPMAPPED)) && frame->picture_w <= ATLAS_PICTURE &&
+        frame->picture_h <= ATLAS_PICTURE) {
+        TPixmapPtr rgba = pixmap->format == PIXEL_RGBA32 ? pixmap : pixmap->Convert(PIXEL_RGBA32);
+        if (rgba && rgba->width >= frame->picture_w && rgba->height >= frame->picture_h &&
+            context_->PlaceInAtlas(static_cast<const uint8_t*>(rgba->pixels), rgba->pitch, frame->picture_w,
+                                   frame->picture_h, frame->atlas, frame->atlas_x, frame->atlas_y,
+                                   frame->atlas_side))
+            frame->atlas_owner = context_;
+        glBindTexture(GL_TEXTURE_2D, frame->name); // left bound, as without the copy
+    }
+    return frame;
 }
 
 void TGLES2CanvasDriver::DrawPixmap(const std::shared_ptr<TPixmap>& pixmap, int x, int y) {

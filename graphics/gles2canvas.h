@@ -78,6 +78,7 @@ class TGLES2CanvasDriver : public TCanvasDriver {
         double fill = 0;                 // screen area of all the triangles drawn, in pixels
         double blended = 0;              // of which drawn with blending
         long merged = 0;                 // additive rectangles drawn as one pass over their union
+        long atlas = 0;                  // quads drawn from the texture shared by small pictures
         long flushes[FLUSH_CAUSES] = {}; // batches drawn, by why
     };
     const TCounters& Counters() const { return counters_; }
@@ -138,6 +139,10 @@ class TGLES2CanvasDriver : public TCanvasDriver {
     // True when the batch gathered adds to each pixel what it would add to any other value
     // (untextured, under the additive blend, with increments measured to be so).
     bool BatchAddsAlone();
+    // Draws the part of a frame from its copy in a shared texture, where it lands unscaled on whole
+    // pixels; false (nothing drawn) elsewhere.
+    bool DrawFromAtlas(const TGLES2ImageFrame& frame, float x0, float y0, float x1, float y1, float tx,
+                       float ty, float s0, float t0, float s1, float t1);
     void TexturedQuad(unsigned texture, float x0, float y0, float x1, float y1, float tx, float ty, float u0,
                       float v0, float u1, float v1);
 

@@ -18,6 +18,12 @@ class TGLES2ImageFrame : public TImageFrame {
     // The part of the picture that is not fully transparent, with one texel of margin for
     // filtering, in fractions of the frame (s across, t down); empty (s0 >= s1) when all of it is.
     float visible_s0 = 0, visible_t0 = 0, visible_s1 = 1, visible_t1 = 1;
+    // A copy of the picture in a texture shared with other small pictures (0: none), drawn from
+    // where it lands unscaled on whole pixels: `atlas_x`, `atlas_y` in a texture of `atlas_side`
+    // texels square, made in the context `atlas_owner` (compared, never followed).
+    unsigned atlas = 0;
+    int atlas_x = 0, atlas_y = 0, atlas_side = 0;
+    const void* atlas_owner = nullptr;
 
     ~TGLES2ImageFrame() override;
     void Draw(float x0, float y0, float x1, float y1, float tx, float ty) override;

@@ -8,6 +8,7 @@
 
 #include "assets/embedded_assets.h"
 #include "graphics/canvas.h"
+#include "graphics/font.h"
 #include "graphics/gles2canvas.h"
 #include "graphics/glgraphics.h"
 #include "graphics/image.h"
@@ -303,4 +304,42 @@ TEST_F(GLES2Driver, AdditiveDrawingsGatheredByStateKeepThePicture) {
     // under the other blend; the last run's spark.
     EXPECT_EQ(after.draw_calls - before.draw_calls, 7 + 6 + 2 + 1);
     SetAutoMidHandle(false);
+}
+
+// Small unfiltered pictures (the UI fonts' glyphs) are drawn from a texture they share where they
+// land unscaled on whole pixels, so a string is one batch under any blend: the same bytes as each
+// glyph drawn from its own texture, which is still used scaled or off the pixel grid.
+TEST_F(GLES2Driver, SmallPicturesSharingATextureKeepThePicture) {
+    RegisterEmbeddedAssets();
+    auto small = LoadTextFont(TUrl("incbin::fnt_manaspc.ttf"), 16);
+    auto medium = LoadTextFont(TUrl("incbin::fnt_manaspc.ttf"), 24);
+    ASSERT_TRUE(small && medium);
+    auto scene = [&] {
+        SetBlend(BLEND_ALPHA);
+        SetColor(250, 200, 40);
+        SelectImageFont(small);
+        DrawString("Zap 1234", 3, 10);
+        SelectImageFont(medium);
+        DrawString("READY!", 40, 40);
+        SetBlend(BLEND_LIGHT);
+        DrawString("Join?", 10, 80.5f);
+        SetDrawScale(2, 2);
+        DrawString("P2", 10, 120);
+        SetDrawScale(1, 1);
+        SetBlend(BLEND_MASK);
+        SelectImageFont(small);
+        DrawString("Play?", 120, 200);
+        SetColor(255, 255, 255);
+    };
+    ExpectSame([](bool on) { Driver().SetSavings(on); }, scene);
+    const auto before = Driver().Counters();
+    scene();
+    Driver().Flush();
+    const auto after = Driver().Counters();
+    // All but the five glyphs off the grid and the two scaled up.
+    EXPECT_EQ(after.atlas - before.atlas, 7 + 6 + 5);
+    // Both strings under the alpha blend are one batch.
+    EXPECT_EQ(after.flushes[TGLES2CanvasDriver::FLUSH_TEXTURE] -
+                  before.flushes[TGLES2CanvasDriver::FLUSH_TEXTURE],
+              0);
 }
