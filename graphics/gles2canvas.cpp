@@ -948,6 +948,7 @@ void TGLES2CanvasDriver::EmitPrimitive(TPrimitive kind, const float* xy, int ver
 void TGLES2CanvasDriver::DrawFrame(const TGLES2ImageFrame& f, float x0, float y0, float x1, float y1,
                                    float tx, float ty, float s0, float t0, float s1, float t1) {
     BindTexture(f.name);
+    frame_texture_ = f.name;
     if (DroppingFrame()) return;
     ++counters_.primitives;
     if (CannotShow()) {
@@ -1051,6 +1052,7 @@ void TGLES2CanvasDriver::TexturedQuad(unsigned texture, float x0, float y0, floa
 }
 
 void TGLES2CanvasDriver::ForgetTexture(unsigned texture) {
+    if (frame_texture_ == texture) frame_texture_ = 0;
     bool used = !vertices_.empty() && texture_ == texture && (program_ & PROGRAM_TEXTURED);
     for (const TAside& a : aside_)
         used |= a.texture == texture && (a.program & PROGRAM_TEXTURED);
@@ -1073,6 +1075,12 @@ void TGLES2CanvasDriver::Flush() {
         indices_.swap(a.indices);
         DrawBatch();
     }
+    // GL is left with the texture of the last picture drawn bound, as when each was drawn from its
+    // own texture in turn, for code beside the driver.
+    if (drawn_texture_ && frame_texture_ && drawn_texture_ != frame_texture_ && context_ &&
+        GLCurrentContext() == context_->record)
+        glBindTexture(GL_TEXTURE_2D, frame_texture_);
+    drawn_texture_ = 0;
     // Code beside the driver may draw once it has flushed.
     cleared_ = false;
 }
@@ -1102,6 +1110,7 @@ void TGLES2CanvasDriver::DrawBatch() {
         const bool width_apart = mode_ == TMode::LINES && batch_width_ != line_width_;
         if (width_apart) glLineWidth(std::clamp(batch_width_, c->line_min, c->line_max));
         c->Draw(mode, program_, texture_, vertices_, indices_);
+        if (program_ & PROGRAM_TEXTURED) drawn_texture_ = texture_;
         if (width_apart) glLineWidth(std::clamp(line_width_, c->line_min, c->line_max));
         ++counters_.draw_calls;
         ++counters_.flushes[cause_];

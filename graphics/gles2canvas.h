@@ -188,7 +188,9 @@ class TGLES2CanvasDriver : public TCanvasDriver {
     float batch_width_ = 0; // the line width of the batch's lines (0 for other primitives)
     // Additive drawings give the same bytes in any order here (measured): batches may be set aside.
     bool reorder_ = false;
-    bool in_union_ = false; // DrawLightRects drawing a union: nothing set aside or taken up
+    bool in_union_ = false;      // DrawLightRects drawing a union: nothing set aside or taken up
+    unsigned frame_texture_ = 0; // the own texture of the last picture drawn (0: none, or deleted)
+    unsigned drawn_texture_ = 0; // the texture GL drew with last, since the last flush
 };
 
 // ---- choosing the OpenGL 2D driver ------------------------------------------
