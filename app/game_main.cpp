@@ -10,6 +10,7 @@
 #include "assets/embedded_assets.h"
 #include "game/startup.h"
 #include "graphics/framelog.h"
+#include "graphics/gles2canvas.h"
 #include "graphics/graphics.h"
 #include "platform/error.h"
 #include "settings/command_line.h"
@@ -122,6 +123,7 @@ int main(int argc, char** argv) {
         UsePlatformBackends(settings);
         ApplyAudioAndInputSettings(settings);
         ApplyPacingSettings(settings, line);
+        UseGLRendererFromEnvironment();
         StartUp();
         RunScreenCycle();
     } catch (const TRuntimeError& e) {

@@ -17,6 +17,7 @@
 #include "game/figures.h"
 #include "game/frame.h"
 #include "game/startup.h"
+#include "graphics/gles2canvas.h"
 #include "platform/clock.h"
 #include "platform/error.h"
 #include "settings/command_line.h"
@@ -60,8 +61,11 @@ const char* const USAGE = "usage: zaptomania-sim --frames N [options]\n"
                           "  --clock-start MS    first reading of the virtual clock (default 100000)\n"
                           "  --input FILE        input script: lines of FRAME EVENT ARGS\n"
                           "  --trace FILE        JSON Lines trace, one record per game frame\n"
-                          "  --renderer null|gl  draw nothing (default) or with OpenGL offscreen\n"
-                          "  --capture LIST      comma-separated frames to write as PNG (gl only)\n"
+                          "  --renderer R        null: draw nothing (default); gl: OpenGL offscreen with\n"
+                          "                      the default driver (ZAPTOMANIA_RENDERER may choose);\n"
+                          "                      gl-es2, gl-immediate: with that driver\n"
+                          "  --capture LIST      comma-separated frames to write as PNG (gl only); an\n"
+                          "                      item may be a range A-B, or every S-th frame of one, A-B/S\n"
                           "  --capture-dir DIR   where captures go, as frame-K.png\n"
                           "  --wav FILE          the mixed audio, 44100 Hz stereo 16-bit\n"
                           "  --stats FILE        every 250 frames a JSON line: memory in use and the\n"
@@ -114,7 +118,25 @@ std::set<long> ParseCaptureList(const std::string& text) {
         const std::size_t comma = text.find(',', start);
         const std::string item =
             text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        frames.insert(ParseNumber("--capture", item, 1, 1000000000L));
+        // K, or a range A-B, or every S-th frame of one: A-B/S.
+        const std::size_t dash = item.find('-');
+        if (dash == std::string::npos) {
+            frames.insert(ParseNumber("--capture", item, 1, 1000000000L));
+        } else {
+            const std::size_t slash = item.find('/', dash);
+            const long first = ParseNumber("--capture", item.substr(0, dash), 1, 1000000000L);
+            const long last = ParseNumber(
+                "--capture",
+                item.substr(dash + 1, slash == std::string::npos ? std::string::npos : slash - dash - 1),
+                first, 1000000000L);
+            const long step = slash == std::string::npos
+                                  ? 1
+                                  : ParseNumber("--capture", item.substr(slash + 1), 1, 1000000000L);
+            if ((last - first) / step >= 100000)
+                throw TUsageError{"--capture: '" + item + "' is too many frames"};
+            for (long k = first; k <= last; k += step)
+                frames.insert(k);
+        }
         if (comma == std::string::npos) break;
         start = comma + 1;
     }
@@ -149,14 +171,19 @@ TSimOptions ParseArgs(int argc, char** argv) {
             o.trace = need();
         } else if (arg == "--renderer") {
             const std::string r = need();
-            if (r == "null")
+            if (r == "null") {
                 o.gl = false;
-            else if (r == "gl" && !HAVE_GL)
-                throw TUsageError{"--renderer gl: there is no OpenGL under Node.js (only --renderer null)"};
-            else if (r == "gl")
+            } else if ((r == "gl" || r == "gl-es2" || r == "gl-immediate") && !HAVE_GL) {
+                throw TUsageError{"--renderer " + r + ": there is no OpenGL under Node.js (only --renderer null)"};
+            } else if (r == "gl") {
                 o.gl = true;
-            else
-                throw TUsageError{"--renderer: '" + r + "' is not null or gl"};
+                UseGLRendererFromEnvironment();
+            } else if (r == "gl-es2" || r == "gl-immediate") {
+                o.gl = true;
+                UseGLRenderer(r == "gl-es2" ? TGLRenderer::ES2 : TGLRenderer::IMMEDIATE);
+            } else {
+                throw TUsageError{"--renderer: '" + r + "' is not null, gl, gl-es2 or gl-immediate"};
+            }
         } else if (arg == "--capture") {
             if (!HAVE_GL)
                 throw TUsageError{"--capture: there is no OpenGL under Node.js to draw frames with"};
@@ -188,7 +215,7 @@ TSimOptions ParseArgs(int argc, char** argv) {
     }
     if (o.dump_tables) return o;
     if (!have_frames) throw TUsageError{"--frames N is required"};
-    if (have_capture && !o.gl) throw TUsageError{"--capture needs --renderer gl"};
+    if (have_capture && !o.gl) throw TUsageError{"--capture needs an OpenGL --renderer"};
     if (have_capture && o.capture_dir.empty()) throw TUsageError{"--capture needs --capture-dir DIR"};
     // Found out now rather than after a long run whose pictures all went nowhere.
     std::error_code ec;

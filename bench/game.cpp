@@ -18,6 +18,7 @@
 #include "game/globals.h"
 #include "game/round.h"
 #include "game/startup.h"
+#include "graphics/gles2canvas.h"
 #include "sim/input_script.h"
 #include "sim/virtual_clock.h"
 #include "sim/virtual_display.h"
@@ -28,11 +29,15 @@ std::shared_ptr<TVirtualClock> clock_;
 std::shared_ptr<TVirtualDisplay> display_;
 std::unique_ptr<TScriptedInput> input_;
 TVirtualRenderer current_ = TVirtualRenderer::NUL;
+int current_driver_ = -1;
 bool started_ = false;
 
-// Start-up once per renderer; a second start-up reopens the display with the other one.
-bool Start(TVirtualRenderer renderer) {
-    if (started_ && current_ == renderer) return true;
+// Start-up once per renderer and OpenGL driver (0: immediate mode, 1: shaders,
+// 2: shaders without their pixel savings); another start-up reopens the display.
+bool Start(TVirtualRenderer renderer, int driver = 1) {
+    if (started_ && current_ == renderer && (renderer != TVirtualRenderer::GL || current_driver_ == driver))
+        return true;
+    UseGLRenderer(driver == 0 ? TGLRenderer::IMMEDIATE : TGLRenderer::ES2);
     if (!clock_) {
         clock_ = UseVirtualClock(100000);
         input_ = std::make_unique<TScriptedInput>();
@@ -43,9 +48,28 @@ bool Start(TVirtualRenderer renderer) {
         renderer, clock_, renderer == TVirtualRenderer::GL ? MakeSdlOffscreenContextBackend() : nullptr);
     if (!display_) return false;
     StartUp(nullptr); // keep the line about the audio driver out of the report
+    if (auto* es2 = dynamic_cast<TGLES2CanvasDriver*>(CurrentCanvasDriver())) es2->SetSavings(driver != 2);
     started_ = true;
     current_ = renderer;
+    current_driver_ = driver;
     return true;
+}
+
+// The shader-based driver's counters (zero for the immediate-mode one).
+TGLES2CanvasDriver::TCounters DriverCounters() {
+    auto* es2 = dynamic_cast<TGLES2CanvasDriver*>(CurrentCanvasDriver());
+    return es2 ? es2->Counters() : TGLES2CanvasDriver::TCounters{};
+}
+
+// What the shader-based driver did per frame since `before`.
+void ReportDriver(benchmark::State& state, const TGLES2CanvasDriver::TCounters& before, double frames) {
+    const auto c = DriverCounters();
+    if (frames <= 0 || c.primitives == before.primitives) return;
+    state.counters["draws/frame"] = static_cast<double>(c.draw_calls - before.draw_calls) / frames;
+    state.counters["cut/frame"] = static_cast<double>(c.trimmed - before.trimmed) / frames;
+    state.counters["skipped/frame"] = static_cast<double>(c.skipped - before.skipped) / frames;
+    state.counters["merged/frame"] = static_cast<double>(c.merged - before.merged) / frames;
+    state.counters["Mpx/frame"] = (c.fill - before.fill) / frames / 1e6;
 }
 
 void Attract(benchmark::State& state, TVirtualRenderer renderer) {
@@ -119,32 +143,37 @@ class TFrameTimes {
 
 // One whole attract cycle: the ten line figures from the first back to the first.
 void BM_GameAttractCycleGL(benchmark::State& state) {
-    if (!Start(TVirtualRenderer::GL)) {
+    if (!Start(TVirtualRenderer::GL, static_cast<int>(state.range(0)))) {
         state.SkipWithError("no offscreen OpenGL");
         return;
     }
     TFrameTimes times;
+    const auto before = DriverCounters();
+    long frames = 0;
     for (auto _ : state) {
         EnterAttractScreen();
         int figures = 0;
         while (figures < 10) {
             const int logo = logo_count;
             times.Frame([] { AttractFrame(); });
+            ++frames;
             if (logo_count != logo) ++figures;
             // Nobody joins, but the countdown is held only while it shows five.
             if (countdown_end < seconds) countdown_end = seconds + 5;
         }
     }
     times.Report(state);
+    ReportDriver(state, before, static_cast<double>(frames));
 }
 
 // A busy round: the computer plays all four seats, 1000 frames (20 s) from the start.
 void BM_GameBusyRoundGL(benchmark::State& state) {
-    if (!Start(TVirtualRenderer::GL)) {
+    if (!Start(TVirtualRenderer::GL, static_cast<int>(state.range(0)))) {
         state.SkipWithError("no offscreen OpenGL");
         return;
     }
     TFrameTimes times;
+    const auto before = DriverCounters();
     size_t most_bubbles = 0;
     for (auto _ : state) {
         humans = {0, 0, 0, 0, 0};
@@ -158,6 +187,7 @@ void BM_GameBusyRoundGL(benchmark::State& state) {
         }
     }
     times.Report(state);
+    ReportDriver(state, before, 1000.0 * static_cast<double>(state.iterations()));
     state.counters["most bubbles"] = static_cast<double>(most_bubbles);
 }
 
@@ -176,5 +206,21 @@ BENCHMARK(BM_SimRoundNull)->Unit(benchmark::kMicrosecond)->UseRealTime();
 // The real loop with OpenGL: one iteration is a whole run; the counters give
 // the wall time of a frame including the rasteriser's worker threads (Mesa
 // llvmpipe here), the drawing finished with glFinish.
-BENCHMARK(BM_GameAttractCycleGL)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
-BENCHMARK(BM_GameBusyRoundGL)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+// Each with the immediate-mode driver (0), the shader-based one (1) and that
+// without its pixel savings (2), one after the other in the same run.
+BENCHMARK(BM_GameAttractCycleGL)
+    ->ArgName("driver")
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
+BENCHMARK(BM_GameBusyRoundGL)
+    ->ArgName("driver")
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();

@@ -115,6 +115,9 @@ class TCanvasDriver : public TGraphicsDriver {
     // The frame as drawn so far, w x h from (x, y), top row first, 3 bytes a pixel.
     // False when this driver keeps no pixels.
     virtual bool ReadPixelsRGB(int x, int y, int w, int h, std::vector<uint8_t>& rgb);
+    // Draws whatever the driver holds back (a driver may gather primitives and draw them later);
+    // code that draws into the context by other means calls it first.
+    virtual void Flush() {}
     virtual std::string ToString() const = 0;
 
     // ---- used by image frames and text --------------------------------------
@@ -162,8 +165,9 @@ class TCanvasDriver : public TGraphicsDriver {
     std::vector<float> scratch_;
 };
 
-// The 2D driver the game selects at start-up: the OpenGL one unless another was
-// installed (the simulator installs its own before the game starts).
+// The 2D driver the game selects at start-up: an OpenGL one as chosen with
+// UseGLRenderer (graphics/gles2canvas.h) unless another was installed (the
+// simulator installs its own before the game starts).
 std::shared_ptr<TCanvasDriver> Canvas2DDriver();
 void UseCanvas2DDriver(std::shared_ptr<TCanvasDriver> driver);
 

@@ -7,19 +7,6 @@
 #include "graphics/glimage.h"
 #include "graphics/pixmap.h"
 
-namespace {
-
-struct TGLCanvasState {
-    std::shared_ptr<TCanvasDriver> installed;
-};
-
-TGLCanvasState& State() {
-    static TGLCanvasState state;
-    return state;
-}
-
-} // namespace
-
 std::shared_ptr<TGLCanvasDriver> TGLCanvasDriver::Instance() {
     static std::shared_ptr<TGLCanvasDriver> instance =
         std::make_shared<TGLCanvasDriver>(TGLGraphicsDriver::Instance());
@@ -28,16 +15,6 @@ std::shared_ptr<TGLCanvasDriver> TGLCanvasDriver::Instance() {
 
 std::shared_ptr<TGLCanvasDriver> GLCanvasDriver() {
     return TGLCanvasDriver::Instance();
-}
-
-std::shared_ptr<TCanvasDriver> Canvas2DDriver() {
-    TGLCanvasState& s = State();
-    if (s.installed) return s.installed;
-    return TGLCanvasDriver::Instance();
-}
-
-void UseCanvas2DDriver(std::shared_ptr<TCanvasDriver> driver) {
-    State().installed = std::move(driver);
 }
 
 TGLCanvasDriver::TGLCanvasDriver(std::shared_ptr<TGraphicsDriver> display)

@@ -1,16 +1,24 @@
 #include "graphics/gldraw.h"
 
 #include <GL/gl.h>
+// On Windows the GL header brings the system's CreateWindow macro; the window layer's is ours.
+#undef CreateWindow
 
+#include <cstdint>
 #include <utility>
 
+#include "graphics/canvas.h"
 #include "graphics/font.h"
+#include "graphics/glgraphics.h"
 #include "graphics/glimage.h"
 #include "graphics/graphics.h"
 #include "graphics/image.h"
 
 #ifndef GL_CLAMP_TO_EDGE
 #define GL_CLAMP_TO_EDGE 0x812F
+#endif
+#ifndef GL_CURRENT_PROGRAM
+#define GL_CURRENT_PROGRAM 0x8B8D
 #endif
 
 namespace {
@@ -25,6 +33,10 @@ bool HasContext() {
 class TSavedGLState {
   public:
     TSavedGLState() {
+        // What a 2D driver holds back is drawn first, and its shaders are set aside.
+        if (TCanvasDriver* driver = CurrentCanvasDriver()) driver->Flush();
+        glGetIntegerv(GL_CURRENT_PROGRAM, &program_);
+        if (program_ != 0) UseProgram(0);
         glPushAttrib(GL_ALL_ATTRIB_BITS);
         glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
         GLint viewport[4] = {0, 0, 0, 0};
@@ -48,9 +60,18 @@ class TSavedGLState {
         glPopMatrix();
         glPopClientAttrib();
         glPopAttrib(); // the matrix mode too
+        if (program_ != 0) UseProgram(static_cast<GLuint>(program_));
     }
     TSavedGLState(const TSavedGLState&) = delete;
     TSavedGLState& operator=(const TSavedGLState&) = delete;
+
+  private:
+    static void UseProgram(GLuint program) {
+        using TUseProgram = void(APIENTRY*)(GLuint);
+        if (void* f = GLProcAddress("glUseProgram"))
+            reinterpret_cast<TUseProgram>(reinterpret_cast<intptr_t>(f))(program);
+    }
+    GLint program_ = 0;
 };
 
 void Quad(float x0, float y0, float x1, float y1) {

@@ -103,6 +103,11 @@ std::shared_ptr<TGraphics> GLSharedGraphics() {
     return s.shared;
 }
 
+void* GLProcAddress(const char* name) {
+    TGLGraphicsState& s = State();
+    return s.backend ? s.backend->ProcAddress(name) : nullptr;
+}
+
 TGLContextRecord* GLCurrentContext() {
     return State().current;
 }

@@ -55,6 +55,13 @@ class TGLContextBackend {
     // whose objects every context made after it shares. Made once, on
     // request; null when this layer cannot make one. Destroy ends it.
     virtual std::shared_ptr<TGLContextRecord> CreateSharedContext() { return nullptr; }
+    // The address of a GL entry point beyond OpenGL 1.1 in the current
+    // context's driver (SDL_GL_GetProcAddress, wglGetProcAddress); null when
+    // the driver has none or this layer cannot look entry points up.
+    virtual void* ProcAddress(const char* name) {
+        (void)name;
+        return nullptr;
+    }
 };
 
 // Installs the native layer (null: none; creating a display then fails).
@@ -99,6 +106,10 @@ std::shared_ptr<TGraphics> OpenGLGraphics(int width, int height, int depth = 0, 
 // Null, with one line on standard error, when the window layer cannot make
 // one. It lives as long as the window layer.
 std::shared_ptr<TGraphics> GLSharedGraphics();
+
+// An entry point of the current context's driver, asked of the window layer
+// (null without one).
+void* GLProcAddress(const char* name);
 
 // Window-layer queries (tests and diagnostics).
 TGLContextRecord* GLCurrentContext();

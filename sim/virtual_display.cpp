@@ -4,7 +4,8 @@
 
 #include <cstdio>
 
-#include "graphics/glcanvas.h"
+#include "graphics/gles2canvas.h"
+#include "graphics/glgraphics.h"
 #include "graphics/recording_canvas.h"
 
 namespace {
@@ -66,7 +67,9 @@ void TVirtualDisplayDriver::Flip(int sync) {
 
 bool TVirtualDisplay::ReadFrameRGB(std::vector<uint8_t>& rgb, int width, int height) const {
     if (renderer != TVirtualRenderer::GL || !canvas) return false;
-    return canvas->ReadPixelsRGB(0, 0, width, height, rgb);
+    // The driver drawing the current context (a context may have been handed to a fallback).
+    TCanvasDriver* driver = CurrentCanvasDriver();
+    return (driver ? driver : canvas.get())->ReadPixelsRGB(0, 0, width, height, rgb);
 }
 
 std::shared_ptr<TVirtualDisplay> UseVirtualDisplay(TVirtualRenderer renderer,
@@ -80,7 +83,7 @@ std::shared_ptr<TVirtualDisplay> UseVirtualDisplay(TVirtualRenderer renderer,
         if (!offscreen) return nullptr;
         UseGLContextBackend(std::move(offscreen));
         vd->display = std::make_shared<TVirtualDisplayDriver>(clock, TGLGraphicsDriver::Instance());
-        vd->canvas = std::make_shared<TGLCanvasDriver>(vd->display);
+        vd->canvas = MakeGLCanvasDriver(vd->display);
     } else {
         vd->display = std::make_shared<TVirtualDisplayDriver>(clock, nullptr);
         vd->canvas = std::make_shared<TRecordingCanvasDriver>(vd->display, false);

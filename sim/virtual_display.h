@@ -57,7 +57,8 @@ class TVirtualDisplay {
     bool ReadFrameRGB(std::vector<uint8_t>& rgb, int width = 1024, int height = 768) const;
 };
 
-// Sets up and installs the virtual display. For GL it draws through the given
+// Sets up and installs the virtual display. For GL it draws with the OpenGL 2D
+// driver chosen with UseGLRenderer (graphics/gles2canvas.h) through the given
 // offscreen context backend (a window layer's hidden one, chosen by the
 // caller); null when GL was asked for without one.
 std::shared_ptr<TVirtualDisplay> UseVirtualDisplay(TVirtualRenderer renderer,

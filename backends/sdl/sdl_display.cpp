@@ -270,6 +270,8 @@ class TSdlContextBackend final : public TGLContextBackend {
         if (current_ && !options_.hidden) SDL_GL_SetSwapInterval(interval);
     }
 
+    void* ProcAddress(const char* name) override { return SDL_GL_GetProcAddress(name); }
+
     void SwapBuffers(TGLContextRecord& base) override {
         auto& r = static_cast<TSdlContextRecord&>(base);
         if (!r.window) return;

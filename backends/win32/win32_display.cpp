@@ -6,6 +6,7 @@
 #undef CreateWindow
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
@@ -297,6 +298,15 @@ class TWin32ContextBackend final : public TGLContextBackend {
 
     void SetSwapInterval(int interval) override {
         if (current_) ApplySwapInterval(interval);
+    }
+
+    // The current context's driver has the entry points beyond OpenGL 1.1.
+    void* ProcAddress(const char* name) override {
+        const PROC proc = wglGetProcAddress(name);
+        // Some drivers answer small numbers or -1 instead of null for a name they lack.
+        const auto value = reinterpret_cast<intptr_t>(proc);
+        if (value >= -1 && value <= 3) return nullptr;
+        return reinterpret_cast<void*>(value);
     }
 
     void SwapBuffers(TGLContextRecord& base) override {

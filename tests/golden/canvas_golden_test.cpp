@@ -19,38 +19,37 @@
 
 namespace {
 
-class CanvasGolden : public ::testing::Test {
+class CanvasGolden : public ::testing::TestWithParam<TGLRenderer> {
   protected:
-    static void SetUpTestSuite() { opened = OpenOffscreenGL(); }
     static void TearDownTestSuite() { CloseOffscreenGL(); }
     void SetUp() override {
-        ZAP_REQUIRE_GL(opened);
+        ZAP_REQUIRE_GL(OpenOffscreenGL(GetParam()));
         // Every picture starts from the state of a new context.
         ResetOffscreenGL(BLEND_SOLID);
     }
     std::vector<uint8_t> Read(int w, int h) {
         std::vector<uint8_t> rgb;
-        EXPECT_TRUE(GLCanvasDriver()->ReadPixelsRGB(0, 0, w, h, rgb));
+        EXPECT_TRUE(CurrentCanvasDriver()->ReadPixelsRGB(0, 0, w, h, rgb));
         return rgb;
     }
     void ExpectGolden(const std::string& name, int w, int h) { ExpectOffscreenGolden(name, w, h, 2); }
     static int Pixel(const std::vector<uint8_t>& rgb, int w, int x, int y, int c) {
         return rgb[(static_cast<size_t>(y) * w + x) * 3 + c];
     }
-
-    static inline bool opened = false;
 };
 
 } // namespace
 
-TEST_F(CanvasGolden, BackgroundAtAFixedSeed) {
+ZAP_FOR_BOTH_GL_DRIVERS(CanvasGolden);
+
+TEST_P(CanvasGolden, BackgroundAtAFixedSeed) {
     SetRandomSeed(12345);
     SetBlend(BLEND_LIGHT);
     DrawBackground();
     ExpectGolden("background", 1024, 768);
 }
 
-TEST_F(CanvasGolden, LinesWithAndWithoutTheLastPixelAndWidths) {
+TEST_P(CanvasGolden, LinesWithAndWithoutTheLastPixelAndWidths) {
     // Width 1: the last pixel of a line is drawn only on request.
     DrawLine(10, 10, 40, 10, 0);
     DrawLine(10, 20, 40, 20, 1);
@@ -78,7 +77,7 @@ TEST_F(CanvasGolden, LinesWithAndWithoutTheLastPixelAndWidths) {
     EXPECT_EQ(thick, 6);
 }
 
-TEST_F(CanvasGolden, RectanglesAndOvalsUnderEachBlendMode) {
+TEST_P(CanvasGolden, RectanglesAndOvalsUnderEachBlendMode) {
     // A grey backdrop on the left half so that shading and masking show.
     SetColor(128, 128, 128);
     DrawRect(0, 0, 128, 256);
@@ -101,7 +100,7 @@ TEST_F(CanvasGolden, RectanglesAndOvalsUnderEachBlendMode) {
     EXPECT_EQ(Pixel(rgb, 256, 20, 10 + 96, 0), 204); // alpha: 0.6 * 255 + 0.4 * 128
 }
 
-TEST_F(CanvasGolden, RotationScaleAndHandle) {
+TEST_P(CanvasGolden, RotationScaleAndHandle) {
     SetDrawHandle(16, 8);
     for (int i = 0; i < 6; ++i) {
         SetColor(255 - i * 40, 60 + i * 30, 255);
@@ -120,7 +119,7 @@ TEST_F(CanvasGolden, RotationScaleAndHandle) {
     ExpectGolden("transforms", 256, 256);
 }
 
-TEST_F(CanvasGolden, AlphaIsClamped) {
+TEST_P(CanvasGolden, AlphaIsClamped) {
     SetColor(100, 100, 100);
     DrawRect(0, 0, 64, 64);
     SetBlend(BLEND_ALPHA);
@@ -141,7 +140,7 @@ TEST_F(CanvasGolden, AlphaIsClamped) {
     EXPECT_EQ(Pixel(rgb, 64, 10, 40, 1), 100);
 }
 
-TEST_F(CanvasGolden, ViewportClipsDrawingAndClearing) {
+TEST_P(CanvasGolden, ViewportClipsDrawingAndClearing) {
     SetViewport(10, 20, 30, 15);
     SetClsColor(0, 0, 200);
     Cls();
@@ -157,7 +156,7 @@ TEST_F(CanvasGolden, ViewportClipsDrawingAndClearing) {
     SetClsColor(0, 0, 0);
 }
 
-TEST_F(CanvasGolden, PixmapsRoundTripAndRepeatedStateCostsNothing) {
+TEST_P(CanvasGolden, PixmapsRoundTripAndRepeatedStateCostsNothing) {
     auto pixmap = CreatePixmap(7, 5, PIXEL_RGB24);
     for (int y = 0; y < 5; ++y) {
         for (int x = 0; x < 7; ++x)
@@ -173,18 +172,36 @@ TEST_F(CanvasGolden, PixmapsRoundTripAndRepeatedStateCostsNothing) {
     }
     EXPECT_EQ(CurrentCanvasDriver()->LastBlend(), BLEND_LIGHT);
 
-    const long before = GLCanvasDriver()->StateCalls();
-    SetBlend(BLEND_LIGHT);
-    DrawRect(0, 0, 2, 2);
-    DrawRect(0, 0, 2, 2);
-    EXPECT_EQ(GLCanvasDriver()->StateCalls(), before);
+    if (GetParam() == TGLRenderer::IMMEDIATE) {
+        const long before = GLCanvasDriver()->StateCalls();
+        SetBlend(BLEND_LIGHT);
+        DrawRect(0, 0, 2, 2);
+        DrawRect(0, 0, 2, 2);
+        EXPECT_EQ(GLCanvasDriver()->StateCalls(), before);
+    } else {
+        // The same state again breaks no batch: both rectangles and a third in
+        // another colour are one draw.
+        auto* driver = dynamic_cast<TGLES2CanvasDriver*>(CurrentCanvasDriver());
+        ASSERT_TRUE(driver);
+        driver->Flush();
+        const long before = driver->Counters().draw_calls;
+        SetBlend(BLEND_LIGHT);
+        DrawRect(0, 0, 2, 2);
+        DrawRect(0, 0, 2, 2);
+        SetColor(10, 20, 30);
+        DrawRect(4, 0, 2, 2);
+        driver->Flush();
+        EXPECT_EQ(driver->Counters().draw_calls, before + 1);
+    }
 }
 
-TEST_F(CanvasGolden, DroppedFrameChangesTheStateButDrawsNothing) {
+TEST_P(CanvasGolden, DroppedFrameChangesTheStateButDrawsNothing) {
     SetColor(0, 0, 255);
     DrawRect(0, 0, 16, 16);
-    GLCanvasDriver()->SetFrameDropped(true);
-    const long state_calls = GLCanvasDriver()->StateCalls();
+    TCanvasDriver* driver = CurrentCanvasDriver();
+    driver->SetFrameDropped(true);
+    const bool immediate = GetParam() == TGLRenderer::IMMEDIATE;
+    const long state_calls = immediate ? GLCanvasDriver()->StateCalls() : 0;
     // Every kind of output: clearing, primitives, a pixmap, text (textures).
     SetClsColor(0, 255, 0);
     Cls();
@@ -198,7 +215,9 @@ TEST_F(CanvasGolden, DroppedFrameChangesTheStateButDrawsNothing) {
     pixmap->ClearPixels(0xFFFFFFFFu);
     DrawPixmap(pixmap, 2, 2);
     DrawString("MMMM", 0, 0);
-    EXPECT_GT(GLCanvasDriver()->StateCalls(), state_calls); // the state still reaches GL
+    if (immediate) {
+        EXPECT_GT(GLCanvasDriver()->StateCalls(), state_calls); // the state still reaches GL
+    }
     auto rgb = Read(16, 16);
     int changed = 0; // pixels no longer the blue square's
     for (int y = 0; y < 16; ++y) {
@@ -208,7 +227,7 @@ TEST_F(CanvasGolden, DroppedFrameChangesTheStateButDrawsNothing) {
     }
     EXPECT_EQ(changed, 0);
     // Shown again, drawing goes on in the state the dropped frame left: red.
-    GLCanvasDriver()->SetFrameDropped(false);
+    driver->SetFrameDropped(false);
     DrawRect(0, 0, 8, 8);
     rgb = Read(16, 16);
     EXPECT_EQ(Pixel(rgb, 16, 4, 4, 0), 255);
@@ -217,7 +236,7 @@ TEST_F(CanvasGolden, DroppedFrameChangesTheStateButDrawsNothing) {
     EXPECT_EQ(Pixel(Read(16, 16), 16, 12, 12, 1), 255); // cleared in the dropped frame's colour
 }
 
-TEST_F(CanvasGolden, GameDisplayOpensAndPacesFrames) {
+TEST_P(CanvasGolden, GameDisplayOpensAndPacesFrames) {
     // The game's own request: full screen at 50 Hz. Offscreen there is no vertical
     // blank, so the measurement fails and sleeping keeps the pace.
     ASSERT_TRUE(OpenGraphics(1024, 768, 32, 50, 0));
@@ -233,7 +252,7 @@ TEST_F(CanvasGolden, GameDisplayOpensAndPacesFrames) {
     // Back to the suite's windowed display.
     ASSERT_TRUE(OpenGraphics(1024, 768, 0, 0, 0));
     EXPECT_EQ(GraphicsGeneration(), gen + 2);
-    opened = true;
+    ExpectNoGLError();
 }
 
 // ---- the simulator's display: 50 Hz in virtual time, with and without GL ----

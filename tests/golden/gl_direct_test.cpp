@@ -18,23 +18,22 @@
 
 namespace {
 
-class GLDirect : public ::testing::Test {
+class GLDirect : public ::testing::TestWithParam<TGLRenderer> {
   protected:
-    static void SetUpTestSuite() { opened = OpenOffscreenGL(); }
     static void TearDownTestSuite() { CloseOffscreenGL(); }
     void SetUp() override {
-        ZAP_REQUIRE_GL(opened);
+        ZAP_REQUIRE_GL(OpenOffscreenGL(GetParam()));
         ResetOffscreenGL(BLEND_SOLID);
     }
     // The pixel at (x, y) as 0xRRGGBB.
     static unsigned Pixel(int x, int y) {
         std::vector<uint8_t> rgb;
-        EXPECT_TRUE(GLCanvasDriver()->ReadPixelsRGB(x, y, 1, 1, rgb));
+        EXPECT_TRUE(CurrentCanvasDriver()->ReadPixelsRGB(x, y, 1, 1, rgb));
         return rgb.size() == 3 ? (rgb[0] << 16u) | (rgb[1] << 8u) | rgb[2] : 0xDEADu;
     }
-
-    static inline bool opened = false;
 };
+
+ZAP_FOR_BOTH_GL_DRIVERS(GLDirect);
 
 // Everything a helper may touch, read back from GL.
 struct TGLSnapshot {
@@ -80,7 +79,7 @@ TPixmapPtr Quadrants() {
 
 // The helpers draw where they say, in the pixel projection, and leave every
 // piece of GL state as the 2D renderer set it.
-TEST_F(GLDirect, HelpersDrawInPixelsAndRestoreTheGLState) {
+TEST_P(GLDirect, HelpersDrawInPixelsAndRestoreTheGLState) {
     // State a renderer might have: a bound texture, alpha blending, a scissor,
     // a colour, texturing on, odd matrices.
     SetBlend(BLEND_ALPHA);
@@ -129,7 +128,7 @@ TEST_F(GLDirect, HelpersDrawInPixelsAndRestoreTheGLState) {
     EXPECT_EQ(Pixel(3, 302), 0u);
 }
 
-TEST_F(GLDirect, TexturesFromPixmapsAreSizedPaddedAndOwned) {
+TEST_P(GLDirect, TexturesFromPixmapsAreSizedPaddedAndOwned) {
     GLint bound = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
     auto pixmap = TPixmap::Create(20, 12, PIXEL_RGBA32);
@@ -168,7 +167,7 @@ TEST_F(GLDirect, TexturesFromPixmapsAreSizedPaddedAndOwned) {
 
 // A sub-rectangle samples its part of the texture: the white quadrant of the
 // quadrant picture, stretched four times, and the tiles of a viewport.
-TEST_F(GLDirect, SubRectanglesAndTilesSampleTheRightTexels) {
+TEST_P(GLDirect, SubRectanglesAndTilesSampleTheRightTexels) {
     auto image = LoadImageSingle(Quadrants(), 0); // nearest sampling, handle (0, 0)
     DrawSubImageRect(*image, 100, 100, 16, 16, 4, 4, 4, 4);
     EXPECT_EQ(Pixel(100, 100), 0xFFFFFFu);

@@ -28,14 +28,18 @@
 
 namespace {
 
-class ObjectsGolden : public ::testing::Test {
+class ObjectsGolden : public ::testing::TestWithParam<TGLRenderer> {
   protected:
-    static void SetUpTestSuite() {
-        game_ = UseVirtualGL();
+    // The game starts again when the driver changes.
+    static void Start(TGLRenderer renderer) {
+        if (game_.display && renderer_ == renderer) return;
+        game_ = UseVirtualGL(renderer);
+        renderer_ = renderer;
         if (game_.display) StartGameQuietly();
     }
 
     void SetUp() override {
+        Start(GetParam());
         ZAP_REQUIRE_GL(game_.display);
         game_.clock->Set(200000);
         SetRandomSeed(777);
@@ -86,9 +90,12 @@ class ObjectsGolden : public ::testing::Test {
     }
 
     static inline TGameOnGL game_;
+    static inline TGLRenderer renderer_ = TGLRenderer::IMMEDIATE;
 };
 
-TEST_F(ObjectsGolden, VolleyInProgress) {
+ZAP_FOR_BOTH_GL_DRIVERS(ObjectsGolden);
+
+TEST_P(ObjectsGolden, VolleyInProgress) {
     SetUpVolley();
     PlayfieldFrame();
     // The volley popped the three bubbles on the beam and nothing else.
@@ -98,7 +105,7 @@ TEST_F(ObjectsGolden, VolleyInProgress) {
     EndFrame();
 }
 
-TEST_F(ObjectsGolden, RingsWithScoreText) {
+TEST_P(ObjectsGolden, RingsWithScoreText) {
     SetUpVolley();
     for (int k = 0; k < 24; ++k) {
         PlayfieldFrame();

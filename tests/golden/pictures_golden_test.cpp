@@ -12,6 +12,7 @@
 #include "graphics/font.h"
 #include "graphics/glimage.h"
 #include "graphics/glcanvas.h"
+#include "graphics/gles2image.h"
 #include "graphics/graphics.h"
 #include "graphics/image.h"
 #include "graphics/overlap.h"
@@ -21,18 +22,17 @@
 
 namespace {
 
-class PicturesGolden : public ::testing::Test {
+class PicturesGolden : public ::testing::TestWithParam<TGLRenderer> {
   protected:
     static void SetUpTestSuite() {
         // Mesa hands out the name of a deleted texture again only when asked to, as many other
         // drivers always do; the texture-binding cache must cope with it.
         setenv("force_gl_names_reuse", "true", 0);
-        opened = OpenOffscreenGL();
         RegisterEmbeddedAssets();
     }
     static void TearDownTestSuite() { CloseOffscreenGL(); }
     void SetUp() override {
-        ZAP_REQUIRE_GL(opened);
+        ZAP_REQUIRE_GL(OpenOffscreenGL(GetParam()));
         ResetOffscreenGL(BLEND_ALPHA);
         SelectImageFont(nullptr);
         // As the game loads them.
@@ -57,10 +57,26 @@ class PicturesGolden : public ::testing::Test {
         SetRotationScale(0, 1, 1);
     }
 
-    static inline bool opened = false;
+    // What either driver's frames keep: the texture, the display it was made for, its corner.
+    struct TFrameInfo {
+        GLuint name = 0;
+        int seq = 0;
+        float u1 = 0, v1 = 0;
+    };
+    static TFrameInfo Info(const TImageFramePtr& frame) {
+        if (auto* f = dynamic_cast<TGLImageFrame*>(frame.get())) return {f->name, f->seq, f->u1, f->v1};
+        if (auto* f = dynamic_cast<TGLES2ImageFrame*>(frame.get())) return {f->name, f->seq, f->u1, f->v1};
+        ADD_FAILURE() << "not a GL frame";
+        return {};
+    }
+    static TImageFramePtr MakeFrame(const TPixmapPtr& pixmap, int flags) {
+        return CurrentCanvasDriver()->CreateFrameFromPixmap(pixmap, flags);
+    }
 };
 
-TEST_F(PicturesGolden, TheNineGamePicturesRotatedAndScaled) {
+ZAP_FOR_BOTH_GL_DRIVERS(PicturesGolden);
+
+TEST_P(PicturesGolden, TheNineGamePicturesRotatedAndScaled) {
     auto base = Single("gfx_base.png"), charge = Strip("gfx_base_charge.png"),
          stat = Strip("gfx_base_static.png");
     auto bubble = Single("gfx_bubble.png"), ring = Single("gfx_ring.png"), spark1 = Single("gfx_spark1.png");
@@ -110,7 +126,7 @@ TEST_F(PicturesGolden, TheNineGamePicturesRotatedAndScaled) {
     ExpectGolden("pictures_images", 1024, 768);
 }
 
-TEST_F(PicturesGolden, TextInTheThreeFonts) {
+TEST_P(PicturesGolden, TextInTheThreeFonts) {
     auto small = LoadTextFont(TUrl("incbin::fnt_manaspc.ttf"), 16, 0);
     auto medium = LoadTextFont(TUrl("incbin::fnt_manaspc.ttf"), 24, 0);
     auto digital = LoadTextFont(TUrl("incbin::fnt_digital.ttf"), 128, FONT_SMOOTH);
@@ -174,18 +190,19 @@ TEST_F(PicturesGolden, TextInTheThreeFonts) {
     ExpectGolden("pictures_text", 1024, 768);
 }
 
-TEST_F(PicturesGolden, TexturesArePowerOfTwoWithARepeatedEdge) {
+TEST_P(PicturesGolden, TexturesArePowerOfTwoWithARepeatedEdge) {
     auto p = TPixmap::Create(20, 12, PIXEL_RGBA32);
     for (int y = 0; y < 12; ++y)
         for (int x = 0; x < 20; ++x)
             p->WritePixel(x, y, 0xFF000000u | (x * 12u) << 16 | (y * 20u) << 8 | 7u);
-    auto frame = TGLImageFrame::CreateFromPixmap(p, 0);
+    auto frame = MakeFrame(p, 0);
     ASSERT_TRUE(frame);
-    EXPECT_NE(frame->name, 0u);
-    EXPECT_EQ(frame->seq, GraphicsGeneration());
-    EXPECT_FLOAT_EQ(frame->u1, 0.625f);
-    EXPECT_FLOAT_EQ(frame->v1, 0.75f);
-    glBindTexture(GL_TEXTURE_2D, frame->name);
+    const TFrameInfo info = Info(frame);
+    EXPECT_NE(info.name, 0u);
+    EXPECT_EQ(info.seq, GraphicsGeneration());
+    EXPECT_FLOAT_EQ(info.u1, 0.625f);
+    EXPECT_FLOAT_EQ(info.v1, 0.75f);
+    glBindTexture(GL_TEXTURE_2D, info.name);
     GLint tw = 0, th = 0, min_filter = 0;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &tw);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &th);
@@ -206,26 +223,25 @@ TEST_F(PicturesGolden, TexturesArePowerOfTwoWithARepeatedEdge) {
         EXPECT_EQ(texel(x, 12), p->ReadPixel(x, 11));
     EXPECT_EQ(texel(20, 12), p->ReadPixel(19, 11));
 
-    auto square = TGLImageFrame::CreateFromPixmap(TPixmap::Create(32, 32, PIXEL_RGB24),
-                                                  IMAGE_FILTERED | IMAGE_MIPMAPPED);
+    auto square = MakeFrame(TPixmap::Create(32, 32, PIXEL_RGB24), IMAGE_FILTERED | IMAGE_MIPMAPPED);
     ASSERT_TRUE(square);
-    EXPECT_FLOAT_EQ(square->u1, 1.0f);
-    EXPECT_FLOAT_EQ(square->v1, 1.0f);
-    glBindTexture(GL_TEXTURE_2D, square->name);
+    EXPECT_FLOAT_EQ(Info(square).u1, 1.0f);
+    EXPECT_FLOAT_EQ(Info(square).v1, 1.0f);
+    glBindTexture(GL_TEXTURE_2D, Info(square).name);
     GLint w5 = 0;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 5, GL_TEXTURE_WIDTH, &w5);
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &min_filter);
     EXPECT_EQ(w5, 1); // the whole mipmap chain down to 1 x 1
     EXPECT_EQ(min_filter, GL_LINEAR_MIPMAP_LINEAR);
-    glBindTexture(GL_TEXTURE_2D, GLCanvasDriver()->BoundTexture());
+    glBindTexture(GL_TEXTURE_2D, CurrentCanvasDriver()->BoundTexture());
 
     // Deleting the frame deletes its texture while its display is open.
-    const GLuint name = frame->name;
+    const GLuint name = info.name;
     frame.reset();
     EXPECT_FALSE(glIsTexture(name));
 }
 
-TEST_F(PicturesGolden, ANewTextureUnderTheNameOfTheDeletedBoundOneIsDrawn) {
+TEST_P(PicturesGolden, ANewTextureUnderTheNameOfTheDeletedBoundOneIsDrawn) {
     // Two 8 x 8 pictures, red then green, drawn without filtering or masking.
     auto solid = [](uint32_t argb) {
         auto p = TPixmap::Create(8, 8, PIXEL_RGBA32);
@@ -235,28 +251,39 @@ TEST_F(PicturesGolden, ANewTextureUnderTheNameOfTheDeletedBoundOneIsDrawn) {
     // The centre pixel of the 8 x 8 picture drawn centred on (x, 20).
     auto centre = [](int x) {
         std::vector<uint8_t> rgb;
-        EXPECT_TRUE(GLCanvasDriver()->ReadPixelsRGB(x, 20, 1, 1, rgb));
+        EXPECT_TRUE(CurrentCanvasDriver()->ReadPixelsRGB(x, 20, 1, 1, rgb));
         return rgb;
     };
     SetBlend(BLEND_SOLID);
     auto red = solid(0xFFFF0000u);
     DrawImageFrame(*red, 20, 20, 0);
     EXPECT_EQ(centre(20), (std::vector<uint8_t>{255, 0, 0}));
-    const GLuint name = static_cast<TGLImageFrame&>(*red->Frame(0)).name;
-    ASSERT_EQ(GLCanvasDriver()->BoundTexture(), name);
+    const GLuint name = Info(red->Frame(0)).name;
+    ASSERT_EQ(CurrentCanvasDriver()->BoundTexture(), name);
 
     // Deleting the bound texture unbinds it in GL; the driver still believes the name is bound.
     red.reset();
     ASSERT_FALSE(glIsTexture(name));
     auto green = solid(0xFF00FF00u);
     ASSERT_TRUE(green->Frame(0));
-    ASSERT_EQ(static_cast<TGLImageFrame&>(*green->Frame(0)).name, name)
-        << "GL did not hand the name out again";
+    ASSERT_EQ(Info(green->Frame(0)).name, name) << "GL did not hand the name out again";
     DrawImageFrame(*green, 60, 20, 0);
     EXPECT_EQ(centre(60), (std::vector<uint8_t>{0, 255, 0}));
 }
 
-TEST_F(PicturesGolden, TextureSizesHalveUntilTheDriverAcceptsThem) {
+TEST_P(PicturesGolden, TextureSizesHalveUntilTheDriverAcceptsThem) {
+    GLint max = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max);
+    ASSERT_GT(max, 0);
+    // A frame wider than any texture is resampled to fit.
+    auto wide = TPixmap::Create(max + 5, 2, PIXEL_RGBA32);
+    wide->ClearPixels(0xFF336699);
+    auto frame = MakeFrame(wide, 0);
+    ASSERT_TRUE(frame);
+    EXPECT_FLOAT_EQ(Info(frame).u1, 1.0f);
+    EXPECT_FLOAT_EQ(Info(frame).v1, 1.0f);
+    // The immediate-mode driver asks a proxy texture (OpenGL ES has none: the largest side is the limit).
+    if (GetParam() != TGLRenderer::IMMEDIATE) return;
     int tw = 0, th = 0;
     GLTextureSize(1, 1, tw, th);
     EXPECT_EQ(tw, 1);
@@ -264,25 +291,15 @@ TEST_F(PicturesGolden, TextureSizesHalveUntilTheDriverAcceptsThem) {
     GLTextureSize(33, 128, tw, th);
     EXPECT_EQ(tw, 64);
     EXPECT_EQ(th, 128);
-    GLint max = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max);
-    ASSERT_GT(max, 0);
     // Far beyond the limit: both sides are halved together until the proxy accepts.
     GLTextureSize(max * 4, 8, tw, th);
     EXPECT_LE(tw, max);
     EXPECT_EQ(tw & (tw - 1), 0);
     EXPECT_EQ(th, std::max(1, 8 >> (__builtin_ctz(static_cast<unsigned>(max * 4)) -
                                     __builtin_ctz(static_cast<unsigned>(tw)))));
-    // A frame wider than any texture is resampled to fit.
-    auto wide = TPixmap::Create(max + 5, 2, PIXEL_RGBA32);
-    wide->ClearPixels(0xFF336699);
-    auto frame = TGLImageFrame::CreateFromPixmap(wide, 0);
-    ASSERT_TRUE(frame);
-    EXPECT_FLOAT_EQ(frame->u1, 1.0f);
-    EXPECT_FLOAT_EQ(frame->v1, 1.0f);
 }
 
-TEST_F(PicturesGolden, ImagesAreRebuiltForANewDisplay) {
+TEST_P(PicturesGolden, ImagesAreRebuiltForANewDisplay) {
     auto image = LoadImageSingle(TPixmap::Create(8, 8, PIXEL_RGBA32), 0);
     auto first = image->Frame(0);
     ASSERT_TRUE(first);
@@ -293,7 +310,7 @@ TEST_F(PicturesGolden, ImagesAreRebuiltForANewDisplay) {
     EXPECT_NE(second, first);
     EXPECT_NE(image->seqs[0], seq);
     // The old frame belongs to a closed display: dropping it must not touch the new context's textures.
-    const GLuint new_name = static_cast<TGLImageFrame&>(*second).name;
+    const GLuint new_name = Info(second).name;
     first.reset();
     EXPECT_TRUE(glIsTexture(new_name));
 }

@@ -31,10 +31,13 @@
 
 namespace {
 
-class ScreensGolden : public ::testing::Test {
+class ScreensGolden : public ::testing::TestWithParam<TGLRenderer> {
   protected:
-    static void SetUpTestSuite() {
-        game_ = UseVirtualGL();
+    // The game starts again when the driver changes.
+    static void Start(TGLRenderer renderer) {
+        if (game_.display && renderer_ == renderer) return;
+        game_ = UseVirtualGL(renderer);
+        renderer_ = renderer;
         if (!game_.display) return;
         input_ = std::make_unique<TScriptedInput>();
         input_->Install();
@@ -44,6 +47,7 @@ class ScreensGolden : public ::testing::Test {
     // Every picture starts from the same state, whether the tests run in one
     // process or each in its own.
     void SetUp() override {
+        Start(GetParam());
         ZAP_REQUIRE_GL(game_.display);
         game_.clock->Set(200000);
         SetRandomSeed(4242);
@@ -59,10 +63,13 @@ class ScreensGolden : public ::testing::Test {
     }
 
     static inline TGameOnGL game_;
+    static inline TGLRenderer renderer_ = TGLRenderer::IMMEDIATE;
     static inline std::unique_ptr<TScriptedInput> input_;
 };
 
-TEST_F(ScreensGolden, AttractWithJoinedPlayers) {
+ZAP_FOR_BOTH_GL_DRIVERS(ScreensGolden);
+
+TEST_P(ScreensGolden, AttractWithJoinedPlayers) {
     EnterAttractScreen();
     for (int k = 1; k < 200; ++k) {
         if (k == 90) humans[1] = humans[2] = 1; // two players have joined
@@ -74,13 +81,13 @@ TEST_F(ScreensGolden, AttractWithJoinedPlayers) {
     EndFrame();
 }
 
-TEST_F(ScreensGolden, StartCountdown) {
+TEST_P(ScreensGolden, StartCountdown) {
     SetUpRound();
     game_screen = TScreen::COUNTDOWN;
     // Frame 45 of the countdown: "THREE" half faded in over the frozen bases.
     bool shot = false;
+    int j = 0;
     SetBeforeFlipHook([&](long) {
-        static int j = 0;
         if (++j == 45) {
             Expect("countdown");
             shot = true;
@@ -91,7 +98,7 @@ TEST_F(ScreensGolden, StartCountdown) {
     EXPECT_TRUE(shot);
 }
 
-TEST_F(ScreensGolden, RoundInPlay) {
+TEST_P(ScreensGolden, RoundInPlay) {
     humans[2] = 1;
     SetUpRound();
     game_screen = TScreen::ROUND;
@@ -105,7 +112,7 @@ TEST_F(ScreensGolden, RoundInPlay) {
     EndFrame();
 }
 
-TEST_F(ScreensGolden, ResultsPanel) {
+TEST_P(ScreensGolden, ResultsPanel) {
     humans[1] = humans[3] = 1;
     SetUpRound();
     tick_time = game_.clock->Millis();

@@ -28,6 +28,9 @@ TEST(SimCommandLine, BadOptionsAndInputFailWithStatus2) {
     ExpectUsageError("capture_null", "--frames 5 --capture 1 --capture-dir /tmp", "", "--capture");
     ExpectUsageError("capture_nodir", "--frames 5 --renderer gl --capture 1", "", "--capture-dir");
     ExpectUsageError("capture_list", "--frames 5 --renderer gl --capture 1,x --capture-dir /tmp", "", "x");
+    ExpectUsageError("capture_range", "--frames 5 --renderer gl --capture 9-3 --capture-dir /tmp", "", "3");
+    ExpectUsageError("capture_step", "--frames 5 --renderer gl --capture 1-9/0 --capture-dir /tmp", "", "0");
+    ExpectUsageError("renderer_gl", "--frames 5 --renderer gl-vulkan", "", "gl-vulkan");
     ExpectUsageError("missing_value", "--frames", "", "--frames");
     ExpectUsageError("bad_script", "--frames 5", "3 key-down 300\n", "300");
     ExpectUsageError("unordered_script", "--frames 5", "3 key-down 32\n2 key-up 32\n", "line 2");

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <GL/gl.h>
+// On Windows the GL header brings the system's CreateWindow macro; the window layer's is ours.
+#undef CreateWindow
+
 #include <cstdlib>
 #include <vector>
 
@@ -24,6 +28,23 @@
 
 namespace {
 
+struct TOffscreenState {
+    bool open = false;
+    TGLRenderer renderer = TGLRenderer::IMMEDIATE;
+};
+
+TOffscreenState& Offscreen() {
+    static TOffscreenState state;
+    return state;
+}
+
+// The driver that draws the current context is the one asked for.
+bool DrawsWith(TGLRenderer renderer) {
+    const TCanvasDriver* driver = CurrentCanvasDriver();
+    if (!driver) return false;
+    return driver->ToString() == (renderer == TGLRenderer::ES2 ? "OpenGL ES 2" : "OpenGL");
+}
+
 std::string GoldenPath(const std::string& name) {
     return SourceDir() + "/tests/golden/data/" + name + ".png";
 }
@@ -38,15 +59,24 @@ std::shared_ptr<TGLContextBackend> MakeOffscreenGLBackend() {
 #endif
 }
 
-bool OpenOffscreenGL() {
+bool OpenOffscreenGL(TGLRenderer renderer) {
+    TOffscreenState& s = Offscreen();
+    if (s.open && s.renderer == renderer && OpenedGraphics()) return DrawsWith(renderer);
+    if (s.open) CloseOffscreenGL();
     auto backend = MakeOffscreenGLBackend();
     if (!backend) return false;
     UseGLContextBackend(std::move(backend));
-    SelectGraphicsDriver(GLCanvasDriver(), GFX_DOUBLE_BUFFER);
-    return OpenGraphics(1024, 768, 0, 0, 0) != nullptr;
+    UseGLRenderer(renderer);
+    UseCanvas2DDriver(nullptr); // not one a virtual display installed
+    SelectGraphicsDriver(Canvas2DDriver(), GFX_DOUBLE_BUFFER);
+    s.open = OpenGraphics(1024, 768, 0, 0, 0) != nullptr;
+    s.renderer = renderer;
+    glGetError();
+    return s.open && DrawsWith(renderer);
 }
 
 void CloseOffscreenGL() {
+    Offscreen().open = false;
     CloseOpenedGraphics();
     SelectGraphicsDriver(nullptr, 0);
     UseGLContextBackend(nullptr);
@@ -68,16 +98,28 @@ void ResetOffscreenGL(int blend) {
 
 void ExpectOffscreenGolden(const std::string& name, int w, int h, int tolerance) {
     std::vector<uint8_t> rgb;
-    ASSERT_TRUE(GLCanvasDriver()->ReadPixelsRGB(0, 0, w, h, rgb));
+    ASSERT_TRUE(CurrentCanvasDriver());
+    ASSERT_TRUE(CurrentCanvasDriver()->ReadPixelsRGB(0, 0, w, h, rgb));
     const auto r = CompareGolden(GoldenPath(name), w, h, rgb, tolerance, w * h / 200);
     EXPECT_TRUE(r.ok) << r.message;
+    ExpectNoGLError();
 }
 
-TGameOnGL UseVirtualGL() {
+void ExpectNoGLError() {
+    const GLenum error = glGetError();
+    EXPECT_EQ(error, static_cast<GLenum>(GL_NO_ERROR)) << "GL error 0x" << std::hex << error;
+}
+
+TGameOnGL UseVirtualGL(TGLRenderer renderer) {
     TGameOnGL game;
+    UseGLRenderer(renderer);
     game.clock = UseVirtualClock(100000);
     game.display = UseVirtualDisplay(TVirtualRenderer::GL, game.clock, MakeOffscreenGLBackend());
     return game;
+}
+
+std::string GLDriverName(const ::testing::TestParamInfo<TGLRenderer>& info) {
+    return info.param == TGLRenderer::ES2 ? "ES2" : "Immediate";
 }
 
 void StartGameQuietly() {
@@ -100,4 +142,5 @@ void ExpectFrameGolden(const TVirtualDisplay& display, const std::string& name) 
     ASSERT_TRUE(display.ReadFrameRGB(rgb));
     const auto r = CompareGolden(GoldenPath(name), 1024, 768, rgb, 8, 400);
     EXPECT_TRUE(r.ok) << r.message;
+    ExpectNoGLError();
 }

@@ -1,0 +1,1037 @@
+#include "graphics/gles2canvas.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+
+#include "graphics/glcanvas.h"
+#include "graphics/gles2api.h"
+#include "graphics/gles2image.h"
+#include "graphics/glgraphics.h"
+#include "graphics/pixmap.h"
+
+// Sections, in order:
+//   shaders and context objects
+//   TGLES2CanvasDriver: contexts, state, primitives, batches, pixels
+//   choosing the driver
+
+namespace {
+
+// ---- shaders and context objects --------------------------------------------
+
+// Before each source: "#version 100" and precision on OpenGL ES and WebGL,
+// "#version 110" on desktop OpenGL; then the defines of the program.
+const char* const VERTEX_SOURCE = R"(
+attribute vec2 a_position;
+attribute vec2 a_texcoord;
+attribute vec4 a_color;
+uniform mat4 u_projection;
+varying vec4 v_color;
+varying vec2 v_texcoord;
+void main() {
+    v_color = a_color;
+    v_texcoord = a_texcoord;
+    gl_PointSize = 1.0;
+    gl_Position = u_projection * vec4(a_position, 0.0, 1.0);
+}
+)";
+
+const char* const FRAGMENT_SOURCE = R"(
+varying vec4 v_color;
+varying vec2 v_texcoord;
+#ifdef TEXTURED
+uniform sampler2D u_texture;
+#endif
+void main() {
+#ifdef TEXTURED
+    vec4 c = v_color * texture2D(u_texture, v_texcoord);
+#else
+    vec4 c = v_color;
+#endif
+#ifdef ALPHA_TEST
+    if (c.a < 0.5) discard;
+#endif
+    gl_FragColor = c;
+}
+)";
+
+const char* const ES_PRELUDE = "#version 100\n"
+                               "#ifdef GL_FRAGMENT_PRECISION_HIGH\n"
+                               "precision highp float;\n"
+                               "#else\n"
+                               "precision mediump float;\n"
+                               "#endif\n";
+const char* const DESKTOP_PRELUDE = "#version 110\n";
+
+constexpr int PROGRAM_TEXTURED = 1;
+constexpr int PROGRAM_ALPHA_TEST = 2;
+constexpr int PROGRAM_COUNT = 4;
+
+constexpr GLuint ATTRIB_POSITION = 0, ATTRIB_TEXCOORD = 1, ATTRIB_COLOR = 2;
+
+// Vertices one batch may hold (16-bit indices).
+constexpr size_t MAX_BATCH_VERTICES = 65532;
+
+// Consecutive additive rectangles drawn as one pass over their union, at most.
+constexpr size_t MAX_LIGHT_RECTS = 32;
+
+// The destination values the blending is measured on, and the measuring framebuffer: one column
+// per alpha (or per value added), one row per destination value, twice.
+constexpr int PROBE_ROWS = 8;
+constexpr uint8_t PROBE_DESTINATIONS[PROBE_ROWS] = {0, 1, 2, 64, 127, 128, 200, 254};
+constexpr int PROBE_WIDTH = 256, PROBE_HEIGHT = 2 * PROBE_ROWS;
+
+struct TRegion {
+    int x0, y0, x1, y1;
+    int k; // rectangles covering it
+};
+
+// The union of `rects` as disjoint rectangles, each with the number of the rectangles that cover it:
+// the grid of all their edges, cells of one band with the same count joined along the band, and
+// bands whose runs are the same joined down.
+template <typename R> std::vector<TRegion> CoverRegions(const std::vector<R>& rects) {
+    std::vector<int> xs, ys;
+    for (const R& r : rects) {
+        xs.insert(xs.end(), {r.x0, r.x1});
+        ys.insert(ys.end(), {r.y0, r.y1});
+    }
+    std::sort(xs.begin(), xs.end());
+    xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
+    std::sort(ys.begin(), ys.end());
+    ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
+    std::vector<TRegion> out, runs;
+    std::vector<size_t> open; // the regions the last band ended
+    for (size_t b = 0; b + 1 < ys.size(); ++b) {
+        runs.clear();
+        for (size_t c = 0; c + 1 < xs.size(); ++c) {
+            int k = 0;
+            for (const R& r : rects)
+                k += r.x0 <= xs[c] && xs[c + 1] <= r.x1 && r.y0 <= ys[b] && ys[b + 1] <= r.y1;
+            if (k == 0) continue;
+            if (!runs.empty() && runs.back().x1 == xs[c] && runs.back().k == k)
+                runs.back().x1 = xs[c + 1];
+            else
+                runs.push_back({xs[c], ys[b], xs[c + 1], ys[b + 1], k});
+        }
+        bool same = open.size() == runs.size();
+        for (size_t i = 0; same && i < runs.size(); ++i) {
+            const TRegion& o = out[open[i]];
+            same = o.x0 == runs[i].x0 && o.x1 == runs[i].x1 && o.k == runs[i].k && o.y1 == ys[b];
+        }
+        if (same) {
+            for (size_t i : open)
+                out[i].y1 = ys[b + 1];
+            continue;
+        }
+        open.clear();
+        for (const TRegion& r : runs) {
+            open.push_back(out.size());
+            out.push_back(r);
+        }
+    }
+    return out;
+}
+
+// The first line of a compiler or linker log.
+std::string FirstLine(const std::string& log) {
+    std::string line = log.substr(0, log.find('\n'));
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+        line.pop_back();
+    return line.empty() ? "no log" : line;
+}
+
+// "OpenGL ES 2.0 ..." or "2.1 Mesa ...": is it ES, and its major and minor version.
+bool ParseVersion(const char* text, bool& es, int& major, int& minor) {
+    if (!text) return false;
+    es = std::strncmp(text, "OpenGL ES", 9) == 0;
+    const char* p = text;
+    while (*p && (*p < '0' || *p > '9'))
+        ++p;
+    return std::sscanf(p, "%d.%d", &major, &minor) == 2;
+}
+
+} // namespace
+
+struct TGLES2CanvasDriver::TContext {
+    TGLContextRecord* record = nullptr;
+    int generation = 0;
+    TGLES2Api api;
+    bool es = false;
+    GLuint programs[PROGRAM_COUNT] = {};
+    GLint projection[PROGRAM_COUNT] = {};
+    GLuint vertex_buffer = 0, index_buffer = 0;
+    float line_min = 1, line_max = 1;
+    int max_texture = 64;
+    // The program GL uses now (-1: unknown), so that it is not chosen again.
+    int used_program = -1;
+    float matrix[16] = {}; // the pixel projection set last
+
+    // What the additive blend adds, measured (see Increments): 0 not yet, 1 measured, -1 cannot be.
+    int probe_state = 0;
+    GLuint probe_texture = 0, probe_framebuffer = 0;
+    // Per colour (red, green, blue), for each alpha byte and channel: the value added to any
+    // destination, or -1 where it is not the same for all destinations measured.
+    std::map<uint32_t, std::vector<int16_t>> increments;
+
+    // Draws `indices` of `vertices` with a program; the batch's drawing.
+    void Draw(GLenum mode, int program, unsigned texture, const std::vector<TVertex>& vertices,
+              const std::vector<unsigned short>& indices) {
+        if (used_program != program) {
+            api.UseProgram(programs[program]);
+            used_program = program;
+        }
+        // Bound on every draw: code beside the driver (texture uploads, direct GL helpers) binds too.
+        if (program & PROGRAM_TEXTURED) glBindTexture(GL_TEXTURE_2D, texture);
+        api.BindBuffer(GL_ARRAY_BUFFER, vertex_buffer);
+        api.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(TVertex)),
+                       vertices.data(), GL_STREAM_DRAW);
+        api.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, index_buffer);
+        api.BufferData(GL_ELEMENT_ARRAY_BUFFER,
+                       static_cast<GLsizeiptr>(indices.size() * sizeof(unsigned short)), indices.data(),
+                       GL_STREAM_DRAW);
+        const auto stride = static_cast<GLsizei>(sizeof(TVertex));
+        api.EnableVertexAttribArray(ATTRIB_POSITION);
+        api.EnableVertexAttribArray(ATTRIB_TEXCOORD);
+        api.EnableVertexAttribArray(ATTRIB_COLOR);
+        api.VertexAttribPointer(ATTRIB_POSITION, 2, GL_FLOAT, GL_FALSE, stride,
+                                reinterpret_cast<const void*>(offsetof(TVertex, x)));
+        api.VertexAttribPointer(ATTRIB_TEXCOORD, 2, GL_FLOAT, GL_FALSE, stride,
+                                reinterpret_cast<const void*>(offsetof(TVertex, u)));
+        api.VertexAttribPointer(ATTRIB_COLOR, 4, GL_FLOAT, GL_FALSE, stride,
+                                reinterpret_cast<const void*>(offsetof(TVertex, r)));
+        glDrawElements(mode, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_SHORT, nullptr);
+    }
+
+    // What drawing the colour `rgb` with each alpha adds under the additive blend (source times
+    // its alpha, plus the destination), per alpha byte and channel (256 x 4), or null when it
+    // cannot be measured here. GL rounds the product its own way, so it is measured once per
+    // colour: every alpha drawn onto several destination values in a small framebuffer of
+    // 8 bits a channel, read back. Beside it the same framebuffer measures whether drawing
+    // n / 255 with blend factors (one, one) adds exactly n; where it does not, nothing is
+    // measured. Called with nothing batched and the additive blend set; leaves GL as it found it.
+    const int16_t* Increments(const uint8_t rgb[3]) {
+        const uint32_t key =
+            (static_cast<uint32_t>(rgb[0]) << 16) | (static_cast<uint32_t>(rgb[1]) << 8) | rgb[2];
+        if (auto it = increments.find(key); it != increments.end()) return it->second.data();
+        if (probe_state < 0 || !api.HasFramebuffers()) return nullptr;
+        GLint framebuffer = 0, texture = 0, viewport[4] = {}, box[4] = {};
+        GLfloat clear[4] = {};
+        glGetIntegerv(GL_FRAMEBUFFER_BINDING, &framebuffer);
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        glGetIntegerv(GL_SCISSOR_BOX, box);
+        glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+        const bool scissor = glIsEnabled(GL_SCISSOR_TEST) == GL_TRUE;
+        if (probe_state == 0) {
+            glGenTextures(1, &probe_texture);
+            glBindTexture(GL_TEXTURE_2D, probe_texture);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, PROBE_WIDTH, PROBE_HEIGHT, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                         nullptr);
+            api.GenFramebuffers(1, &probe_framebuffer);
+        }
+        api.BindFramebuffer(GL_FRAMEBUFFER, probe_framebuffer);
+        if (probe_state == 0) {
+            api.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, probe_texture, 0);
+            probe_state = api.CheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE ? 1 : -1;
+        }
+        std::vector<uint8_t> pixels;
+        if (probe_state > 0) {
+            glViewport(0, 0, PROBE_WIDTH, PROBE_HEIGHT);
+            glEnable(GL_SCISSOR_TEST);
+            for (int row = 0; row < PROBE_HEIGHT; ++row) {
+                const float d = static_cast<float>(PROBE_DESTINATIONS[row % PROBE_ROWS]) / 255.0f;
+                glScissor(0, row, PROBE_WIDTH, 1);
+                glClearColor(d, d, d, d);
+                glClear(GL_COLOR_BUFFER_BIT);
+            }
+            glDisable(GL_SCISSOR_TEST);
+            // Column n of the lower half: the colour with alpha n, additive; of the upper half: n / 255
+            // in every channel, with factors (one, one). In the framebuffer's own coordinates.
+            static const float IDENTITY[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+            api.UseProgram(programs[0]);
+            api.UniformMatrix4fv(projection[0], 1, GL_FALSE, IDENTITY);
+            used_program = 0;
+            for (int half = 0; half < 2; ++half) {
+                std::vector<TVertex> v;
+                std::vector<unsigned short> idx;
+                const float y0 = half == 0 ? -1.0f : 0.0f, y1 = y0 + 1.0f;
+                for (int n = 0; n < PROBE_WIDTH; ++n) {
+                    const float x0 = static_cast<float>(n) / 128.0f - 1.0f,
+                                x1 = static_cast<float>(n + 1) / 128.0f - 1.0f;
+                    const float nf = static_cast<float>(n) / 255.0f;
+                    float c[4] = {nf, nf, nf, nf};
+                    if (half == 0)
+                        c[0] = static_cast<float>(rgb[0]) / 255.0f,
+                        c[1] = static_cast<float>(rgb[1]) / 255.0f,
+                        c[2] = static_cast<float>(rgb[2]) / 255.0f;
+                    const auto first = static_cast<unsigned short>(v.size());
+                    v.push_back({x0, y0, 0, 0, c[0], c[1], c[2], c[3]});
+                    v.push_back({x1, y0, 0, 0, c[0], c[1], c[2], c[3]});
+                    v.push_back({x1, y1, 0, 0, c[0], c[1], c[2], c[3]});
+                    v.push_back({x0, y1, 0, 0, c[0], c[1], c[2], c[3]});
+                    for (int k : {0, 1, 2, 0, 2, 3})
+                        idx.push_back(static_cast<unsigned short>(first + k));
+                }
+                if (half == 0)
+                    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+                else
+                    glBlendFunc(GL_ONE, GL_ONE);
+                Draw(GL_TRIANGLES, 0, 0, v, idx);
+            }
+            pixels.resize(static_cast<size_t>(PROBE_WIDTH) * PROBE_HEIGHT * 4);
+            glPixelStorei(GL_PACK_ALIGNMENT, 4);
+            glReadPixels(0, 0, PROBE_WIDTH, PROBE_HEIGHT, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+            glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+            api.UniformMatrix4fv(projection[0], 1, GL_FALSE, matrix);
+        }
+        api.BindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(framebuffer));
+        glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
+        glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+        glScissor(box[0], box[1], box[2], box[3]);
+        if (scissor) glEnable(GL_SCISSOR_TEST);
+        glClearColor(clear[0], clear[1], clear[2], clear[3]);
+        if (probe_state < 0) return nullptr;
+
+        auto at = [&pixels](int row, int column, int channel) {
+            return static_cast<int>(pixels[(static_cast<size_t>(row) * PROBE_WIDTH + column) * 4 + channel]);
+        };
+        bool sums = true;
+        for (int n = 0; n < PROBE_WIDTH; ++n)
+            for (int row = 0; row < PROBE_ROWS; ++row)
+                for (int ch = 0; ch < 4; ++ch)
+                    sums &= at(PROBE_ROWS + row, n, ch) == std::min(255, PROBE_DESTINATIONS[row] + n);
+        std::vector<int16_t>& table = increments[key];
+        table.assign(PROBE_WIDTH * 4, -1);
+        for (int a = 0; sums && a < PROBE_WIDTH; ++a) {
+            for (int ch = 0; ch < 4; ++ch) {
+                const int q = at(0, a, ch);
+                bool same = true;
+                for (int row = 1; row < PROBE_ROWS; ++row)
+                    same &= at(row, a, ch) == std::min(255, PROBE_DESTINATIONS[row] + q);
+                if (same) table[static_cast<size_t>(a) * 4 + ch] = static_cast<int16_t>(q);
+            }
+        }
+        return table.data();
+    }
+
+    // Compiles and links one program; empty on success, else why not.
+    std::string Build(int key) {
+        const char* prelude = es ? ES_PRELUDE : DESKTOP_PRELUDE;
+        std::string defines;
+        if (key & PROGRAM_TEXTURED) defines += "#define TEXTURED 1\n";
+        if (key & PROGRAM_ALPHA_TEST) defines += "#define ALPHA_TEST 1\n";
+        GLuint shaders[2] = {0, 0};
+        const GLenum kinds[2] = {GL_VERTEX_SHADER, GL_FRAGMENT_SHADER};
+        const char* bodies[2] = {VERTEX_SOURCE, FRAGMENT_SOURCE};
+        std::string problem;
+        for (int i = 0; i < 2 && problem.empty(); ++i) {
+            shaders[i] = api.CreateShader(kinds[i]);
+            const char* parts[3] = {prelude, defines.c_str(), bodies[i]};
+            api.ShaderSource(shaders[i], 3, parts, nullptr);
+            api.CompileShader(shaders[i]);
+            GLint ok = 0;
+            api.GetShaderiv(shaders[i], GL_COMPILE_STATUS, &ok);
+            if (!ok) {
+                std::string log(1024, '\0');
+                GLsizei n = 0;
+                api.GetShaderInfoLog(shaders[i], static_cast<GLsizei>(log.size()), &n, log.data());
+                log.resize(static_cast<size_t>(std::max(n, 0)));
+                problem = std::string(i == 0 ? "the vertex" : "the fragment") + " shader does not compile (" +
+                          FirstLine(log) + ")";
+            }
+        }
+        GLuint program = 0;
+        if (problem.empty()) {
+            program = api.CreateProgram();
+            api.AttachShader(program, shaders[0]);
+            api.AttachShader(program, shaders[1]);
+            api.BindAttribLocation(program, ATTRIB_POSITION, "a_position");
+            api.BindAttribLocation(program, ATTRIB_TEXCOORD, "a_texcoord");
+            api.BindAttribLocation(program, ATTRIB_COLOR, "a_color");
+            api.LinkProgram(program);
+            GLint ok = 0;
+            api.GetProgramiv(program, GL_LINK_STATUS, &ok);
+            if (!ok) {
+                std::string log(1024, '\0');
+                GLsizei n = 0;
+                api.GetProgramInfoLog(program, static_cast<GLsizei>(log.size()), &n, log.data());
+                log.resize(static_cast<size_t>(std::max(n, 0)));
+                problem = "the shaders do not link (" + FirstLine(log) + ")";
+                api.DeleteProgram(program);
+                program = 0;
+            }
+        }
+        for (GLuint s : shaders)
+            if (s) api.DeleteShader(s);
+        if (!problem.empty()) return problem;
+        programs[key] = program;
+        projection[key] = api.GetUniformLocation(program, "u_projection");
+        api.UseProgram(program);
+        if (key & PROGRAM_TEXTURED) api.Uniform1i(api.GetUniformLocation(program, "u_texture"), 0);
+        used_program = key;
+        return {};
+    }
+
+    // Sets everything up for the current GL context; empty on success, else why not.
+    std::string SetUp() {
+        bool is_es = false;
+        int major = 0, minor = 0;
+        const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+        if (!ParseVersion(version, is_es, major, minor)) return "the context reports no OpenGL version";
+        es = is_es;
+        if (major < 2)
+            return std::string("the context offers ") + (es ? "OpenGL ES " : "OpenGL ") +
+                   std::to_string(major) + "." + std::to_string(minor) + ", not 2.0";
+        const char* missing = nullptr;
+        if (!api.Load(missing))
+            return std::string("the driver lacks ") + (missing ? missing : "an entry point");
+        for (int key = 0; key < PROGRAM_COUNT; ++key) {
+            std::string problem = Build(key);
+            if (!problem.empty()) return problem;
+        }
+        GLfloat range[2] = {1, 1};
+        glGetFloatv(GL_ALIASED_LINE_WIDTH_RANGE, range);
+        line_min = range[0];
+        line_max = range[1];
+        GLint max_size = 64;
+        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_size);
+        max_texture = std::max(1, static_cast<int>(max_size));
+        api.GenBuffers(1, &vertex_buffer);
+        api.GenBuffers(1, &index_buffer);
+        glGetError(); // a clean slate: nothing above is an error of the game's drawing
+        return {};
+    }
+};
+
+// ---- TGLES2CanvasDriver -----------------------------------------------------
+
+TGLES2CanvasDriver::TGLES2CanvasDriver(std::shared_ptr<TGraphicsDriver> display,
+                                       std::shared_ptr<TCanvasDriver> fallback)
+    : TCanvasDriver(std::move(display)), fallback_(std::move(fallback)) {}
+
+TGLES2CanvasDriver::~TGLES2CanvasDriver() = default;
+
+TGLES2CanvasDriver::TContext* TGLES2CanvasDriver::ContextObjects() {
+    TGLContextRecord* record = GLCurrentContext();
+    const int generation = GraphicsGeneration();
+    // Objects of contexts made before the last open or close are left to their contexts.
+    std::erase_if(contexts_, [&](const std::unique_ptr<TContext>& c) { return c->generation != generation; });
+    if (!record) {
+        unavailable_ = "no OpenGL context is current";
+        return nullptr;
+    }
+    for (auto& c : contexts_) {
+        if (c->record == record) {
+            unavailable_.clear();
+            return c.get();
+        }
+    }
+    auto c = std::make_unique<TContext>();
+    c->record = record;
+    c->generation = generation;
+    unavailable_ = c->SetUp();
+    if (!unavailable_.empty()) return nullptr;
+    contexts_.push_back(std::move(c));
+    return contexts_.back().get();
+}
+
+void TGLES2CanvasDriver::SetGraphics(const std::shared_ptr<TGraphics>& graphics) {
+    Flush();
+    auto canvas = std::dynamic_pointer_cast<TCanvasGraphics>(graphics);
+    if (!canvas) {
+        context_ = nullptr;
+        TCanvasDriver::SetGraphics(graphics);
+        return;
+    }
+    if (canvas->_driver.get() != this) {
+        // A context handed to the fallback earlier stays with it.
+        if (canvas->_driver) canvas->_driver->SetGraphics(graphics);
+        return;
+    }
+    if (display_) display_->SetGraphics(canvas->_graphics);
+    context_ = ContextObjects();
+    if (!context_ && fallback_) {
+        if (reported_ != unavailable_) {
+            std::fprintf(stderr, "OpenGL ES 2 renderer: %s; drawing with the immediate-mode renderer\n",
+                         unavailable_.c_str());
+            reported_ = unavailable_;
+        }
+        canvas->_driver = fallback_;
+        fallback_->SetGraphics(graphics);
+        return;
+    }
+    ResetContext(*canvas);
+    canvas->MakeCurrent();
+}
+
+void TGLES2CanvasDriver::Flip(int sync) {
+    Flush();
+    TCanvasDriver::Flip(sync);
+}
+
+void TGLES2CanvasDriver::ResetContext(TCanvasGraphics& graphics) {
+    Flush();
+    TCanvasDriver::ResetContext(graphics);
+}
+
+int TGLES2CanvasDriver::MaxTextureSize() const {
+    return context_ ? context_->max_texture : 0;
+}
+
+void TGLES2CanvasDriver::ApplyReset(int width, int height) {
+    TContext* c = context_;
+    if (!c) return;
+    // The pixel projection, as glOrtho(0, width, height, 0, -1, 1) makes it.
+    const float l = 0, r = static_cast<float>(width), b = static_cast<float>(height), t = 0, n = -1, f = 1;
+    const float m[16] = {2.0f / (r - l),
+                         0,
+                         0,
+                         0,
+                         0,
+                         2.0f / (t - b),
+                         0,
+                         0,
+                         0,
+                         0,
+                         -2.0f / (f - n),
+                         0,
+                         -(r + l) / (r - l),
+                         -(t + b) / (t - b),
+                         -(f + n) / (f - n),
+                         1};
+    std::copy(m, m + 16, c->matrix);
+    for (int key = 0; key < PROGRAM_COUNT; ++key) {
+        c->api.UseProgram(c->programs[key]);
+        c->api.UniformMatrix4fv(c->projection[key], 1, GL_FALSE, m);
+    }
+    c->used_program = PROGRAM_COUNT - 1;
+    glViewport(0, 0, width, height);
+}
+
+// ---- state --------------------------------------------------------------------
+
+void TGLES2CanvasDriver::ApplyBlend(int mode) {
+    Flush();
+    switch (mode) {
+    case BLEND_ALPHA:
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        break;
+    case BLEND_LIGHT:
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+        break;
+    case BLEND_SHADE:
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_DST_COLOR, GL_ZERO);
+        break;
+    default: // the mask's alpha test is in the shader
+        glDisable(GL_BLEND);
+        break;
+    }
+}
+
+void TGLES2CanvasDriver::ApplyColor(const uint8_t rgba[4]) {
+    // As the immediate-mode driver's colour bytes become floats.
+    for (int i = 0; i < 4; ++i)
+        color_f_[i] = static_cast<float>(rgba[i]) / 255.0f;
+}
+
+void TGLES2CanvasDriver::ApplyClsColor(int r, int g, int b) {
+    glClearColor(static_cast<float>(r) / 255.0f, static_cast<float>(g) / 255.0f,
+                 static_cast<float>(b) / 255.0f, 1.0f);
+}
+
+void TGLES2CanvasDriver::ApplyScissor(bool enable, int x, int y, int w, int h) {
+    Flush();
+    if (!enable) {
+        glDisable(GL_SCISSOR_TEST);
+        return;
+    }
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(x, y, w < 0 ? 0 : w, h < 0 ? 0 : h);
+}
+
+void TGLES2CanvasDriver::ApplyLineWidth(float width) {
+    // GL refuses widths that are not positive and keeps the one it has.
+    if (!(width > 0)) return;
+    if (mode_ == TMode::LINES) Flush();
+    line_width_ = width;
+    if (context_) glLineWidth(std::clamp(width, context_->line_min, context_->line_max));
+}
+
+void TGLES2CanvasDriver::ApplyTexturing(bool) {}
+void TGLES2CanvasDriver::ApplyBindTexture(unsigned) {}
+
+// A dropped frame changes the GL state as a shown one would, so the next frame
+// starts from the same state, but clears and draws nothing.
+void TGLES2CanvasDriver::ClearBuffer() {
+    Flush();
+    if (DroppingFrame()) return;
+    glClear(GL_COLOR_BUFFER_BIT);
+}
+
+// ---- primitives ---------------------------------------------------------------
+
+bool TGLES2CanvasDriver::CannotShow() const {
+    if (!savings_) return false;
+    switch (last_blend_) {
+    case BLEND_ALPHA: // the destination times 1, plus nothing
+        return color_[3] == 0;
+    case BLEND_LIGHT: // the destination plus nothing
+        return color_[3] == 0 || (color_[0] == 0 && color_[1] == 0 && color_[2] == 0);
+    case BLEND_MASK: // every fragment's alpha is below the test's 0.5
+        return color_[3] < 128;
+    default:
+        return false;
+    }
+}
+
+void TGLES2CanvasDriver::Batch(TMode mode, bool textured, unsigned texture, size_t vertices) {
+    DrawLightRects();
+    int program = textured ? PROGRAM_TEXTURED : 0;
+    if (last_blend_ == BLEND_MASK) program |= PROGRAM_ALPHA_TEST;
+    if (!textured) texture = 0;
+    if (!vertices_.empty() && (mode != mode_ || program != program_ || texture != texture_ ||
+                               vertices_.size() + vertices > MAX_BATCH_VERTICES))
+        Flush();
+    mode_ = mode;
+    program_ = program;
+    texture_ = texture;
+}
+
+void TGLES2CanvasDriver::PushVertex(float x, float y, float u, float v) {
+    vertices_.push_back({x, y, u, v, color_f_[0], color_f_[1], color_f_[2], color_f_[3]});
+}
+
+void TGLES2CanvasDriver::PushQuadIndices(size_t first) {
+    // Two triangles as GL makes them of a quad: (0, 1, 3) and (1, 2, 3), except that a rectangle
+    // along the pixel grid is (0, 1, 2) and (0, 2, 3), which software rasterisers take as one
+    // rectangle: the interpolation then rounds as for the immediate-mode driver's quads.
+    const TVertex* v = &vertices_[first];
+    const bool grid = (v[0].y == v[1].y && v[1].x == v[2].x && v[2].y == v[3].y && v[3].x == v[0].x) ||
+                      (v[0].x == v[1].x && v[1].y == v[2].y && v[2].x == v[3].x && v[3].y == v[0].y);
+    static constexpr int SPLIT[2][6] = {{0, 1, 3, 1, 2, 3}, {0, 1, 2, 0, 2, 3}};
+    for (int k : SPLIT[grid ? 1 : 0])
+        indices_.push_back(static_cast<unsigned short>(first + static_cast<size_t>(k)));
+}
+
+void TGLES2CanvasDriver::WideLine(const float* xy) {
+    // Aliased wide lines: each column (x-major) or row (y-major) the thin line
+    // crosses gets `w` pixels centred on it. A parallelogram with two sides
+    // along the pixel grid covers them; its ends are moved back half a pixel
+    // along the line, so that the first pixel is drawn and the last is not.
+    const float w = std::max(1.0f, std::round(line_width_));
+    float x0 = xy[0], y0 = xy[1], x1 = xy[2], y1 = xy[3];
+    const float dx = x1 - x0, dy = y1 - y0;
+    const bool x_major = std::fabs(dx) >= std::fabs(dy);
+    const float major = x_major ? std::fabs(dx) : std::fabs(dy);
+    if (major > 0) {
+        const float k = 0.5f / major;
+        x0 -= dx * k;
+        y0 -= dy * k;
+        x1 -= dx * k;
+        y1 -= dy * k;
+    }
+    const float h = w * 0.5f;
+    const float ox = x_major ? 0 : h, oy = x_major ? h : 0;
+    Batch(TMode::TRIANGLES, false, 0, 4);
+    const size_t first = vertices_.size();
+    PushVertex(x0 - ox, y0 - oy, 0, 0);
+    PushVertex(x1 - ox, y1 - oy, 0, 0);
+    PushVertex(x1 + ox, y1 + oy, 0, 0);
+    PushVertex(x0 + ox, y0 + oy, 0, 0);
+    PushQuadIndices(first);
+}
+
+void TGLES2CanvasDriver::EmitPrimitive(TPrimitive kind, const float* xy, int vertex_count) {
+    if (DroppingFrame()) return;
+    ++counters_.primitives;
+    if (CannotShow()) {
+        ++counters_.skipped;
+        return;
+    }
+    const size_t n = static_cast<size_t>(vertex_count);
+    switch (kind) {
+    case TPrimitive::POINTS:
+    case TPrimitive::LINES: {
+        const bool lines = kind == TPrimitive::LINES;
+        if (lines && context_ &&
+            (lines_as_quads_ || std::max(1.0f, std::round(line_width_)) > context_->line_max)) {
+            for (size_t i = 0; i + 1 < n; i += 2)
+                WideLine(xy + i * 2);
+            return;
+        }
+        Batch(lines ? TMode::LINES : TMode::POINTS, false, 0, n);
+        const size_t first = vertices_.size();
+        for (size_t i = 0; i < n; ++i) {
+            PushVertex(xy[i * 2], xy[i * 2 + 1], 0, 0);
+            indices_.push_back(static_cast<unsigned short>(first + i));
+        }
+        return;
+    }
+    case TPrimitive::QUADS:
+        for (size_t q = 0; q + 3 < n; q += 4) {
+            if (TakeLightRect(xy + q * 2)) continue;
+            Batch(TMode::TRIANGLES, false, 0, 4);
+            const size_t first = vertices_.size();
+            for (size_t i = q; i < q + 4; ++i)
+                PushVertex(xy[i * 2], xy[i * 2 + 1], 0, 0);
+            PushQuadIndices(first);
+        }
+        return;
+    case TPrimitive::POLYGON: {
+        if (n < 3 || n > MAX_BATCH_VERTICES) return;
+        Batch(TMode::TRIANGLES, false, 0, n);
+        const size_t first = vertices_.size();
+        for (size_t i = 0; i < n; ++i)
+            PushVertex(xy[i * 2], xy[i * 2 + 1], 0, 0);
+        // A fan from the first point, each triangle's points in the order GL gives a polygon's.
+        for (size_t i = 0; i + 2 < n; ++i) {
+            indices_.push_back(static_cast<unsigned short>(first + i + 1));
+            indices_.push_back(static_cast<unsigned short>(first + i + 2));
+            indices_.push_back(static_cast<unsigned short>(first));
+        }
+        return;
+    }
+    }
+}
+
+void TGLES2CanvasDriver::DrawFrame(const TGLES2ImageFrame& f, float x0, float y0, float x1, float y1,
+                                   float tx, float ty, float s0, float t0, float s1, float t1) {
+    BindTexture(f.name);
+    if (DroppingFrame()) return;
+    ++counters_.primitives;
+    if (CannotShow()) {
+        ++counters_.skipped;
+        return;
+    }
+    const bool clear_leaves_alone =
+        last_blend_ == BLEND_ALPHA || last_blend_ == BLEND_LIGHT || last_blend_ == BLEND_MASK;
+    // Only quads along the pixel grid are cut: a turned quad cut smaller interpolates its texture
+    // coordinates with other rounding, and a few of its pixels would come out 1 apart.
+    const TDrawMatrix& m = Matrix();
+    const bool on_grid = m.iy == 0 && m.jx == 0;
+    if (savings_ && clear_leaves_alone && on_grid && !(f.flags & IMAGE_MIPMAPPED) && s0 < s1 && t0 < t1) {
+        // Fully transparent texels leave the screen as it is under these blends: cut the quad to
+        // the part of the picture that is not (an edge that is visible repeats beyond the frame).
+        float a0 = s0, a1 = s1, b0 = t0, b1 = t1;
+        if (f.visible_s0 > 0) a0 = std::max(a0, f.visible_s0);
+        if (f.visible_s1 < 1) a1 = std::min(a1, f.visible_s1);
+        if (f.visible_t0 > 0) b0 = std::max(b0, f.visible_t0);
+        if (f.visible_t1 < 1) b1 = std::min(b1, f.visible_t1);
+        if (a0 >= a1 || b0 >= b1) {
+            ++counters_.skipped;
+            return;
+        }
+        if (a0 != s0 || a1 != s1 || b0 != t0 || b1 != t1) {
+            ++counters_.trimmed;
+            const float w = x1 - x0, h = y1 - y0;
+            const float nx0 = x0 + (a0 - s0) / (s1 - s0) * w, nx1 = x0 + (a1 - s0) / (s1 - s0) * w;
+            const float ny0 = y0 + (b0 - t0) / (t1 - t0) * h, ny1 = y0 + (b1 - t0) / (t1 - t0) * h;
+            x0 = nx0;
+            x1 = nx1;
+            y0 = ny0;
+            y1 = ny1;
+            s0 = a0;
+            s1 = a1;
+            t0 = b0;
+            t1 = b1;
+        }
+    }
+    const float du = f.u1 - f.u0, dv = f.v1 - f.v0;
+    TexturedQuad(f.name, x0, y0, x1, y1, tx, ty, f.u0 + s0 * du, f.v0 + t0 * dv, f.u0 + s1 * du,
+                 f.v0 + t1 * dv);
+}
+
+void TGLES2CanvasDriver::TexturedQuad(unsigned texture, float x0, float y0, float x1, float y1, float tx,
+                                      float ty, float u0, float v0, float u1, float v1) {
+    Batch(TMode::TRIANGLES, true, texture, 4);
+    const size_t first = vertices_.size();
+    float X = 0, Y = 0;
+    Transform(x0, y0, tx, ty, X, Y);
+    PushVertex(X, Y, u0, v0);
+    Transform(x1, y0, tx, ty, X, Y);
+    PushVertex(X, Y, u1, v0);
+    Transform(x1, y1, tx, ty, X, Y);
+    PushVertex(X, Y, u1, v1);
+    Transform(x0, y1, tx, ty, X, Y);
+    PushVertex(X, Y, u0, v1);
+    PushQuadIndices(first);
+}
+
+void TGLES2CanvasDriver::ForgetTexture(unsigned texture) {
+    if (!vertices_.empty() && texture_ == texture && (program_ & PROGRAM_TEXTURED)) Flush();
+}
+
+// ---- batches ------------------------------------------------------------------
+
+void TGLES2CanvasDriver::Flush() {
+    DrawLightRects();
+    DrawBatch();
+}
+
+void TGLES2CanvasDriver::DrawBatch() {
+    if (vertices_.empty()) return;
+    TContext* c = context_;
+    if (c && GLCurrentContext() == c->record) {
+        const GLenum mode = mode_ == TMode::TRIANGLES ? GL_TRIANGLES
+                            : mode_ == TMode::LINES   ? GL_LINES
+                                                      : GL_POINTS;
+        c->Draw(mode, program_, texture_, vertices_, indices_);
+        ++counters_.draw_calls;
+        if (mode_ == TMode::TRIANGLES) {
+            for (size_t i = 0; i + 2 < indices_.size(); i += 3) {
+                const TVertex &a = vertices_[indices_[i]], &b = vertices_[indices_[i + 1]],
+                              &d = vertices_[indices_[i + 2]];
+                counters_.fill += std::fabs((b.x - a.x) * (d.y - a.y) - (d.x - a.x) * (b.y - a.y)) / 2;
+            }
+        }
+    }
+    vertices_.clear();
+    indices_.clear();
+}
+
+// ---- additive rectangles --------------------------------------------------------
+
+bool TGLES2CanvasDriver::TakeLightRect(const float* xy) {
+    if (!savings_ || last_blend_ != BLEND_LIGHT || !context_ || !context_->api.HasFramebuffers())
+        return false;
+    // Corners on whole pixels (so that each pixel is wholly in or out), along the grid.
+    for (int i = 0; i < 8; ++i)
+        if (!(std::fabs(xy[i]) <= 32768.0f) || xy[i] != std::floor(xy[i])) return false;
+    const bool grid = (xy[1] == xy[3] && xy[2] == xy[4] && xy[5] == xy[7] && xy[6] == xy[0]) ||
+                      (xy[0] == xy[2] && xy[3] == xy[5] && xy[4] == xy[6] && xy[7] == xy[1]);
+    if (!grid) return false;
+    const TRect r{static_cast<int>(std::min(xy[0], xy[4])), static_cast<int>(std::min(xy[1], xy[5])),
+                  static_cast<int>(std::max(xy[0], xy[4])), static_cast<int>(std::max(xy[1], xy[5]))};
+    if (r.x0 == r.x1 || r.y0 == r.y1) return false;
+    if (!light_rects_.empty() &&
+        (std::memcmp(light_color_, color_, 4) != 0 || light_rects_.size() >= MAX_LIGHT_RECTS))
+        DrawLightRects();
+    if (light_rects_.empty()) std::memcpy(light_color_, color_, 4);
+    light_rects_.push_back(r);
+    return true;
+}
+
+// Under the additive blend each drawing of a colour adds to a pixel what GL makes of the colour
+// times its alpha, rounded, whatever the pixel held (up to white, which sums the same way). Where
+// that increment q is measured to be so (Increments), the pixels that k of the rectangles cover
+// get the same bytes from one drawing that adds k x q with blend factors (one, one): the union is
+// filled once instead of every rectangle in turn. Otherwise they are drawn one by one as given.
+void TGLES2CanvasDriver::DrawLightRects() {
+    if (light_rects_.empty()) return;
+    std::vector<TRect> rects;
+    rects.swap(light_rects_);
+    const float keep[4] = {color_f_[0], color_f_[1], color_f_[2], color_f_[3]};
+    for (int i = 0; i < 4; ++i)
+        color_f_[i] = static_cast<float>(light_color_[i]) / 255.0f;
+
+    std::vector<TRegion> regions;
+    int q[4] = {0, 0, 0, 0};
+    bool merge = rects.size() >= 2 && context_ && GLCurrentContext() == context_->record;
+    if (merge) {
+        regions = CoverRegions(rects);
+        long long sum = 0, cover = 0;
+        int most = 0;
+        for (const TRect& r : rects)
+            sum += static_cast<long long>(r.x1 - r.x0) * (r.y1 - r.y0);
+        for (const TRegion& r : regions) {
+            cover += static_cast<long long>(r.x1 - r.x0) * (r.y1 - r.y0);
+            most = std::max(most, r.k);
+        }
+        GLint bits[4] = {0, 0, 0, 0};
+        glGetIntegerv(GL_RED_BITS, &bits[0]);
+        glGetIntegerv(GL_GREEN_BITS, &bits[1]);
+        glGetIntegerv(GL_BLUE_BITS, &bits[2]);
+        glGetIntegerv(GL_ALPHA_BITS, &bits[3]);
+        merge = cover < sum && bits[0] == 8 && bits[1] == 8 && bits[2] == 8 && (bits[3] == 0 || bits[3] == 8);
+        const int16_t* table = nullptr;
+        if (merge) {
+            DrawBatch();
+            table = context_->Increments(light_color_);
+        }
+        merge = table != nullptr;
+        for (int ch = 0; merge && ch < 4; ++ch) {
+            const int inc = table[light_color_[3] * 4 + ch];
+            // A framebuffer without alpha keeps none: what is added there does not matter.
+            if (ch == 3 && bits[3] == 0) {
+                q[3] = inc >= 0 && inc * most <= 255 ? inc : 0;
+                continue;
+            }
+            merge = inc >= 0 && inc * most <= 255;
+            q[ch] = inc;
+        }
+    }
+    if (merge) {
+        DrawBatch();
+        glBlendFunc(GL_ONE, GL_ONE);
+        for (const TRegion& r : regions) {
+            for (int ch = 0; ch < 4; ++ch)
+                color_f_[ch] = static_cast<float>(r.k * q[ch]) / 255.0f;
+            Batch(TMode::TRIANGLES, false, 0, 4);
+            const size_t first = vertices_.size();
+            PushVertex(static_cast<float>(r.x0), static_cast<float>(r.y0), 0, 0);
+            PushVertex(static_cast<float>(r.x1), static_cast<float>(r.y0), 0, 0);
+            PushVertex(static_cast<float>(r.x1), static_cast<float>(r.y1), 0, 0);
+            PushVertex(static_cast<float>(r.x0), static_cast<float>(r.y1), 0, 0);
+            PushQuadIndices(first);
+        }
+        DrawBatch();
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+        counters_.merged += static_cast<long>(rects.size());
+    } else {
+        for (const TRect& r : rects) {
+            Batch(TMode::TRIANGLES, false, 0, 4);
+            const size_t first = vertices_.size();
+            PushVertex(static_cast<float>(r.x0), static_cast<float>(r.y0), 0, 0);
+            PushVertex(static_cast<float>(r.x1), static_cast<float>(r.y0), 0, 0);
+            PushVertex(static_cast<float>(r.x1), static_cast<float>(r.y1), 0, 0);
+            PushVertex(static_cast<float>(r.x0), static_cast<float>(r.y1), 0, 0);
+            PushQuadIndices(first);
+        }
+    }
+    std::copy(keep, keep + 4, color_f_);
+}
+
+// ---- pixels -------------------------------------------------------------------
+
+std::shared_ptr<TImageFrame> TGLES2CanvasDriver::CreateFrameFromPixmap(const std::shared_ptr<TPixmap>& pixmap,
+                                                                       int flags) {
+    if (!pixmap || !context_) return nullptr;
+    return TGLES2ImageFrame::CreateFromPixmap(pixmap, flags, MaxTextureSize());
+}
+
+void TGLES2CanvasDriver::DrawPixmap(const std::shared_ptr<TPixmap>& pixmap, int x, int y) {
+    if (!pixmap || pixmap->width <= 0 || pixmap->height <= 0 || !context_) return;
+    const int saved = LastBlend();
+    Flush();
+    DisableTextures();
+    SetBlend(BLEND_SOLID);
+    if (DroppingFrame()) {
+        if (saved) SetBlend(saved);
+        return;
+    }
+    // The pixels one to one on a quad, sampled at their centres, untinted.
+    const unsigned texture = GLES2PixelTexture(*pixmap);
+    const float keep[4] = {color_f_[0], color_f_[1], color_f_[2], color_f_[3]};
+    std::fill(color_f_, color_f_ + 4, 1.0f);
+    Batch(TMode::TRIANGLES, true, texture, 4);
+    const float x0 = static_cast<float>(x), y0 = static_cast<float>(y);
+    const float x1 = static_cast<float>(x + pixmap->width), y1 = static_cast<float>(y + pixmap->height);
+    PushVertex(x0, y0, 0, 0);
+    PushVertex(x1, y0, 1, 0);
+    PushVertex(x1, y1, 1, 1);
+    PushVertex(x0, y1, 0, 1);
+    PushQuadIndices(0);
+    Flush();
+    std::copy(keep, keep + 4, color_f_);
+    const GLuint name = texture;
+    glDeleteTextures(1, &name);
+    if (saved) SetBlend(saved);
+}
+
+std::shared_ptr<TPixmap> TGLES2CanvasDriver::GrabPixmap(int x, int y, int w, int h) {
+    if (w <= 0 || h <= 0) return nullptr;
+    Flush();
+    const int saved = LastBlend();
+    SetBlend(BLEND_SOLID);
+    TPixmapPtr pixmap = CreatePixmap(w, h, PIXEL_RGBA32, 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(x, ContextHeight() - h - y, w, h, GL_RGBA, GL_UNSIGNED_BYTE, pixmap->pixels);
+    if (saved) SetBlend(saved);
+    return FlipPixmapVertically(*pixmap);
+}
+
+bool TGLES2CanvasDriver::ReadPixelsRGB(int x, int y, int w, int h, std::vector<uint8_t>& rgb) {
+    if (w <= 0 || h <= 0) return false;
+    Flush();
+    // RGBA is the read-back format every OpenGL ES context takes.
+    std::vector<uint8_t> rows(static_cast<size_t>(w) * h * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(x, ContextHeight() - h - y, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
+    rgb.resize(static_cast<size_t>(w) * h * 3);
+    for (int r = 0; r < h; ++r) {
+        const uint8_t* src = rows.data() + static_cast<size_t>(h - 1 - r) * w * 4;
+        uint8_t* dst = rgb.data() + static_cast<size_t>(r) * w * 3;
+        for (int i = 0; i < w; ++i) {
+            dst[i * 3] = src[i * 4];
+            dst[i * 3 + 1] = src[i * 4 + 1];
+            dst[i * 3 + 2] = src[i * 4 + 2];
+        }
+    }
+    return glGetError() == GL_NO_ERROR;
+}
+
+// ---- choosing the driver ------------------------------------------------------
+
+namespace {
+
+struct TRendererChoice {
+    TGLRenderer renderer = TGLRenderer::ES2;
+    std::shared_ptr<TCanvasDriver> installed;
+    std::shared_ptr<TCanvasDriver> es2; // over the OpenGL display driver, made on first use
+};
+
+TRendererChoice& Choice() {
+    static TRendererChoice choice;
+    return choice;
+}
+
+} // namespace
+
+void UseGLRenderer(TGLRenderer renderer) {
+    Choice().renderer = renderer;
+}
+
+TGLRenderer GLRenderer() {
+    return Choice().renderer;
+}
+
+bool ParseGLRenderer(const std::string& name, TGLRenderer& renderer) {
+    if (name == "es2") {
+        renderer = TGLRenderer::ES2;
+        return true;
+    }
+    if (name == "immediate") {
+        renderer = TGLRenderer::IMMEDIATE;
+        return true;
+    }
+    return false;
+}
+
+void UseGLRendererFromEnvironment() {
+    const char* value = std::getenv("ZAPTOMANIA_RENDERER");
+    if (!value) return;
+    TGLRenderer renderer = GLRenderer();
+    if (ParseGLRenderer(value, renderer)) {
+        UseGLRenderer(renderer);
+    } else {
+        std::fprintf(stderr, "ZAPTOMANIA_RENDERER: '%s' is not es2 or immediate; left as it is\n", value);
+    }
+}
+
+std::shared_ptr<TCanvasDriver> MakeGLCanvasDriver(std::shared_ptr<TGraphicsDriver> display) {
+    auto immediate = std::make_shared<TGLCanvasDriver>(display);
+    if (GLRenderer() == TGLRenderer::IMMEDIATE) return immediate;
+    return std::make_shared<TGLES2CanvasDriver>(std::move(display), std::move(immediate));
+}
+
+std::shared_ptr<TCanvasDriver> Canvas2DDriver() {
+    TRendererChoice& c = Choice();
+    if (c.installed) return c.installed;
+    if (c.renderer == TGLRenderer::IMMEDIATE) return TGLCanvasDriver::Instance();
+    if (!c.es2)
+        c.es2 =
+            std::make_shared<TGLES2CanvasDriver>(TGLGraphicsDriver::Instance(), TGLCanvasDriver::Instance());
+    return c.es2;
+}
+
+void UseCanvas2DDriver(std::shared_ptr<TCanvasDriver> driver) {
+    Choice().installed = std::move(driver);
+}
