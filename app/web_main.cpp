@@ -1,0 +1,74 @@
+// The game in a browser page: the SDL event and joypad layers, and the page's
+// own window layer, clock and sound (backends/web). The page (index.html)
+// starts it, shows what it draws and tells the player when it has ended.
+#include <emscripten/emscripten.h>
+
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "assets/embedded_assets.h"
+#include "audio/sound.h"
+#include "backends/sdl/sdl_events.h"
+#include "backends/web/web_audio.h"
+#include "backends/web/web_clock.h"
+#include "backends/web/web_display.h"
+#include "game/frame.h"
+#include "game/globals.h"
+#include "game/startup.h"
+#include "graphics/gles2canvas.h"
+#include "graphics/graphics.h"
+#include "platform/error.h"
+#include "settings/settings.h"
+
+// What the page may read while the game runs (its tests do): the screen whose
+// loop is running and who has joined, as JSON. Reading changes nothing.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* zap_state() {
+    static std::string text;
+    text = std::string("{\"screen\":\"") + ScreenName(game_screen) + "\",\"humans\":[";
+    for (int n = 1; n <= 4; ++n)
+        text += std::to_string(humans[n]) + (n < 4 ? "," : "");
+    text += "]}";
+    return text.c_str();
+}
+
+namespace {
+
+// Tells the page; a page without the handler is left as it is.
+void TellPage(const char* handler, const char* text) {
+    EM_ASM(
+        {
+            var f = Module[UTF8ToString($0)];
+            if (typeof f === 'function') f(UTF8ToString($1));
+        },
+        handler, text);
+}
+
+} // namespace
+
+int main() {
+    try {
+        // The page plays with the default settings: there is no settings file
+        // in a browser.
+        const TSettings settings;
+        RegisterEmbeddedAssets();
+        UseWebClock();
+        UseWebGraphicsDriver();
+        UseSdlInput();
+        RegisterWebAudioDrivers();
+        ApplyAudioAndInputSettings(settings);
+        SetDropLateFrames(settings.display.drop_late_frames);
+        UseGLRenderer(TGLRenderer::ES2);
+        StartUp();
+        RunScreenCycle();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "zaptomania: %s\n", e.what());
+        TellPage("onGameFailed", e.what());
+        return 1;
+    }
+    // ESC in the attract screen: the game is over, and the page says so
+    // instead of leaving the last frame standing.
+    SelectAudioDriver("Null");
+    TellPage("onGameEnded", "");
+    return 0;
+}
