@@ -123,6 +123,13 @@ web-serve: web
 	@echo "Open http://127.0.0.1:$(PORT)/ (Ctrl+C stops)"
 	cd $(WEBBUILD) && python3 -m http.server $(PORT) --bind 127.0.0.1
 
+# The page in headless Chromium (Debian's chromium-headless-shell, driven by
+# puppeteer-core from npm at the version its lock file pins), on 127.0.0.1.
+test-web: web
+	@bash tools/install-deps.sh --web-test
+	cd tests/web && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error
+	ZAP_WEB_BUILD=$(WEBBUILD) node --test tests/web/
+
 # The web simulator against the committed determinism digests and the Linux
 # simulator (tools/test-web-sim.sh).
 test-web-sim: web-sim build

@@ -22,13 +22,14 @@
 #include "settings/settings.h"
 
 // What the page may read while the game runs (its tests do): the screen whose
-// loop is running and who has joined, as JSON. Reading changes nothing.
+// loop is running, who has joined and the game frames ended so far, as JSON.
+// Reading changes nothing.
 extern "C" EMSCRIPTEN_KEEPALIVE const char* zap_state() {
     static std::string text;
     text = std::string("{\"screen\":\"") + ScreenName(game_screen) + "\",\"humans\":[";
     for (int n = 1; n <= 4; ++n)
         text += std::to_string(humans[n]) + (n < 4 ? "," : "");
-    text += "]}";
+    text += "],\"frames\":" + std::to_string(GameFrameCount()) + "}";
     return text.c_str();
 }
 

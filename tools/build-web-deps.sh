@@ -57,7 +57,7 @@ done
 ensure_deb_src
 
 versions=$(src_versions "${SRC_PACKAGES[@]}")
-emver=$(emcc --version 2>/dev/null | head -1)
+emver=$(emcc --version 2>/dev/null | sed -n 1p) # reads it all: no SIGPIPE under pipefail
 key=$(echo "recipe $RECIPE: $emver: $versions" | sha256sum | cut -c1-16)
 dest=$CACHE_ROOT/$key
 prefix=$dest/prefix

@@ -1,0 +1,177 @@
+// The browser page in headless Chromium (Debian's chromium-headless-shell,
+// driven by puppeteer-core): the page served from build-web/ on 127.0.0.1, a
+// player's keys, a scripted joypad, and what the game reports through its
+// read-only state query. Run by `make test-web`:
+//   node --test tests/web/            (ZAP_WEB_BUILD: the build, default build-web)
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import http from 'node:http';
+import path from 'node:path';
+import { after, before, test } from 'node:test';
+import { fileURLToPath } from 'node:url';
+
+import puppeteer from 'puppeteer-core';
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+const root = path.resolve(here, '../..', process.env.ZAP_WEB_BUILD || 'build-web');
+const chromium = process.env.ZAP_CHROMIUM || '/usr/bin/chromium-headless-shell';
+// A bound on each wait, so that a page that stopped fails instead of hanging.
+const WAIT = { timeout: 90000, polling: 50 };
+
+// The page's own files, as a game host serves them, and nothing else.
+const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
+function serve() {
+  const server = http.createServer((req, res) => {
+    const name = new URL(req.url, 'http://127.0.0.1').pathname.replace(/^\/$/, '/index.html');
+    const file = path.join(root, path.normalize(name));
+    const type = TYPES[path.extname(file)];
+    if (!file.startsWith(root + path.sep) || !type || !fs.existsSync(file)) {
+      res.writeHead(404).end();
+      return;
+    }
+    res.writeHead(200, { 'Content-Type': type });
+    fs.createReadStream(file).pipe(res);
+  });
+  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
+}
+
+// Two joypads that the page sees before the game starts. A change counts only
+// with a new timestamp: SDL skips a pad whose timestamp stands still.
+function scriptedPads() {
+  const pad = (index) => ({
+    id: 'Scripted pad ' + index, index, connected: true, mapping: 'standard', timestamp: 1, axes: [0, 0, 0, 0],
+    buttons: Array.from({ length: 17 }, () => ({ pressed: false, touched: false, value: 0 })),
+  });
+  const pads = [pad(0), pad(1)];
+  window.zapSetPadButton = (index, button, down) => {
+    pads[index].buttons[button] = { pressed: down, touched: down, value: down ? 1 : 0 };
+    pads[index].timestamp += 1;
+  };
+  navigator.getGamepads = () => pads.slice();
+}
+
+let server, browser, page;
+const problems = []; // console errors, page errors, failed requests
+
+before(async () => {
+  server = await serve();
+  browser = await puppeteer.launch({
+    executablePath: chromium,
+    headless: 'shell',
+    args: ['--enable-unsafe-swiftshader', '--no-sandbox', '--disable-background-networking',
+      '--disable-component-update', '--no-first-run'],
+  });
+  page = await browser.newPage();
+  await page.setViewport({ width: 1024, height: 768 });
+  page.on('console', (m) => { if (m.type() === 'error') problems.push('console: ' + m.text()); });
+  page.on('pageerror', (e) => problems.push('page error: ' + e.message));
+  page.on('requestfailed', (r) => problems.push('request failed: ' + r.url()));
+  page.on('response', (r) => { if (r.status() >= 400) problems.push(`HTTP ${r.status()}: ${r.url()}`); });
+  await page.evaluateOnNewDocument(scriptedPads);
+  await page.goto(`http://127.0.0.1:${server.address().port}/`, { waitUntil: 'load' });
+});
+
+after(async () => {
+  await browser?.close();
+  server?.close();
+});
+
+const state = () => page.evaluate(() => JSON.parse(UTF8ToString(Module._zap_state())));
+// Waits until the game's state passes the check (evaluated in the page).
+const until = (check) =>
+  page.waitForFunction(`(() => { const s = JSON.parse(UTF8ToString(Module._zap_state())); return ${check}; })()`,
+    WAIT);
+const framesPass = async (n) => {
+  const { frames } = await state();
+  await until(`s.frames >= ${frames + n}`);
+};
+
+// The colour of picture pixels in a screenshot (WebGL clears its drawing
+// buffer once composited, so the canvas itself cannot be read back).
+async function pixels(points) {
+  const shot = await page.screenshot({ encoding: 'base64' });
+  return page.evaluate(async (shot, points) => {
+    const image = new Image();
+    image.src = 'data:image/png;base64,' + shot;
+    await image.decode();
+    const c = document.createElement('canvas');
+    c.width = image.width;
+    c.height = image.height;
+    const g = c.getContext('2d');
+    g.drawImage(image, 0, 0);
+    const r = document.getElementById('canvas').getBoundingClientRect();
+    return points.map(([x, y]) => Array.from(g.getImageData(Math.floor(r.left + (x + 0.5) * r.width / 1024),
+      Math.floor(r.top + (y + 0.5) * r.height / 768), 1, 1).data.slice(0, 3)));
+  }, shot, points);
+}
+
+test('the page starts behind its gate, and the gate key is not the game\'s', async () => {
+  await page.waitForFunction(() => window.Module && Module.calledRun, WAIT);
+  await until(`s.screen === 'attract'`);
+  assert.equal(await page.$eval('#gate', (g) => !g.hidden && g.textContent), 'Press a key or click to start');
+  assert.deepEqual(problems, []);
+
+  // Space at the gate would join player 1 if the game saw it.
+  await page.keyboard.press('Space');
+  assert.equal(await page.$eval('#gate', (g) => g.hidden), true);
+  await framesPass(10);
+  assert.deepEqual((await state()).humans, [0, 0, 0, 0]);
+  assert.equal(await page.evaluate(() => Module.SDL2.audioContext.state), 'running');
+  assert.equal(await page.evaluate(() => document.activeElement.id), 'canvas');
+  // Space and the arrows do not scroll the page.
+  await page.keyboard.press('ArrowDown');
+  assert.equal(await page.evaluate(() => window.scrollY), 0);
+});
+
+test('the attract screen is drawn: the four score boxes in the players\' colours', async () => {
+  // The score boxes stand right of the playfield, where nothing flies over.
+  const [green, yellow, blue, red] = await pixels([[990, 40], [990, 92], [990, 144], [990, 196]]);
+  const strongest = ([r, g, b]) => (r > g + 20 && r > b + 20 ? 'r' : g > r + 20 && g > b + 20 ? 'g'
+    : b > r + 20 && b > g + 20 ? 'b' : r > b + 20 && g > b + 20 ? 'rg' : '?');
+  assert.deepEqual([green, yellow, blue, red].map(strongest), ['g', 'rg', 'b', 'r'],
+    JSON.stringify([green, yellow, blue, red]));
+});
+
+test('Space joins player 1 and a joypad\'s buttons 0-3 are player 2\'s switch', async () => {
+  await page.keyboard.press('Space');
+  await until('s.humans[0] === 1');
+
+  const tap = async (button) => {
+    await page.evaluate((b) => zapSetPadButton(1, b, true), button);
+    await framesPass(3);
+    await page.evaluate((b) => zapSetPadButton(1, b, false), button);
+    await framesPass(3);
+  };
+  await tap(0);
+  await until('s.humans[1] === 1');
+  await tap(3); // a second tap leaves again
+  await until('s.humans[1] === 0');
+  await tap(0);
+  assert.deepEqual((await state()).humans, [1, 1, 0, 0]);
+});
+
+test('ESC in the start countdown gives the round up after the countdown, and ESC then ends the game', async () => {
+  await until(`s.screen === 'countdown'`);
+  // Every screen the game passes through from here on, frame by frame.
+  await page.evaluate(() => {
+    window.zapScreens = [];
+    const look = () => {
+      const s = JSON.parse(UTF8ToString(Module._zap_state()));
+      if (window.zapScreens.at(-1)?.screen !== s.screen) window.zapScreens.push(s);
+      if (s.screen !== 'attract') setTimeout(look, 0);
+    };
+    look();
+  });
+  await page.keyboard.press('Escape');
+  await until(`s.screen === 'attract'`);
+  const screens = await page.evaluate(() => window.zapScreens);
+  // The countdown does not read ESC: the round's first frame does.
+  assert.deepEqual(screens.map((s) => s.screen), ['countdown', 'round', 'attract'], JSON.stringify(screens));
+
+  await framesPass(5);
+  await page.keyboard.press('Escape');
+  await page.waitForFunction(() => !document.getElementById('message').hidden, WAIT);
+  assert.equal(await page.$eval('#message', (m) => m.textContent),
+    'Thanks for playing! Reload the page to play again.');
+  assert.deepEqual(problems, []);
+});
