@@ -174,7 +174,8 @@ TSimOptions ParseArgs(int argc, char** argv) {
             if (r == "null") {
                 o.gl = false;
             } else if ((r == "gl" || r == "gl-es2" || r == "gl-immediate") && !HAVE_GL) {
-                throw TUsageError{"--renderer " + r + ": there is no OpenGL under Node.js (only --renderer null)"};
+                throw TUsageError{"--renderer " + r +
+                                  ": there is no OpenGL under Node.js (only --renderer null)"};
             } else if (r == "gl") {
                 o.gl = true;
                 UseGLRendererFromEnvironment();

@@ -40,7 +40,7 @@ void TellPage(const char* handler, const char* text) {
     EM_ASM(
         {
             var f = Module[UTF8ToString($0)];
-            if (typeof f === 'function') f(UTF8ToString($1));
+            if (typeof f == = 'function') f(UTF8ToString($1));
         },
         handler, text);
 }

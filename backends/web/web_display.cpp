@@ -38,8 +38,8 @@ class TWebContextBackend final : public TGLContextBackend {
         SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
         // Never resizable or full screen through SDL: either would make the
         // canvas the window's size, and the page scales it instead.
-        SDL_Window* window = SDL_CreateWindow("Zaptomania", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width,
-                                              height, SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN);
+        SDL_Window* window = SDL_CreateWindow("Zaptomania", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                              width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN);
         SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
         if (!context) {
             // No WebGL in this browser: the display does not open.
