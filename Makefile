@@ -9,7 +9,7 @@ WERROR ?= OFF
 override CMAKE_FLAGS += -DZAP_WERROR=$(WERROR)
 
 .PHONY: all deps build run test test-asan test-tsan fuzz fuzz-run bench install package check-package clean windows \
-        test-windows web-sim test-web-sim web web-serve test-web
+        test-windows web-sim test-web-sim web web-serve web-zip test-web
 
 all: build
 
@@ -122,6 +122,12 @@ PORT ?= 8000
 web-serve: web
 	@echo "Open http://127.0.0.1:$(PORT)/ (Ctrl+C stops)"
 	cd $(WEBBUILD) && python3 -m http.server $(PORT) --bind 127.0.0.1
+
+# The page as a game host takes it: its three files in build-web/zaptomania-web.zip.
+web-zip: web
+	cd $(WEBBUILD) && rm -f zaptomania-web.zip && \
+	  python3 -m zipfile -c zaptomania-web.zip index.html zaptomania.js zaptomania.wasm
+	@ls -l $(WEBBUILD)/zaptomania-web.zip
 
 # The page in headless Chromium (Debian's chromium-headless-shell, driven by
 # puppeteer-core from npm at the version its lock file pins), on 127.0.0.1.

@@ -117,6 +117,16 @@ test('the page starts behind its gate, and the gate key is not the game\'s', asy
   await framesPass(10);
   assert.deepEqual((await state()).humans, [0, 0, 0, 0]);
   assert.equal(await page.evaluate(() => Module.SDL2.audioContext.state), 'running');
+  // The loudest sample SDL hands the browser from here on.
+  await page.evaluate(() => {
+    const node = Module.SDL2.audio.scriptProcessorNode;
+    const deliver = node.onaudioprocess;
+    window.zapPeak = 0;
+    node.onaudioprocess = (e) => {
+      deliver(e);
+      for (const v of e.outputBuffer.getChannelData(0)) window.zapPeak = Math.max(window.zapPeak, Math.abs(v));
+    };
+  });
   assert.equal(await page.evaluate(() => document.activeElement.id), 'canvas');
   // Space and the arrows do not scroll the page.
   await page.keyboard.press('ArrowDown');
@@ -150,7 +160,7 @@ test('Space joins player 1 and a joypad\'s buttons 0-3 are player 2\'s switch', 
   assert.deepEqual((await state()).humans, [1, 1, 0, 0]);
 });
 
-test('ESC in the start countdown gives the round up after the countdown, and ESC then ends the game', async () => {
+test('ESC in the start countdown gives the round up after the countdown (whose blips sound), and ESC then ends the game', async () => {
   await until(`s.screen === 'countdown'`);
   // Every screen the game passes through from here on, frame by frame.
   await page.evaluate(() => {
@@ -167,6 +177,8 @@ test('ESC in the start countdown gives the round up after the countdown, and ESC
   const screens = await page.evaluate(() => window.zapScreens);
   // The countdown does not read ESC: the round's first frame does.
   assert.deepEqual(screens.map((s) => s.screen), ['countdown', 'round', 'attract'], JSON.stringify(screens));
+  // The countdown's blips were mixed and played.
+  assert.ok(await page.evaluate(() => window.zapPeak) > 0);
 
   await framesPass(5);
   await page.keyboard.press('Escape');
