@@ -70,6 +70,7 @@ void ReportDriver(benchmark::State& state, const TGLES2CanvasDriver::TCounters& 
     state.counters["skipped/frame"] = static_cast<double>(c.skipped - before.skipped) / frames;
     state.counters["merged/frame"] = static_cast<double>(c.merged - before.merged) / frames;
     state.counters["Mpx/frame"] = (c.fill - before.fill) / frames / 1e6;
+    state.counters["blended Mpx/frame"] = (c.blended - before.blended) / frames / 1e6;
 }
 
 void Attract(benchmark::State& state, TVirtualRenderer renderer) {
@@ -118,7 +119,9 @@ class TFrameTimes {
         const auto t0 = std::chrono::steady_clock::now();
         step();
         EndFrame();
+        const auto t1 = std::chrono::steady_clock::now();
         glFinish();
+        finish_ += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t1).count();
         ms_.push_back(
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
     }
@@ -129,16 +132,20 @@ class TFrameTimes {
         for (double m : ms_)
             total += m;
         state.counters["frames"] = static_cast<double>(ms_.size());
+        // Of which waiting for the rasteriser once the frame is handed over.
+        state.counters["finish ms"] = finish_ / static_cast<double>(ms_.size());
         state.counters["ms/frame"] = total / static_cast<double>(ms_.size());
         state.counters["p90 ms"] = ms_[ms_.size() * 9 / 10];
         state.counters["p99 ms"] = ms_[ms_.size() * 99 / 100];
         state.counters["max ms"] = ms_.back();
         state.counters["frames/s"] = 1000.0 * static_cast<double>(ms_.size()) / total;
         ms_.clear();
+        finish_ = 0;
     }
 
   private:
     std::vector<double> ms_;
+    double finish_ = 0;
 };
 
 // One whole attract cycle: the ten line figures from the first back to the first.

@@ -79,10 +79,10 @@ constexpr size_t MAX_BATCH_VERTICES = 65532;
 constexpr size_t MAX_LIGHT_RECTS = 32;
 
 // The destination values the blending is measured on, and the measuring framebuffer: one column
-// per alpha (or per value added), one row per destination value, twice.
+// per alpha (or per value written), one row per destination value, three times.
 constexpr int PROBE_ROWS = 8;
 constexpr uint8_t PROBE_DESTINATIONS[PROBE_ROWS] = {0, 1, 2, 64, 127, 128, 200, 254};
-constexpr int PROBE_WIDTH = 256, PROBE_HEIGHT = 2 * PROBE_ROWS;
+constexpr int PROBE_WIDTH = 256, PROBE_HEIGHT = 3 * PROBE_ROWS;
 
 struct TRegion {
     int x0, y0, x1, y1;
@@ -172,6 +172,8 @@ struct TGLES2CanvasDriver::TContext {
     // What the additive blend adds, measured (see Increments): 0 not yet, 1 measured, -1 cannot be.
     int probe_state = 0;
     GLuint probe_texture = 0, probe_framebuffer = 0;
+    // Whether n / 255 drawn without blending writes exactly n (measured with the increments).
+    bool writes_exact = false;
     // Per colour (red, green, blue), for each alpha byte and channel: the value added to any
     // destination, or -1 where it is not the same for all destinations measured.
     std::map<uint32_t, std::vector<int16_t>> increments;
@@ -210,8 +212,9 @@ struct TGLES2CanvasDriver::TContext {
     // cannot be measured here. GL rounds the product its own way, so it is measured once per
     // colour: every alpha drawn onto several destination values in a small framebuffer of
     // 8 bits a channel, read back. Beside it the same framebuffer measures whether drawing
-    // n / 255 with blend factors (one, one) adds exactly n; where it does not, nothing is
-    // measured. Called with nothing batched and the additive blend set; leaves GL as it found it.
+    // n / 255 with blend factors (one, one) adds exactly n (where it does not, nothing is
+    // measured) and whether it writes exactly n without blending (`writes_exact`).
+    // Called with the additive blend set; leaves GL (and what is batched) as it found it.
     const int16_t* Increments(const uint8_t rgb[3]) {
         const uint32_t key =
             (static_cast<uint32_t>(rgb[0]) << 16) | (static_cast<uint32_t>(rgb[1]) << 8) | rgb[2];
@@ -250,22 +253,24 @@ struct TGLES2CanvasDriver::TContext {
                 glClear(GL_COLOR_BUFFER_BIT);
             }
             glDisable(GL_SCISSOR_TEST);
-            // Column n of the lower half: the colour with alpha n, additive; of the upper half: n / 255
-            // in every channel, with factors (one, one). In the framebuffer's own coordinates.
+            // Column n of the lowest third: the colour with alpha n, additive; of the middle one: n / 255
+            // in every channel, with factors (one, one); of the top one: n / 255 without blending.
+            // In the framebuffer's own coordinates.
             static const float IDENTITY[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
             api.UseProgram(programs[0]);
             api.UniformMatrix4fv(projection[0], 1, GL_FALSE, IDENTITY);
             used_program = 0;
-            for (int half = 0; half < 2; ++half) {
+            for (int third = 0; third < 3; ++third) {
                 std::vector<TVertex> v;
                 std::vector<unsigned short> idx;
-                const float y0 = half == 0 ? -1.0f : 0.0f, y1 = y0 + 1.0f;
+                const float y0 = -1.0f + static_cast<float>(2 * third) / 3.0f;
+                const float y1 = third == 2 ? 1.0f : -1.0f + static_cast<float>(2 * third + 2) / 3.0f;
                 for (int n = 0; n < PROBE_WIDTH; ++n) {
                     const float x0 = static_cast<float>(n) / 128.0f - 1.0f,
                                 x1 = static_cast<float>(n + 1) / 128.0f - 1.0f;
                     const float nf = static_cast<float>(n) / 255.0f;
                     float c[4] = {nf, nf, nf, nf};
-                    if (half == 0)
+                    if (third == 0)
                         c[0] = static_cast<float>(rgb[0]) / 255.0f,
                         c[1] = static_cast<float>(rgb[1]) / 255.0f,
                         c[2] = static_cast<float>(rgb[2]) / 255.0f;
@@ -277,12 +282,11 @@ struct TGLES2CanvasDriver::TContext {
                     for (int k : {0, 1, 2, 0, 2, 3})
                         idx.push_back(static_cast<unsigned short>(first + k));
                 }
-                if (half == 0)
-                    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-                else
-                    glBlendFunc(GL_ONE, GL_ONE);
+                glBlendFunc(third == 0 ? GL_SRC_ALPHA : GL_ONE, GL_ONE);
+                if (third == 2) glDisable(GL_BLEND);
                 Draw(GL_TRIANGLES, 0, 0, v, idx);
             }
+            glEnable(GL_BLEND);
             pixels.resize(static_cast<size_t>(PROBE_WIDTH) * PROBE_HEIGHT * 4);
             glPixelStorei(GL_PACK_ALIGNMENT, 4);
             glReadPixels(0, 0, PROBE_WIDTH, PROBE_HEIGHT, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
@@ -305,6 +309,11 @@ struct TGLES2CanvasDriver::TContext {
             for (int row = 0; row < PROBE_ROWS; ++row)
                 for (int ch = 0; ch < 4; ++ch)
                     sums &= at(PROBE_ROWS + row, n, ch) == std::min(255, PROBE_DESTINATIONS[row] + n);
+        writes_exact = true;
+        for (int n = 0; n < PROBE_WIDTH; ++n)
+            for (int row = 0; row < PROBE_ROWS; ++row)
+                for (int ch = 0; ch < 4; ++ch)
+                    writes_exact &= at(2 * PROBE_ROWS + row, n, ch) == n;
         std::vector<int16_t>& table = increments[key];
         table.assign(PROBE_WIDTH * 4, -1);
         for (int a = 0; sums && a < PROBE_WIDTH; ++a) {
@@ -442,6 +451,7 @@ TGLES2CanvasDriver::TContext* TGLES2CanvasDriver::ContextObjects() {
 
 void TGLES2CanvasDriver::SetGraphics(const std::shared_ptr<TGraphics>& graphics) {
     Flush();
+    cleared_ = false;
     auto canvas = std::dynamic_pointer_cast<TCanvasGraphics>(graphics);
     if (!canvas) {
         context_ = nullptr;
@@ -471,11 +481,13 @@ void TGLES2CanvasDriver::SetGraphics(const std::shared_ptr<TGraphics>& graphics)
 
 void TGLES2CanvasDriver::Flip(int sync) {
     Flush();
+    cleared_ = false;
     TCanvasDriver::Flip(sync);
 }
 
 void TGLES2CanvasDriver::ResetContext(TCanvasGraphics& graphics) {
     Flush();
+    cleared_ = false;
     TCanvasDriver::ResetContext(graphics);
 }
 
@@ -519,18 +531,22 @@ void TGLES2CanvasDriver::ApplyBlend(int mode) {
     Flush();
     switch (mode) {
     case BLEND_ALPHA:
+        blending_ = true;
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
         break;
     case BLEND_LIGHT:
+        blending_ = true;
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE);
         break;
     case BLEND_SHADE:
+        blending_ = true;
         glEnable(GL_BLEND);
         glBlendFunc(GL_DST_COLOR, GL_ZERO);
         break;
     default: // the mask's alpha test is in the shader
+        blending_ = false;
         glDisable(GL_BLEND);
         break;
     }
@@ -543,12 +559,16 @@ void TGLES2CanvasDriver::ApplyColor(const uint8_t rgba[4]) {
 }
 
 void TGLES2CanvasDriver::ApplyClsColor(int r, int g, int b) {
+    cls_color_[0] = static_cast<uint8_t>(std::clamp(r, 0, 255));
+    cls_color_[1] = static_cast<uint8_t>(std::clamp(g, 0, 255));
+    cls_color_[2] = static_cast<uint8_t>(std::clamp(b, 0, 255));
     glClearColor(static_cast<float>(r) / 255.0f, static_cast<float>(g) / 255.0f,
                  static_cast<float>(b) / 255.0f, 1.0f);
 }
 
 void TGLES2CanvasDriver::ApplyScissor(bool enable, int x, int y, int w, int h) {
     Flush();
+    scissor_ = enable;
     if (!enable) {
         glDisable(GL_SCISSOR_TEST);
         return;
@@ -572,19 +592,34 @@ void TGLES2CanvasDriver::ApplyBindTexture(unsigned) {}
 // starts from the same state, but clears and draws nothing.
 void TGLES2CanvasDriver::ClearBuffer() {
     Flush();
+    cleared_ = false;
     if (DroppingFrame()) return;
     glClear(GL_COLOR_BUFFER_BIT);
+    // The colour is exact where blending measures exact (DrawLightRects asks for that too).
+    cleared_ = !scissor_ && context_ && GLCurrentContext() == context_->record;
 }
 
 // ---- primitives ---------------------------------------------------------------
 
-bool TGLES2CanvasDriver::CannotShow() const {
+bool TGLES2CanvasDriver::CannotShow() {
     if (!savings_) return false;
     switch (last_blend_) {
     case BLEND_ALPHA: // the destination times 1, plus nothing
         return color_[3] == 0;
-    case BLEND_LIGHT: // the destination plus nothing
-        return color_[3] == 0 || (color_[0] == 0 && color_[1] == 0 && color_[2] == 0);
+    case BLEND_LIGHT: { // the destination plus nothing
+        if (color_[3] == 0 || (color_[0] == 0 && color_[1] == 0 && color_[2] == 0)) return true;
+        // Or plus what rounds to nothing: a colour so dim that GL's product with the alpha may
+        // round to 0 is measured (once per colour). A textured draw's colour is this one times
+        // its texels, at most 1, so it adds no more than this.
+        const int most = std::max({color_[0], color_[1], color_[2]});
+        if (most * color_[3] >= 255 * 2 || !context_ || GLCurrentContext() != context_->record) return false;
+        const int16_t* table = context_->Increments(color_);
+        if (!table) return false;
+        GLint alpha_bits = 0;
+        glGetIntegerv(GL_ALPHA_BITS, &alpha_bits);
+        const int16_t* q = table + color_[3] * 4;
+        return q[0] == 0 && q[1] == 0 && q[2] == 0 && (alpha_bits == 0 || q[3] == 0);
+    }
     case BLEND_MASK: // every fragment's alpha is below the test's 0.5
         return color_[3] < 128;
     default:
@@ -785,12 +820,16 @@ void TGLES2CanvasDriver::DrawBatch() {
                                                       : GL_POINTS;
         c->Draw(mode, program_, texture_, vertices_, indices_);
         ++counters_.draw_calls;
+        cleared_ = false;
         if (mode_ == TMode::TRIANGLES) {
+            double area = 0;
             for (size_t i = 0; i + 2 < indices_.size(); i += 3) {
                 const TVertex &a = vertices_[indices_[i]], &b = vertices_[indices_[i + 1]],
                               &d = vertices_[indices_[i + 2]];
-                counters_.fill += std::fabs((b.x - a.x) * (d.y - a.y) - (d.x - a.x) * (b.y - a.y)) / 2;
+                area += std::fabs((b.x - a.x) * (d.y - a.y) - (d.x - a.x) * (b.y - a.y)) / 2;
             }
+            counters_.fill += area;
+            if (blending_) counters_.blended += area;
         }
     }
     vertices_.clear();
@@ -798,6 +837,26 @@ void TGLES2CanvasDriver::DrawBatch() {
 }
 
 // ---- additive rectangles --------------------------------------------------------
+
+bool TGLES2CanvasDriver::BatchAddsAlone() {
+    if (vertices_.empty()) return true;
+    if (last_blend_ != BLEND_LIGHT || program_ != 0 || !context_) return false;
+    uint8_t last[4] = {0, 0, 0, 0};
+    const int16_t* table = nullptr;
+    for (const TVertex& v : vertices_) {
+        const uint8_t c[4] = {
+            static_cast<uint8_t>(std::lround(v.r * 255.0f)), static_cast<uint8_t>(std::lround(v.g * 255.0f)),
+            static_cast<uint8_t>(std::lround(v.b * 255.0f)), static_cast<uint8_t>(std::lround(v.a * 255.0f))};
+        if (!table || std::memcmp(c, last, 4) != 0) {
+            std::memcpy(last, c, 4);
+            table = context_->Increments(c);
+            if (!table) return false;
+        }
+        for (int ch = 0; ch < 4; ++ch)
+            if (table[c[3] * 4 + ch] < 0) return false;
+    }
+    return true;
+}
 
 bool TGLES2CanvasDriver::TakeLightRect(const float* xy) {
     if (!savings_ || last_blend_ != BLEND_LIGHT || !context_ || !context_->api.HasFramebuffers())
@@ -851,11 +910,7 @@ void TGLES2CanvasDriver::DrawLightRects() {
         glGetIntegerv(GL_BLUE_BITS, &bits[2]);
         glGetIntegerv(GL_ALPHA_BITS, &bits[3]);
         merge = cover < sum && bits[0] == 8 && bits[1] == 8 && bits[2] == 8 && (bits[3] == 0 || bits[3] == 8);
-        const int16_t* table = nullptr;
-        if (merge) {
-            DrawBatch();
-            table = context_->Increments(light_color_);
-        }
+        const int16_t* table = merge ? context_->Increments(light_color_) : nullptr;
         merge = table != nullptr;
         for (int ch = 0; merge && ch < 4; ++ch) {
             const int inc = table[light_color_[3] * 4 + ch];
@@ -868,7 +923,40 @@ void TGLES2CanvasDriver::DrawLightRects() {
             q[ch] = inc;
         }
     }
-    if (merge) {
+    // Straight after a clear, with nothing drawn yet but what is batched (which adds alone too):
+    // each region's bytes are the clear colour plus its sum, written without blending, which
+    // costs less than blending; the batch is drawn after them.
+    if (merge && cleared_ && context_->writes_exact && BatchAddsAlone()) {
+        std::vector<TVertex> batch_vertices;
+        std::vector<unsigned short> batch_indices;
+        batch_vertices.swap(vertices_);
+        batch_indices.swap(indices_);
+        const TMode batch_mode = mode_;
+        const int batch_program = program_;
+        glDisable(GL_BLEND);
+        blending_ = false;
+        for (const TRegion& r : regions) {
+            for (int ch = 0; ch < 4; ++ch)
+                color_f_[ch] =
+                    static_cast<float>(std::min(255, (ch < 3 ? cls_color_[ch] : 255) + r.k * q[ch])) / 255.0f;
+            Batch(TMode::TRIANGLES, false, 0, 4);
+            const size_t first = vertices_.size();
+            PushVertex(static_cast<float>(r.x0), static_cast<float>(r.y0), 0, 0);
+            PushVertex(static_cast<float>(r.x1), static_cast<float>(r.y0), 0, 0);
+            PushVertex(static_cast<float>(r.x1), static_cast<float>(r.y1), 0, 0);
+            PushVertex(static_cast<float>(r.x0), static_cast<float>(r.y1), 0, 0);
+            PushQuadIndices(first);
+        }
+        DrawBatch();
+        glEnable(GL_BLEND);
+        blending_ = true;
+        vertices_.swap(batch_vertices);
+        indices_.swap(batch_indices);
+        mode_ = batch_mode;
+        program_ = batch_program;
+        DrawBatch();
+        counters_.merged += static_cast<long>(rects.size());
+    } else if (merge) {
         DrawBatch();
         glBlendFunc(GL_ONE, GL_ONE);
         for (const TRegion& r : regions) {

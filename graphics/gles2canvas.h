@@ -57,6 +57,7 @@ class TGLES2CanvasDriver : public TCanvasDriver {
         long nearest = 0;     // quads drawn with nearest sampling (exactly on texels)
         double quad_area = 0; // screen area of the textured quads drawn, in pixels
         double fill = 0;      // screen area of all the triangles drawn, in pixels
+        double blended = 0;   // of which drawn with blending
         long merged = 0;      // additive rectangles drawn as one pass over their union
     };
     const TCounters& Counters() const { return counters_; }
@@ -100,7 +101,7 @@ class TGLES2CanvasDriver : public TCanvasDriver {
     void PushVertex(float x, float y, float u, float v);
     void PushQuadIndices(size_t first);
     // True when drawing with the current colour, alpha and blend cannot change a pixel.
-    bool CannotShow() const;
+    bool CannotShow();
     void WideLine(const float* xy);
     // Keeps a whole-pixel rectangle drawn with the additive blend for DrawLightRects; false when
     // it is not one.
@@ -110,6 +111,9 @@ class TGLES2CanvasDriver : public TCanvasDriver {
     void DrawLightRects();
     // Draws the batch gathered.
     void DrawBatch();
+    // True when the batch gathered adds to each pixel what it would add to any other value
+    // (untextured, under the additive blend, with increments measured to be so).
+    bool BatchAddsAlone();
     void TexturedQuad(unsigned texture, float x0, float y0, float x1, float y1, float tx, float ty, float u0,
                       float v0, float u1, float v1);
 
@@ -129,6 +133,11 @@ class TGLES2CanvasDriver : public TCanvasDriver {
     // Consecutive additive rectangles of one colour (`light_color_`), not drawn yet.
     std::vector<TRect> light_rects_;
     uint8_t light_color_[4] = {};
+    // True from a clear of the whole screen until anything is drawn (what is batched is not yet).
+    bool cleared_ = false;
+    uint8_t cls_color_[3] = {0, 0, 0};
+    bool scissor_ = false;
+    bool blending_ = false; // GL_BLEND is on
 
     float color_f_[4] = {1, 1, 1, 1};
     float line_width_ = 1;

@@ -156,16 +156,11 @@ TEST_F(GLES2Driver, SavedPixelsDoNotChangeThePicture) {
 }
 
 // Overlapping additive rectangles of one colour are drawn as one pass over their union
-// adding each pixel's sum: the same bytes over any background, up to white, and every
-// drawing after them as before.
+// adding each pixel's sum (straight after a clear, written as the clear colour plus the sum
+// under what was batched before them): the same bytes over any background, up to white; and
+// additive draws too dim to add anything are left out. Every drawing after them is as before.
 TEST_F(GLES2Driver, OverlappingAdditiveRectanglesAddWhatEachWouldHave) {
-    auto scene = [] {
-        // A background of many values, some near white.
-        SetBlend(BLEND_SOLID);
-        for (int i = 0; i < 16; ++i) {
-            SetColor(16 * i, 255 - 16 * i, (i * 77) % 256);
-            DrawRect(static_cast<float>(16 * i), 0, 16, 256);
-        }
+    auto rects = [] {
         SetBlend(BLEND_LIGHT);
         SetColor(25, 20, 200); // four overlapping, as the playfield's backdrop
         SetAlpha(0.1f);
@@ -187,15 +182,51 @@ TEST_F(GLES2Driver, OverlappingAdditiveRectanglesAddWhatEachWouldHave) {
         DrawRect(200, 10, 40, 40);
         DrawRect(200.5f, 60, 40, 40);
         DrawRect(210.5f, 70, 40, 40);
-        SetColor(40, 250, 60); // the blend after them is the additive one again
+        SetColor(60, 90, 60); // too dim to add anything, then the additive blend as it was
+        SetAlpha(1.0f / 255);
+        DrawOval(100, 20, 90, 70);
         SetAlpha(0.6f);
         DrawOval(60, 60, 90, 70);
         SetAlpha(1);
         SetColor(255, 255, 255);
     };
-    ExpectSame([](bool on) { Driver().SetSavings(on); }, scene);
-    const auto before = Driver().Counters();
-    scene();
-    Driver().Flush();
-    EXPECT_EQ(Driver().Counters().merged - before.merged, 7);
+    auto over_colours = [&] {
+        SetBlend(BLEND_SOLID);
+        for (int i = 0; i < 16; ++i) {
+            SetColor(16 * i, 255 - 16 * i, (i * 77) % 256);
+            DrawRect(static_cast<float>(16 * i), 0, 16, 256);
+        }
+        rects();
+    };
+    auto after_clear = [&] {
+        SetClsColor(30, 60, 240);
+        Cls();
+        SetBlend(BLEND_LIGHT);
+        SetAlpha(0.25f);
+        for (int i = 0; i < 12; ++i) {
+            SetColor(255, 20 * i, 0);
+            DrawLine(0, 10.0f + 20 * i, 256, 20.0f + 20 * i, 0);
+        }
+        rects();
+        SetClsColor(0, 0, 0);
+    };
+    for (int cleared = 0; cleared < 2; ++cleared) {
+        const std::function<void()> scene = cleared ? std::function<void()>(after_clear) : over_colours;
+        ExpectSame([](bool on) { Driver().SetSavings(on); }, scene);
+        const auto before = Driver().Counters();
+        scene();
+        Driver().Flush();
+        const auto after = Driver().Counters();
+        EXPECT_EQ(after.merged - before.merged, 7);
+        EXPECT_EQ(after.skipped - before.skipped, 1);
+        // Unblended: the background of colours, or after the clear the first group's union.
+        int first_union = 0;
+        for (int y = 0; y < 256; ++y)
+            for (int x = 0; x < 256; ++x)
+                first_union += (x >= 8 && x < 184 && y < 144) || (x < 144 && y >= 8 && y < 184) ||
+                               (x >= 48 && x < 192 && y >= 8 && y < 184) ||
+                               (x >= 8 && x < 184 && y >= 48 && y < 192);
+        EXPECT_EQ(after.fill - after.blended - (before.fill - before.blended),
+                  cleared ? first_union : 256 * 256);
+    }
 }
