@@ -50,17 +50,17 @@ function scriptedPads() {
   navigator.getGamepads = () => pads.slice();
 }
 
+const FLAGS = ['--enable-unsafe-swiftshader', '--no-sandbox', '--disable-background-networking',
+  '--disable-component-update', '--no-first-run'];
+const launch = (extra = []) =>
+  puppeteer.launch({ executablePath: chromium, headless: 'shell', args: [...FLAGS, ...extra] });
+
 let server, browser, page;
 const problems = []; // console errors, page errors, failed requests
 
 before(async () => {
   server = await serve();
-  browser = await puppeteer.launch({
-    executablePath: chromium,
-    headless: 'shell',
-    args: ['--enable-unsafe-swiftshader', '--no-sandbox', '--disable-background-networking',
-      '--disable-component-update', '--no-first-run'],
-  });
+  browser = await launch();
   page = await browser.newPage();
   await page.setViewport({ width: 1024, height: 768 });
   page.on('console', (m) => { if (m.type() === 'error') problems.push('console: ' + m.text()); });
@@ -186,4 +186,19 @@ test('ESC in the start countdown gives the round up after the countdown (whose b
   assert.equal(await page.$eval('#message', (m) => m.textContent),
     'Thanks for playing! Reload the page to play again.');
   assert.deepEqual(problems, []);
+});
+
+test('a browser without WebGL gets a message instead of a blank canvas', async () => {
+  const bare = await launch(['--disable-3d-apis']);
+  try {
+    const p = await bare.newPage();
+    const loaded = [];
+    p.on('request', (r) => loaded.push(path.basename(new URL(r.url()).pathname)));
+    await p.goto(`http://127.0.0.1:${server.address().port}/`, { waitUntil: 'load' });
+    assert.match(await p.$eval('#message', (m) => !m.hidden && m.textContent), /needs WebGL/);
+    assert.equal(await p.$eval('#canvas', (c) => c.hidden), true);
+    assert.deepEqual(loaded, ['']); // the page itself, and not the program it cannot run
+  } finally {
+    await bare.close();
+  }
 });
