@@ -33,19 +33,8 @@ extern "C" EMSCRIPTEN_KEEPALIVE const char* zap_state() {
     return text.c_str();
 }
 
-namespace {
-
-// Tells the page; a page without the handler is left as it is.
-void TellPage(const char* handler, const char* text) {
-    EM_ASM(
-        {
-            var f = Module[UTF8ToString($0)];
-            if (typeof f == = 'function') f(UTF8ToString($1));
-        },
-        handler, text);
-}
-
-} // namespace
+// Calls the page's handler of that name with a text (backends/web/page_lib.js).
+extern "C" void zap_tell_page(const char* handler, const char* text);
 
 int main() {
     try {
@@ -64,12 +53,12 @@ int main() {
         RunScreenCycle();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "zaptomania: %s\n", e.what());
-        TellPage("onGameFailed", e.what());
+        zap_tell_page("onGameFailed", e.what());
         return 1;
     }
     // ESC in the attract screen: the game is over, and the page says so
     // instead of leaving the last frame standing.
     SelectAudioDriver("Null");
-    TellPage("onGameEnded", "");
+    zap_tell_page("onGameEnded", "");
     return 0;
 }
