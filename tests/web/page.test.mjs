@@ -57,6 +57,7 @@ const launch = (extra = []) =>
 
 let server, browser, page;
 const problems = []; // console errors, page errors, failed requests
+const fetched = new Set(); // what the page asked the network for
 
 before(async () => {
   server = await serve();
@@ -67,6 +68,7 @@ before(async () => {
   page.on('pageerror', (e) => problems.push('page error: ' + e.message));
   page.on('requestfailed', (r) => problems.push('request failed: ' + r.url()));
   page.on('response', (r) => { if (r.status() >= 400) problems.push(`HTTP ${r.status()}: ${r.url()}`); });
+  page.on('request', (r) => { if (!r.url().startsWith('data:')) fetched.add(new URL(r.url()).pathname); });
   await page.evaluateOnNewDocument(scriptedPads);
   await page.goto(`http://127.0.0.1:${server.address().port}/`, { waitUntil: 'load' });
 });
@@ -186,6 +188,8 @@ test('ESC in the start countdown gives the round up after the countdown (whose b
   assert.equal(await page.$eval('#message', (m) => m.textContent),
     'Thanks for playing! Reload the page to play again.');
   assert.deepEqual(problems, []);
+  // The game's files are inside the program: the page's own three were all it fetched.
+  assert.deepEqual([...fetched].sort(), ['/', '/zaptomania.js', '/zaptomania.wasm']);
 });
 
 test('a browser without WebGL gets a message instead of a blank canvas', async () => {
