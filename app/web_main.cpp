@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "assets/embedded_assets.h"
 #include "audio/sound.h"
@@ -21,15 +22,38 @@
 #include "platform/error.h"
 #include "settings/settings.h"
 
-// What the page may read while the game runs (its tests do): the screen whose
-// loop is running, who has joined and the game frames ended so far, as JSON.
-// Reading changes nothing.
+namespace {
+
+// The screens the game has run, each with the first frame it ended, the
+// latest last (a frame hook keeps it; the game never sees it).
+struct TScreenEntry {
+    TScreen screen;
+    long frame;
+};
+std::vector<TScreenEntry> screens_run;
+
+void NoteScreen(long frame) {
+    if (!screens_run.empty() && screens_run.back().screen == game_screen) return;
+    if (screens_run.size() == 16) screens_run.erase(screens_run.begin());
+    screens_run.push_back({game_screen, frame});
+}
+
+} // namespace
+
+// What the page may read while the game runs (its tests do), as JSON: the
+// screen whose loop is running, who has joined, the game frames ended so far,
+// and the last screens run with the first frame each ended. Reading changes
+// nothing.
 extern "C" EMSCRIPTEN_KEEPALIVE const char* zap_state() {
     static std::string text;
     text = std::string("{\"screen\":\"") + ScreenName(game_screen) + "\",\"humans\":[";
     for (int n = 1; n <= 4; ++n)
         text += std::to_string(humans[n]) + (n < 4 ? "," : "");
-    text += "],\"frames\":" + std::to_string(GameFrameCount()) + "}";
+    text += "],\"frames\":" + std::to_string(GameFrameCount()) + ",\"screens\":[";
+    for (size_t i = 0; i < screens_run.size(); ++i)
+        text += std::string(i ? "," : "") + "[\"" + ScreenName(screens_run[i].screen) + "\"," +
+                std::to_string(screens_run[i].frame) + "]";
+    text += "]}";
     return text.c_str();
 }
 
@@ -49,6 +73,7 @@ int main() {
         ApplyAudioAndInputSettings(settings);
         SetDropLateFrames(settings.display.drop_late_frames);
         UseGLRenderer(TGLRenderer::ES2);
+        SetBeforeFlipHook(NoteScreen);
         StartUp();
         RunScreenCycle();
     } catch (const std::exception& e) {
