@@ -8,8 +8,8 @@ CMAKE_FLAGS ?=
 WERROR ?= OFF
 override CMAKE_FLAGS += -DZAP_WERROR=$(WERROR)
 
-.PHONY: all deps build run test test-asan test-tsan fuzz fuzz-run bench install package check-package clean windows \
-        test-windows web-sim test-web-sim web web-serve web-zip test-web
+.PHONY: all deps build run test test-asan test-tsan fuzz fuzz-run bench install package check-package \
+        check-flashes clean windows test-windows web-sim test-web-sim web web-serve web-zip test-web
 
 all: build
 
@@ -74,6 +74,10 @@ package: build
 check-package: package
 	@bash tools/install-deps.sh --package
 	bash tools/check-package.sh $(BUILD)
+
+# Flashes per second over an attract cycle, a busy round and the results.
+check-flashes: build
+	bash tools/check-flashes.sh $(BUILD)
 
 # The Windows x64 executables (zaptomania.exe, zaptomania-sim.exe), cross-built
 # with mingw-w64 into build-windows; the libraries they link are built once

@@ -122,6 +122,7 @@ int main(int argc, char** argv) {
         RegisterEmbeddedAssets();
         UsePlatformBackends(settings);
         ApplyAudioAndInputSettings(settings);
+        ApplyAccessibilitySettings(settings);
         ApplyPacingSettings(settings, line);
         UseGLRendererFromEnvironment();
         StartUp();

@@ -6,6 +6,7 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <set>
 #include <string>
 #include <system_error>
@@ -29,9 +30,15 @@
 #include "sim/virtual_display.h"
 #if defined(__EMSCRIPTEN__)
 // Under Node.js there is no OpenGL: the web simulator only records.
+#include <unistd.h>
 #elif defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+
 #include "backends/win32/win32_display.h"
 #else
+#include <unistd.h>
+
 #include "backends/sdl/sdl_display.h"
 #endif
 
@@ -45,6 +52,7 @@ struct TSimOptions {
     bool gl = false;
     std::set<long> capture;
     std::string capture_dir;
+    std::string capture_raw;
     std::string wav;
     std::string stats;
     std::string config;
@@ -67,6 +75,8 @@ const char* const USAGE = "usage: zaptomania-sim --frames N [options]\n"
                           "  --capture LIST      comma-separated frames to write as PNG (gl only); an\n"
                           "                      item may be a range A-B, or every S-th frame of one, A-B/S\n"
                           "  --capture-dir DIR   where captures go, as frame-K.png\n"
+                          "  --capture-raw FILE  instead, the captured frames one after another in FILE\n"
+                          "                      ('-': standard output), raw 1024 x 768 RGB, top row first\n"
                           "  --wav FILE          the mixed audio, 44100 Hz stereo 16-bit\n"
                           "  --stats FILE        every 250 frames a JSON line: memory in use and the\n"
                           "                      mixer's channel handles and voices\n"
@@ -192,6 +202,8 @@ TSimOptions ParseArgs(int argc, char** argv) {
             have_capture = true;
         } else if (arg == "--capture-dir") {
             o.capture_dir = need();
+        } else if (arg == "--capture-raw") {
+            o.capture_raw = need();
         } else if (arg == "--wav") {
             o.wav = need();
         } else if (arg == "--stats") {
@@ -217,10 +229,14 @@ TSimOptions ParseArgs(int argc, char** argv) {
     if (o.dump_tables) return o;
     if (!have_frames) throw TUsageError{"--frames N is required"};
     if (have_capture && !o.gl) throw TUsageError{"--capture needs an OpenGL --renderer"};
-    if (have_capture && o.capture_dir.empty()) throw TUsageError{"--capture needs --capture-dir DIR"};
+    if (!o.capture_raw.empty() && !have_capture) throw TUsageError{"--capture-raw needs --capture LIST"};
+    if (!o.capture_raw.empty() && !o.capture_dir.empty())
+        throw TUsageError{"--capture-raw and --capture-dir exclude each other"};
+    if (have_capture && o.capture_dir.empty() && o.capture_raw.empty())
+        throw TUsageError{"--capture needs --capture-dir DIR or --capture-raw FILE"};
     // Found out now rather than after a long run whose pictures all went nowhere.
     std::error_code ec;
-    if (have_capture && !std::filesystem::is_directory(o.capture_dir, ec))
+    if (have_capture && o.capture_raw.empty() && !std::filesystem::is_directory(o.capture_dir, ec))
         throw TUsageError{"--capture-dir: '" + o.capture_dir + "' is not a folder"};
     return o;
 }
@@ -280,6 +296,26 @@ int Run(const TSimOptions& o) {
     if (!o.stats.empty() && !stats.Open(o.stats))
         throw TUsageError{"cannot write stats file '" + o.stats + "'"};
 
+    // Raw captures: a plain stream of frames, for tools that read them through a pipe.
+    std::unique_ptr<FILE, int (*)(FILE*)> raw_file(nullptr, std::fclose);
+    FILE* raw = nullptr;
+    if (o.capture_raw == "-") {
+        // The frames take standard output; what the game prints goes to
+        // standard error instead.
+        std::fflush(stdout);
+        const int frames_fd = dup(1);
+        if (frames_fd < 0 || dup2(2, 1) < 0) throw TUsageError{"cannot set standard output aside for frames"};
+#ifdef _WIN32
+        _setmode(frames_fd, _O_BINARY);
+#endif
+        raw_file.reset(fdopen(frames_fd, "wb"));
+        raw = raw_file.get();
+        if (!raw) throw TUsageError{"cannot write frames to standard output"};
+    } else if (!o.capture_raw.empty()) {
+        raw_file.reset(std::fopen(o.capture_raw.c_str(), "wb"));
+        raw = raw_file.get();
+        if (!raw) throw TUsageError{"cannot write raw capture file '" + o.capture_raw + "'"};
+    }
     auto clock = UseVirtualClock(o.clock_start);
     auto display = o.gl ? UseVirtualDisplay(TVirtualRenderer::GL, clock, MakeOffscreenContextBackend())
                         : UseVirtualDisplay(TVirtualRenderer::NUL, clock);
@@ -295,6 +331,7 @@ int Run(const TSimOptions& o) {
         for (const std::string& w : warnings)
             std::fprintf(stderr, "zaptomania-sim: %s\n", w.c_str());
         ApplyAudioAndInputSettings(settings);
+        ApplyAccessibilitySettings(settings);
     }
 
     RegisterEmbeddedAssets();
@@ -311,6 +348,15 @@ int Run(const TSimOptions& o) {
     bool capture_failed = false;
     SetBeforeFlipHook([&](long k) {
         if (!o.capture.count(k)) return;
+        if (raw) {
+            if (capture_failed) return;
+            if (!display->ReadFrameRGB(rgb) || std::fwrite(rgb.data(), 1, rgb.size(), raw) != rgb.size()) {
+                std::fprintf(stderr, "zaptomania-sim: cannot write frame %ld to %s\n", k,
+                             o.capture_raw.c_str());
+                capture_failed = true;
+            }
+            return;
+        }
         const std::string path = o.capture_dir + "/frame-" + std::to_string(k) + ".png";
         if (!display->ReadFrameRGB(rgb) || !WriteRgbPng(path, 1024, 768, rgb)) {
             std::fprintf(stderr, "zaptomania-sim: cannot write %s\n", path.c_str());
@@ -337,6 +383,10 @@ int Run(const TSimOptions& o) {
     VirtualAudioStopRecording();
     // The run itself went to the end, but what it was asked to write is incomplete.
     bool failed = capture_failed;
+    if (raw && std::fflush(raw) != 0) {
+        std::fprintf(stderr, "zaptomania-sim: cannot write all of '%s'\n", o.capture_raw.c_str());
+        failed = true;
+    }
     if (!trace.Close()) {
         std::fprintf(stderr, "zaptomania-sim: cannot write all of the trace file '%s'\n", o.trace.c_str());
         failed = true;

@@ -79,8 +79,8 @@ void BM_BackgroundFrame_GL(benchmark::State& state) {
 BENCHMARK(BM_BackgroundFrame_GL)->ArgName("driver")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 // What the rasteriser fills a second: ten 768 x 768 untextured rectangles a frame under the
-// light blend (each of its own colour, so that none is drawn together with another) or the
-// alpha blend, or ten clears of the whole 1024 x 768 screen.
+// light blend (each of its own colour, so that none is drawn together with another), the
+// alpha blend or none, or ten clears of the whole 1024 x 768 screen.
 void BM_FillGL(benchmark::State& state) {
     if (!OpenGL(static_cast<int>(state.range(0)))) {
         state.SkipWithError("no OpenGL context");
@@ -89,12 +89,12 @@ void BM_FillGL(benchmark::State& state) {
     const int kind = static_cast<int>(state.range(1));
     for (auto _ : state) {
         for (int i = 0; i < 10; ++i) {
-            if (kind == 2) {
+            if (kind == 3) {
                 SetClsColor(i, 0, 0);
                 Cls();
                 continue;
             }
-            SetBlend(kind == 0 ? BLEND_LIGHT : BLEND_ALPHA);
+            SetBlend(kind == 0 ? BLEND_LIGHT : kind == 1 ? BLEND_ALPHA : BLEND_SOLID);
             SetColor(20 + i, 10, 30);
             SetAlpha(0.1f);
             DrawRect(0, 0, 768, 768);
@@ -102,15 +102,15 @@ void BM_FillGL(benchmark::State& state) {
         std::vector<uint8_t> rgb; // reading a pixel back draws what is batched and waits for it
         CurrentCanvasDriver()->ReadPixelsRGB(0, 0, 1, 1, rgb);
     }
-    const double pixels = kind == 2 ? 1024.0 * 768 : 768.0 * 768;
+    const double pixels = kind == 3 ? 1024.0 * 768 : 768.0 * 768;
     state.counters["Mpx/s"] = benchmark::Counter(10 * pixels / 1e6 * static_cast<double>(state.iterations()),
                                                  benchmark::Counter::kIsRate);
     SetClsColor(0, 0, 0);
     CloseGL();
 }
 BENCHMARK(BM_FillGL)
-    ->ArgNames({"driver", "light/alpha/clear"})
-    ->ArgsProduct({{0, 1}, {0, 1, 2}})
+    ->ArgNames({"driver", "light/alpha/solid/clear"})
+    ->ArgsProduct({{0, 1}, {0, 1, 2, 3}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -25,6 +25,26 @@ namespace {
 
 constexpr int HOLD_FRAMES = 50;
 
+std::optional<TInputSource>& OptionsSwitch() {
+    static std::optional<TInputSource> source;
+    return source;
+}
+
+// Presses of the options switch since the last call (0 when there is none).
+int TakeOptionsSwitchHits() {
+    const std::optional<TInputSource>& s = OptionsSwitch();
+    if (!s) return 0;
+    switch (s->kind) {
+    case TInputSource::Kind::Key:
+        return TakeKeyHits(s->code);
+    case TInputSource::Kind::Mouse:
+        return TakeMouseHits(s->code);
+    case TInputSource::Kind::PadButton:
+        return TakeJoyButtonHits(s->code, s->port);
+    }
+    return 0;
+}
+
 bool AnybodyJoined() {
     return humans[1] + humans[2] + humans[3] + humans[4] > 0;
 }
@@ -99,6 +119,13 @@ void OptionsInput() {
     if (option_sel == 0) {
         held = IsKeyDown(key1) != 0;
         if (!held && CountJoypads() >= 1) held = JoypadSwitchDown(0);
+    }
+    // The options switch does at once what the hold does. Its presses are
+    // taken every frame, and those of the screen's first second (left over
+    // from the round) are dropped.
+    if (TakeOptionsSwitchHits() != 0 && option_sel == 0 && seconds > 1) {
+        hold_count = HOLD_FRAMES - 1;
+        held = true;
     }
     if (held) {
         ++hold_count;
@@ -181,6 +208,10 @@ void JoinPanel(int n) {
 }
 
 } // namespace
+
+void UseOptionsSwitch(std::optional<TInputSource> source) {
+    OptionsSwitch() = source;
+}
 
 void EnterAttractScreen() {
     game_screen = TScreen::ATTRACT;

@@ -53,13 +53,30 @@ extern int melody_pos;                      // next note of melody, 0..31
 struct TRgb {
     int r, g, b;
 };
-extern const std::array<TRgb, 5> col_bright; // labels and results lines
-extern const std::array<TRgb, 5> col_dark;   // score box fill
-extern const std::array<TRgb, 5> col_base;   // the bases' own colour
+// The colours in use (the standard palette unless colour-safe players are on).
+extern std::array<TRgb, 5> col_bright; // labels and results lines
+extern std::array<TRgb, 5> col_dark;   // score box fill
+extern std::array<TRgb, 5> col_base;   // the bases' own colour
 // The players' colours as light: the tint of the bubbles a player owns and
 // the afterglow of a player's beam. Slot 0 is white: nobody's bubble, and the
 // attract screen's line drawings.
-extern const std::array<TRgb, 5> col_tint;
+extern std::array<TRgb, 5> col_tint;
+
+// A full set of player colours and the names the results messages use.
+struct TPalette {
+    std::array<TRgb, 5> bright, dark, base, tint;
+    std::array<const char*, 5> name;
+};
+extern const TPalette standard_palette;
+// Colours told apart under the common colour-vision deficiencies as well:
+// they differ in lightness as well as hue.
+extern const TPalette colour_safe_palette;
+// The accessibility option: 1 when the colour-safe palette is in use, and
+// each base and score box carries its player's number. Kept across resets.
+extern int colour_safe;
+// Switches the palette (and the colour names) in use; set before the
+// screens begin.
+void UseColourSafePalette(bool on);
 
 // Screen and option state.
 extern std::array<int, 5> humans; // 1 for each player who has joined the next round

@@ -91,6 +91,28 @@ void DrawCentred(std::string_view text, int x, int y) {
     DrawString(text, static_cast<float>(x - StringWidth(text) / 2), static_cast<float>(y));
 }
 
+void DrawPlayerMark(std::string_view text, int x, int y) {
+    int r = 0, g = 0, b = 0;
+    GetColor(r, g, b);
+    const int blend = GetBlend();
+    const float alpha = GetAlpha();
+    const float rotation = GetDrawRotation();
+    SetDrawRotation(0.0f);
+    SetBlend(BLEND_ALPHA);
+    SetAlpha(1.0f);
+    SelectImageFont(fnt_small);
+    const int left = x - StringWidth(text) / 2;
+    const int top = y - FontLineHeight() / 2;
+    SetColor(0, 0, 0);
+    DrawString(text, static_cast<float>(left + 1), static_cast<float>(top + 1));
+    SetColor(255, 255, 255);
+    DrawString(text, static_cast<float>(left), static_cast<float>(top));
+    SetColor(r, g, b);
+    SetAlpha(alpha);
+    SetBlend(blend);
+    SetDrawRotation(rotation);
+}
+
 void DrawHud() {
     SetAlpha(1);
     SetBlend(BLEND_ALPHA);
@@ -111,6 +133,10 @@ void DrawHud() {
         DrawCentred(s, 900, p.score_y - FontLineHeight() / 2 + 3);
         SelectImageFont(fnt_small);
         DrawString(p.human == 1 ? "Human" : "CPU", 810, sy - 20);
+        if (colour_safe == 1) {
+            const std::string mark = "P" + std::to_string(n);
+            DrawPlayerMark(mark, 980, p.score_y - 10);
+        }
     }
     if (attract_mode == 0) {
         SetLineWidth(2);

@@ -30,6 +30,10 @@ void DrawBox(int x1, int y1, int x2, int y2);
 // Draws text in the current font centred on x (the half width rounded towards zero), top at y.
 void DrawCentred(std::string_view text, int x, int y);
 
+// With colour-safe players on: player n's mark, `text` in the small font
+// centred on (x, y), white with a black shadow, upright; the drawing state
+// (colour, alpha, blend, rotation) is left as it was.
+void DrawPlayerMark(std::string_view text, int x, int y);
 // The four score boxes (at each base's score_y) and, outside the attract
 // screen, the round clock panel. Leaves colour white and the light blend.
 void DrawHud();

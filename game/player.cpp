@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <memory>
+#include <string>
 
 #include "audio/sound.h"
 #include "game/effects.h"
@@ -110,6 +111,7 @@ void TPlayer::Draw() {
     else
         DrawPicture(img_base_static, x, y, RandomInt(0, 5));
     SetDrawRotation(0.0f);
+    if (colour_safe == 1) DrawPlayerMark(std::to_string(index), static_cast<int>(x), static_cast<int>(y));
 }
 
 void TPlayer::GlideScoreBox() {

@@ -592,7 +592,6 @@ void TGLES2CanvasDriver::ApplyBindTexture(unsigned) {}
 // starts from the same state, but clears and draws nothing.
 void TGLES2CanvasDriver::ClearBuffer() {
     Flush();
-    cleared_ = false;
     if (DroppingFrame()) return;
     glClear(GL_COLOR_BUFFER_BIT);
     // The colour is exact where blending measures exact (DrawLightRects asks for that too).
@@ -809,6 +808,8 @@ void TGLES2CanvasDriver::ForgetTexture(unsigned texture) {
 void TGLES2CanvasDriver::Flush() {
     DrawLightRects();
     DrawBatch();
+    // Code beside the driver may draw once it has flushed.
+    cleared_ = false;
 }
 
 void TGLES2CanvasDriver::DrawBatch() {

@@ -85,6 +85,7 @@ THookData AliasHook(int, const THookData& data, void*) {
     const auto* held = std::any_cast<std::shared_ptr<TEvent>>(&data);
     if (s.forwarding || !held || !*held) return data;
     const TEvent& e = **held;
+    if (ForwardedPast(e, INPUT_PRIORITY_BINDINGS)) return data;
     switch (e.id) {
     case EVENT_KEYDOWN:
     case EVENT_KEYREPEAT:

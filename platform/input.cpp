@@ -2,6 +2,7 @@
 
 #include "platform/event.h"
 #include "platform/hook.h"
+#include "platform/switch_timing.h"
 #include "platform/system.h"
 
 #include <algorithm>
@@ -159,6 +160,12 @@ int NextKeyChar() {
 void ClearKeyState() {
     PumpSystemEvents();
     ForgetKeys(State());
+    ForgetSwitchKeys();
+}
+
+bool ForwardedPast(const TEvent& e, int priority) {
+    const auto* f = std::any_cast<TForwardedInput>(&e.extra);
+    return f && priority >= f->priority;
 }
 
 int WaitAnyKey() {

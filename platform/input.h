@@ -32,6 +32,16 @@ constexpr int INPUT_PRIORITY_BINDINGS = 200;
 constexpr int INPUT_PRIORITY_FILTERS = 100;
 constexpr int INPUT_PRIORITY_TRACKING = 0;
 
+// An input hook that sends an event on later (a press the switch-timing
+// filters held back) marks it with this in the event's extra: the hooks at
+// its priority and above, which have seen the event already, pass it as it is.
+struct TForwardedInput {
+    int priority = 0; // of the hook that sent it
+};
+class TEvent;
+// Whether e was sent on by a hook at priority or below it.
+bool ForwardedPast(const TEvent& e, int priority);
+
 // Starts tracking the events of source (null: of every source); does nothing
 // when tracking is already on. Clears key and mouse state.
 void StartInputTracking(const void* source = nullptr);

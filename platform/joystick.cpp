@@ -18,6 +18,7 @@ struct TPortState {
 
 struct TJoypadState {
     std::shared_ptr<TJoypadBackend> backend;
+    std::shared_ptr<TJoypadButtonFilter> filter;
     TPortState ports[PORTS];
 };
 
@@ -43,7 +44,7 @@ bool ReadPort(int port) {
     TJoypadRaw raw;
     if (!s.backend->Caps(port, caps) || !s.backend->Read(port, raw)) return false;
     TPortState& p = s.ports[port];
-    p.buttons = raw.buttons;
+    p.buttons = s.filter ? s.filter->Filter(port, raw.buttons) : raw.buttons;
     for (int a = 0; a < AXES; ++a) {
         // A device reporting a zero range has nothing to scale; it reads -1
         // rather than dividing by zero.
@@ -59,6 +60,10 @@ bool ReadPort(int port) {
 }
 
 } // namespace
+
+void UseJoypadButtonFilter(std::shared_ptr<TJoypadButtonFilter> filter) {
+    State().filter = std::move(filter);
+}
 
 void UseJoypadBackend(std::shared_ptr<TJoypadBackend> backend) {
     TJoypadState& s = State();
@@ -154,6 +159,7 @@ void ClearJoypads(int port_mask) {
         SampleJoypad(port);
         TPortState& p = State().ports[port];
         p.buttons = 0;
+        if (State().filter) State().filter->Forget(port);
         std::fill(std::begin(p.hits), std::end(p.hits), 0);
     }
 }

@@ -53,6 +53,19 @@ class TJoypadBackend {
     virtual bool Read(int port, TJoypadRaw& raw) = 0;
 };
 
+// Changes what the buttons read before the joypad layer keeps them (the
+// switch-timing filters of platform/switch_timing.h are one).
+class TJoypadButtonFilter {
+  public:
+    virtual ~TJoypadButtonFilter() = default;
+    // The buttons the port counts as held, from the ones read now.
+    virtual unsigned Filter(int port, unsigned buttons) = 0;
+    // ClearJoypads cleared the port: its state is to be forgotten.
+    virtual void Forget(int port) = 0;
+};
+// Installs one (null: none, the buttons as read).
+void UseJoypadButtonFilter(std::shared_ptr<TJoypadButtonFilter> filter);
+
 // Installs the joypad backend (null: none, no joypads present).
 void UseJoypadBackend(std::shared_ptr<TJoypadBackend> backend);
 

@@ -62,6 +62,8 @@ TCommandLine ParseGameCommandLine(int argc, const char* const* argv) {
                                 ->check(CLI::Range(0, 100).description(""));
     o_volume->type_name("0-100");
     app.add_flag("--mute", mute, "No sound (the mixer still runs)");
+    app.add_flag("--colour-safe", r.colour_safe,
+                 "Player colours told apart with any colour vision, numbers on the bases");
     app.add_option("--config", r.config, "Read this settings file instead (it is never written)")
         ->type_name("FILE")
         ->check(CLI::ExistingFile.description(""));
@@ -113,4 +115,5 @@ void ApplyCommandLine(const TCommandLine& line, TSettings& s) {
     if (line.volume) s.audio.volume = *line.volume;
     if (line.mute) s.audio.mute = true;
     if (line.frame_log) s.display.frame_log = *line.frame_log;
+    if (line.colour_safe) s.accessibility.colour_safe = true;
 }

@@ -20,6 +20,7 @@ struct TCommandLine {
     std::optional<int> volume;
     bool mute = false;
     std::optional<std::string> frame_log;
+    bool colour_safe = false;
 };
 
 // Parses argv (argv[0] is the program). Nothing is opened, read or written.

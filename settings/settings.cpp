@@ -12,6 +12,8 @@
 #include <toml++/toml.h>
 
 #include "audio/mixer.h"
+#include "game/attract.h"
+#include "game/globals.h"
 #include "game/player.h"
 #include "platform/input.h"
 #include "platform/keynames.h"
@@ -156,6 +158,18 @@ std::vector<TKeyAlias> SettingsKeyAliases(const TSettings& settings) {
     return aliases;
 }
 
+std::vector<TSwitchTimingBinding> SettingsSwitchTimings(const TSettings& settings) {
+    std::vector<TSwitchTimingBinding> out;
+    for (int n = 1; n <= 4; ++n) {
+        const TSwitchTiming t = settings.accessibility.timing[static_cast<std::size_t>(n - 1)];
+        if (!t.Active()) continue;
+        out.push_back({{TInputSource::Kind::Key, PlayerSwitchKey(n), 0}, t});
+        for (int b = 0; b < JOYPAD_SWITCH_BUTTONS; ++b)
+            out.push_back({{TInputSource::Kind::PadButton, b, n - 1}, t});
+    }
+    return out;
+}
+
 // ---- The keys of the file ---------------------------------------------------
 
 namespace {
@@ -189,6 +203,25 @@ std::string ReadString(const toml::node& node, std::string& out) {
         return {};
     }
     return "must be a string";
+}
+
+// One time in milliseconds for every player, or a list of one for each of
+// players 1 to 4.
+std::string ReadTimes(const toml::node& node, TSettings& s, int TSwitchTiming::*field) {
+    const char* what = "must be milliseconds from 0 to 2000, or a list of four of them (players 1 to 4)";
+    std::array<int, 4> times{};
+    if (const toml::array* list = node.as_array()) {
+        if (list->size() != 4) return what;
+        for (std::size_t i = 0; i < 4; ++i)
+            if (!ReadInt((*list)[i], 0, MAX_SWITCH_TIMING_MS, times[i]).empty()) return what;
+    } else {
+        int v = 0;
+        if (!ReadInt(node, 0, MAX_SWITCH_TIMING_MS, v).empty()) return what;
+        times.fill(v);
+    }
+    for (std::size_t i = 0; i < 4; ++i)
+        s.accessibility.timing[i].*field = times[i];
+    return {};
 }
 
 const std::vector<TKeySpec>& Keys() {
@@ -239,6 +272,26 @@ const std::vector<TKeySpec>& Keys() {
                           "extra switches: keys as SDL names them (\"A\", \"Left Ctrl\"), \"Mouse Left\", "
                           "\"Pad 2 Button 5\""},
                          nullptr});
+        k.push_back(
+            {{"accessibility.colour_safe", "false",
+              "player colours told apart with any colour vision, and player numbers on the "
+              "bases and score boxes"},
+             [](const toml::node& n, TSettings& s) { return ReadBool(n, s.accessibility.colour_safe); }});
+        k.push_back(
+            {{"accessibility.accept_ms", "0",
+              "how long a switch must stay down before the press counts, in ms (0 to 2000); "
+              "one number, or [P1, P2, P3, P4]"},
+             [](const toml::node& n, TSettings& s) { return ReadTimes(n, s, &TSwitchTiming::accept_ms); }});
+        k.push_back(
+            {{"accessibility.release_ms", "0",
+              "presses within this long after a release are ignored, in ms (0 to 2000); "
+              "one number, or [P1, P2, P3, P4]"},
+             [](const toml::node& n, TSettings& s) { return ReadTimes(n, s, &TSwitchTiming::release_ms); }});
+        // Read apart, after the extra switches it must not take (ReadOptionsSwitch).
+        k.push_back({{"accessibility.options_key", "\"\"",
+                      "a key, mouse button or pad button that opens the options menu as holding P1's "
+                      "switch does (\"\": none)"},
+                     nullptr});
         return k;
     }();
     return keys;
@@ -329,6 +382,34 @@ void ReadBindings(const toml::node& node, int player, const std::string& where, 
     }
 }
 
+// The switch that opens the options menu: a name, which must not be a
+// player's switch, the quit or window keys, or an extra switch.
+void ReadOptionsSwitch(const toml::node& node, const std::string& where, TSettings& s,
+                       const std::vector<TKeyAlias>& taken, TSettingsWarnings& warnings) {
+    const auto name = node.value_exact<std::string>();
+    if (!name) {
+        warnings.push_back(where + Shown(node) +
+                           " must be a name such as \"F2\" or \"Pad 1 Button 5\"; using none");
+        return;
+    }
+    if (name->empty()) return;
+    TInputSource src;
+    if (!ParseInputSource(*name, src)) {
+        warnings.push_back(where + "'" + *name +
+                           "' is not a key, a mouse button or a pad button; using none");
+        return;
+    }
+    std::string why = RefusedBinding(src, 0);
+    if (why.empty() &&
+        std::any_of(taken.begin(), taken.end(), [&](const TKeyAlias& t) { return t.source == src; }))
+        why = "it is an extra switch";
+    if (!why.empty()) {
+        warnings.push_back(where + "'" + InputSourceName(src) + "' refused: " + why + "; using none");
+        return;
+    }
+    s.accessibility.options_switch = src;
+}
+
 } // namespace
 
 TSettings ParseSettings(std::string_view text, const std::string& source_name, TSettingsWarnings& warnings) {
@@ -376,6 +457,9 @@ TSettings ParseSettings(std::string_view text, const std::string& source_name, T
         if (const toml::node* node = root.at_path(name).node())
             ReadBindings(*node, n, Where(source_name, *node, name), s, taken, warnings);
     }
+    const char* options = "accessibility.options_key";
+    if (const toml::node* node = root.at_path(options).node())
+        ReadOptionsSwitch(*node, Where(source_name, *node, options), s, taken, warnings);
     return s;
 }
 
@@ -492,4 +576,10 @@ bool CreateSettingsFile(const std::filesystem::path& file, TSettingsWarnings& wa
 void ApplyAudioAndInputSettings(const TSettings& settings) {
     MixSetMasterVolume(settings.audio.volume, settings.audio.mute);
     UseKeyAliases(SettingsKeyAliases(settings));
+    UseSwitchTimings(SettingsSwitchTimings(settings));
+}
+
+void ApplyAccessibilitySettings(const TSettings& settings) {
+    UseColourSafePalette(settings.accessibility.colour_safe);
+    UseOptionsSwitch(settings.accessibility.options_switch);
 }

@@ -2,11 +2,13 @@
 #include <array>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/bindings.h"
+#include "platform/switch_timing.h"
 
 // The player's settings: what settings.toml and the command line change.
 // Every default is the game as it is without them.
@@ -31,6 +33,13 @@ struct TSettings {
         std::array<std::vector<TInputSource>, 4> extra;
         std::string preset = "none"; // "none" or "switch-access"
     } input;
+    struct Accessibility {
+        bool colour_safe = false; // players told apart without colour vision
+        // Each player's switch timing (accept_ms, release_ms), players 1..4.
+        std::array<TSwitchTiming, 4> timing{};
+        // A switch that opens the options menu (none: only the hold does).
+        std::optional<TInputSource> options_switch;
+    } accessibility;
 };
 
 // The limits of the values.
@@ -90,7 +99,12 @@ std::string RefusedBinding(const TInputSource& source, int player);
 
 // The key aliases the settings make: the preset's, then each player's extras.
 std::vector<TKeyAlias> SettingsKeyAliases(const TSettings& settings);
+// The switch-timing filters the settings make: each player's key (which its
+// extra switches press) and buttons 0..3 of its pad, with its timing.
+std::vector<TSwitchTimingBinding> SettingsSwitchTimings(const TSettings& settings);
 
 // Puts the settings that the engine applies by itself into effect: the
-// master volume and mute, and the extra switches.
+// master volume and mute, the extra switches and the switch timing.
 void ApplyAudioAndInputSettings(const TSettings& settings);
+// Puts the accessibility settings into effect (before the game starts).
+void ApplyAccessibilitySettings(const TSettings& settings);

@@ -54,29 +54,8 @@ for tool in emcc emar emranlib cmake make dpkg-source; do
     fi
 done
 
-ensure_deb_src
-
-versions=$(src_versions "${SRC_PACKAGES[@]}")
 emver=$(emcc --version 2>/dev/null | sed -n 1p) # reads it all: no SIGPIPE under pipefail
-key=$(echo "recipe $RECIPE: $emver: $versions" | sha256sum | cut -c1-16)
-dest=$CACHE_ROOT/$key
-prefix=$dest/prefix
-
-if [ -f "$dest/done" ]; then
-    log "cached: $versions"
-    echo "$prefix"
-    exit 0
-fi
-
-log "building $versions with $emver into $dest"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-rm -rf "$dest"
-mkdir -p "$prefix/include" "$prefix/lib/pkgconfig"
-
-cd "$work"
-fetch_sources "$work" "${SRC_PACKAGES[@]}"
-srcdir() { find "$work/$1" -mindepth 1 -maxdepth 1 -type d | head -1; }
+begin_cached_build "$CACHE_ROOT" "recipe $RECIPE: $emver" "${SRC_PACKAGES[@]}"
 
 export CC=emcc CXX=em++ AR=emar RANLIB=emranlib
 common_cmake=(-G "Unix Makefiles" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release

@@ -36,28 +36,7 @@ for tool in ${HOST}-gcc-posix ${HOST}-g++-posix cmake make dpkg-source; do
     fi
 done
 
-ensure_deb_src
-
-versions=$(src_versions "${SRC_PACKAGES[@]}")
-key=$(echo "recipe $RECIPE: $versions" | sha256sum | cut -c1-16)
-dest=$CACHE_ROOT/$key
-prefix=$dest/prefix
-
-if [ -f "$dest/done" ]; then
-    log "cached: $versions"
-    echo "$prefix"
-    exit 0
-fi
-
-log "building $versions into $dest"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-rm -rf "$dest"
-mkdir -p "$prefix/include" "$prefix/lib/pkgconfig"
-
-cd "$work"
-fetch_sources "$work" "${SRC_PACKAGES[@]}"
-srcdir() { find "$work/$1" -mindepth 1 -maxdepth 1 -type d | head -1; }
+begin_cached_build "$CACHE_ROOT" "recipe $RECIPE" "${SRC_PACKAGES[@]}"
 
 export CC=${HOST}-gcc-posix CXX=${HOST}-g++-posix AR=${HOST}-ar RANLIB=${HOST}-ranlib
 common_cmake=(-G "Unix Makefiles" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release

@@ -53,6 +53,7 @@ TESTS = {
     "tests/sim": PORTABLE["sim"],
     "tests/settings": PORTABLE["settings"],
     "tests/soak": PORTABLE["sim"],
+    "tests/tools": set(),
     "tests/backends/sdl": RULES["backends/sdl"],
     "tests/backends/win32": RULES["backends/win32"],
     "tests/backends/web": RULES["backends/web"],

@@ -1,6 +1,7 @@
 # Sourced by the scripts that build libraries from Debian's source packages
 # (tools/build-win-deps.sh, tools/build-web-deps.sh): finding and fetching
-# source versions. Expects log() and $sudo from the caller.
+# source versions, and the cache the built libraries live in. Expects log()
+# and $sudo from the caller.
 
 # A deb-src entry for the main archive, made from the binary entry that is
 # already configured (same mirror, same suite), without the security pocket:
@@ -56,3 +57,32 @@ fetch_sources() { # dir packages...
         (cd "$dir/$p" && apt-get source -qq --only-source "$p=$(src_version "$p")" >/dev/null)
     done
 }
+
+# The cached build of PACKAGES for the build described by KEY_TEXT (its recipe
+# and compiler), in CACHE_ROOT/<key>/prefix. When it is built already, prints
+# the prefix and exits; otherwise sets $versions, $dest, $prefix and $work
+# (removed on exit), fetches the sources into $work and changes into it;
+# srcdir NAME then gives a package's source folder.
+begin_cached_build() { # cache_root key_text packages...
+    local cache_root=$1 key_text=$2 key
+    shift 2
+    ensure_deb_src
+    versions=$(src_versions "$@")
+    key=$(echo "$key_text: $versions" | sha256sum | cut -c1-16)
+    dest=$cache_root/$key
+    prefix=$dest/prefix
+    if [ -f "$dest/done" ]; then
+        log "cached: $versions"
+        echo "$prefix"
+        exit 0
+    fi
+    log "building $versions into $dest"
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    rm -rf "$dest"
+    mkdir -p "$prefix/include" "$prefix/lib/pkgconfig"
+    cd "$work"
+    fetch_sources "$work" "$@"
+}
+
+srcdir() { find "$work/$1" -mindepth 1 -maxdepth 1 -type d | head -1; }

@@ -112,6 +112,24 @@ TEST_P(ScreensGolden, RoundInPlay) {
     EndFrame();
 }
 
+// The same round with colour-safe players: the other palette, and each base
+// and score box marked with its player's number.
+TEST_P(ScreensGolden, RoundWithColourSafePlayers) {
+    UseColourSafePalette(true);
+    humans[2] = 1;
+    SetUpRound();
+    game_screen = TScreen::ROUND;
+    tick_time = game_.clock->Millis();
+    for (int k = 1; k < 160; ++k) {
+        RoundFrame();
+        EndFrame();
+    }
+    RoundFrame();
+    Expect("round_colour_safe");
+    EndFrame();
+    UseColourSafePalette(false);
+}
+
 TEST_P(ScreensGolden, ResultsPanel) {
     humans[1] = humans[3] = 1;
     SetUpRound();
@@ -159,6 +177,24 @@ TEST(ScreensGoldenSim, CaptureWritesTheFrameBeforeItsFlipAndTheScreenFadesIn) {
     const int half = brightest("/frame-60.png");
     EXPECT_GT(half, 100);
     EXPECT_LT(half, 200);
+
+    // The same frames raw, through a range with a step, are the pictures' pixels.
+    const std::string raw = dir + "/frames.raw";
+    std::filesystem::remove(raw);
+    SimRun rr = RunSim("golden_capture_raw",
+                       "--renderer gl --frames 60 --capture 3-60/57 --capture-raw '" + raw + "'", "", false);
+    ASSERT_EQ(rr.status, 0) << rr.err;
+    const std::string bytes = ReadFile(raw);
+    ASSERT_EQ(bytes.size(), 2u * 1024u * 768u * 3u);
+    std::size_t at = 0;
+    for (const char* file : {"/frame-3.png", "/frame-60.png"}) {
+        int w = 0, h = 0;
+        std::vector<uint8_t> rgb;
+        ASSERT_TRUE(ReadPngRgb(dir + file, w, h, rgb));
+        EXPECT_TRUE(std::equal(rgb.begin(), rgb.end(), reinterpret_cast<const uint8_t*>(bytes.data()) + at))
+            << file;
+        at += rgb.size();
+    }
 }
 
 } // namespace

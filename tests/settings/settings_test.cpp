@@ -37,7 +37,12 @@ TEST(SettingsFile, EveryKeyReadsItsValue) {
                               "p1 = [\"A\", \"Pad 3 Button 7\"]\n"
                               "p2 = \"left ctrl\"\n"
                               "p3 = [\"Mouse Middle\", \"F5\"]\n"
-                              "p4 = [\"Keypad 5\", \"Pad 4 Button 2\"]\n",
+                              "p4 = [\"Keypad 5\", \"Pad 4 Button 2\"]\n"
+                              "[accessibility]\n"
+                              "colour_safe = true\n"
+                              "accept_ms = [100, 0, 0, 2000]\n"
+                              "release_ms = 250\n"
+                              "options_key = \"F2\"\n",
                               w);
     EXPECT_TRUE(w.empty()) << w.front();
     EXPECT_FALSE(s.display.fullscreen);
@@ -50,6 +55,9 @@ TEST(SettingsFile, EveryKeyReadsItsValue) {
     EXPECT_EQ(s.audio.volume, 35);
     EXPECT_TRUE(s.audio.mute);
     EXPECT_EQ(s.input.preset, "switch-access");
+    EXPECT_TRUE(s.accessibility.colour_safe);
+    EXPECT_EQ(s.accessibility.timing[0], (TSwitchTiming{100, 250}));
+    EXPECT_EQ(s.accessibility.timing[3], (TSwitchTiming{2000, 250}));
     using K = TInputSource::Kind;
     const std::vector<TInputSource> p1 = {{K::Key, 'A', 0}, {K::PadButton, 7, 2}};
     EXPECT_EQ(s.input.extra[0], p1);
@@ -66,6 +74,13 @@ TEST(SettingsFile, EveryKeyReadsItsValue) {
     EXPECT_EQ(aliases[1].source, (TInputSource{K::Mouse, 2, 0}));
     EXPECT_EQ(aliases[1].key, 13);
     EXPECT_EQ(aliases[7].key, 109);
+    EXPECT_EQ(s.accessibility.options_switch, (TInputSource{K::Key, 113, 0}));
+    // Each player's key and the four switch buttons of its pad are filtered.
+    const std::vector<TSwitchTimingBinding> timings = SettingsSwitchTimings(s);
+    ASSERT_EQ(timings.size(), 20u);
+    EXPECT_EQ(timings[0].source, (TInputSource{K::Key, 32, 0}));
+    EXPECT_EQ(timings[19].source, (TInputSource{K::PadButton, 3, 3}));
+    EXPECT_EQ(timings[19].timing, (TSwitchTiming{2000, 250}));
 }
 
 TEST(SettingsFile, BadValuesAndUnknownKeysWarnWithFileLineAndKeyAndKeepTheDefault) {
@@ -86,9 +101,14 @@ TEST(SettingsFile, BadValuesAndUnknownKeysWarnWithFileLineAndKeyAndKeepTheDefaul
         {"[audio]\nvolume = -1\n", "s.toml:2: audio.volume: "},
         {"[audio]\nmute = \"on\"\n", "s.toml:2: audio.mute: "},
         {"[input]\npreset = \"switch\"\n", "s.toml:2: input.preset: "},
+        {"[accessibility]\ncolour_safe = 1\n", "s.toml:2: accessibility.colour_safe: "},
         {"[input]\np1 = [\"A\", \"Nokey\"]\n", "s.toml:2: input.p1: "},
         {"[input]\np2 = 7\n", "s.toml:2: input.p2: "},
         {"[input]\np3 = [\"Pad 0 Button 1\"]\n", "s.toml:2: input.p3: "},
+        {"[accessibility]\naccept_ms = 2001\n", "s.toml:2: accessibility.accept_ms: "},
+        {"[accessibility]\nrelease_ms = [1, 2, 3]\n", "s.toml:2: accessibility.release_ms: "},
+        {"[accessibility]\noptions_key = \"Space\"\n", "s.toml:2: accessibility.options_key: "},
+        {"[accessibility]\noptions_key = \"Pad 2 Button 0\"\n", "s.toml:2: accessibility.options_key: "},
         {"[audio]\nvolum = 50\n", "s.toml:2: audio.volum: unknown key"},
         {"colour = 1\n", "s.toml:1: colour: unknown key"},
         {"[video]\nx = 1\n", "s.toml:1: video: unknown section"},
@@ -106,7 +126,10 @@ TEST(SettingsFile, BadValuesAndUnknownKeysWarnWithFileLineAndKeyAndKeepTheDefaul
         EXPECT_EQ(s.display.window_width, d.display.window_width);
         EXPECT_EQ(s.audio.volume, d.audio.volume);
         EXPECT_EQ(s.audio.mute, d.audio.mute);
+        EXPECT_EQ(s.accessibility.colour_safe, d.accessibility.colour_safe);
         EXPECT_EQ(s.input.preset, d.input.preset);
+        EXPECT_FALSE(s.accessibility.timing[0].Active());
+        EXPECT_FALSE(s.accessibility.options_switch);
         for (const auto& extra : s.input.extra)
             EXPECT_TRUE(extra.empty()) << c.text;
     }
@@ -217,6 +240,7 @@ TEST(SettingsFile, TheNewFileNamesEveryKeyAtItsDefault) {
     EXPECT_EQ(u.audio.volume, d.audio.volume);
     EXPECT_EQ(u.audio.mute, d.audio.mute);
     EXPECT_EQ(u.input.preset, d.input.preset);
+    EXPECT_EQ(u.accessibility.colour_safe, d.accessibility.colour_safe);
 }
 
 TEST(SettingsFile, TheFolderFollowsXdgHomeAndAppData) {
@@ -283,7 +307,7 @@ TEST(GameCommandLine, FlagsOverrideTheFile) {
     const std::string config = BinaryDir() + "/settings-test-config.toml";
     std::ofstream(config) << "\n";
     const TCommandLine l = Line({"--windowed", "--display", "3", "--window-size=640x480", "--volume", "50",
-                                 "--mute", "--config", config, "--frame-log", "f.log"});
+                                 "--mute", "--config", config, "--frame-log", "f.log", "--colour-safe"});
     ASSERT_TRUE(l.run) << l.err;
     EXPECT_EQ(l.config, config);
     TSettings s;
@@ -297,6 +321,7 @@ TEST(GameCommandLine, FlagsOverrideTheFile) {
     EXPECT_EQ(s.audio.volume, 50);
     EXPECT_TRUE(s.audio.mute);
     EXPECT_EQ(s.display.frame_log, "f.log");
+    EXPECT_TRUE(s.accessibility.colour_safe);
     std::filesystem::remove(config);
 
     // Without flags the file's values stand.
@@ -315,7 +340,7 @@ TEST(GameCommandLine, HelpAndVersionPrintAndEndWithStatus0) {
     EXPECT_FALSE(help.run);
     EXPECT_EQ(help.status, 0);
     for (const char* flag : {"--windowed", "--fullscreen", "--display", "--window-size", "--volume", "--mute",
-                             "--config", "--frame-log", "--version"})
+                             "--config", "--frame-log", "--colour-safe", "--version"})
         EXPECT_NE(help.out.find(flag), std::string::npos) << flag;
     const TCommandLine version = Line({"--version", "--volume", "500"});
     EXPECT_FALSE(version.run);

@@ -63,6 +63,15 @@ TEST(SimCommandLine, AFrameCaptureThatCannotBeWrittenFailsTheRun) {
     EXPECT_NE(r.err.find("frame-2.png"), std::string::npos) << r.err;
 }
 
+TEST(SimCommandLine, RawCaptureAndRangeErrors) {
+    ExpectUsageError("raw_alone", "--frames 5 --renderer gl --capture-raw -", "", "--capture-raw");
+    ExpectUsageError("raw_and_dir", "--frames 5 --renderer gl --capture 1 --capture-raw - --capture-dir /tmp",
+                     "", "--capture-dir");
+    ExpectUsageError("range_backwards", "--frames 5 --renderer gl --capture 4-2 --capture-raw -", "", "2");
+    ExpectUsageError("range_too_long", "--frames 5 --renderer gl --capture 1-200000 --capture-raw -", "",
+                     "1-200000");
+}
+
 TEST(SimCommandLine, DumpTablesGivesTheFiguresAndTheCredit) {
     SimRun r = RunSim("dump", "--dump-tables", "", false);
     ASSERT_EQ(r.status, 0) << r.err;
