@@ -152,18 +152,7 @@ void GLDrawText(std::string_view text, int x, int y) {
     glEnd();
 }
 
-TGLTexture::TGLTexture(const TPixmapPtr& source, int flags) {
-    if (!source || source->width <= 0 || source->height <= 0) return;
-    int tw = 0, th = 0;
-    GLTextureSize(source->width, source->height, tw, th);
-    int w = 0, h = 0;
-    TPixmapPtr pixmap = PadPixmapForTexture(source, tw, th, w, h);
-
-    GLint previous = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
+bool SetUpTextureLevels(int tw, int th, int flags, int internal_format) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     const bool mipmapped = (flags & IMAGE_MIPMAPPED) != 0;
@@ -176,13 +165,29 @@ TGLTexture::TGLTexture(const TPixmapPtr& source, int flags) {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
                         mipmapped ? GL_NEAREST_MIPMAP_NEAREST : GL_NEAREST);
     }
-    // Allocate every level first, then fill them.
+    // Every level is allocated here; the caller fills them.
     for (int level = 0, lw = tw, lh = th;; ++level) {
-        glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA8, lw, lh, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        glTexImage2D(GL_TEXTURE_2D, level, internal_format, lw, lh, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
         if (!mipmapped || (lw == 1 && lh == 1)) break;
         if (lw >= 2) lw /= 2;
         if (lh >= 2) lh /= 2;
     }
+    return mipmapped;
+}
+
+TGLTexture::TGLTexture(const TPixmapPtr& source, int flags) {
+    if (!source || source->width <= 0 || source->height <= 0) return;
+    int tw = 0, th = 0;
+    GLTextureSize(source->width, source->height, tw, th);
+    int w = 0, h = 0;
+    TPixmapPtr pixmap = PadPixmapForTexture(source, tw, th, w, h);
+
+    GLint previous = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    const bool mipmapped = SetUpTextureLevels(tw, th, flags, GL_RGBA8);
     GLint row_length = 0, alignment = 4;
     glGetIntegerv(GL_UNPACK_ROW_LENGTH, &row_length);
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);

@@ -24,6 +24,12 @@ void GLDrawPixmap(const TPixmapPtr& pixmap, int x, int y);
 // Characters outside 32-127 are drawn as spaces.
 void GLDrawText(std::string_view text, int x, int y);
 
+// For the texture bound now, of tw x th (powers of two): edges clamped,
+// linear or nearest sampling as the image flags ask, and every level
+// allocated in internal_format (one, or all down to 1 x 1 when mipmapped),
+// left for the caller to fill. Tells whether it is mipmapped.
+bool SetUpTextureLevels(int tw, int th, int flags, int internal_format);
+
 // A texture made from a pixmap in the current GL context. Its sides are the
 // powers of two at or above the pixmap's (halved while GL refuses them); the
 // pixmap lies at its top-left, from texture coordinates (0, 0) to (u1, v1),

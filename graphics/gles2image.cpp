@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "graphics/canvas.h"
+#include "graphics/gldraw.h"
 #include "graphics/gles2canvas.h"
 #include "graphics/graphics.h"
 #include "platform/error.h"
@@ -92,24 +93,7 @@ std::shared_ptr<TGLES2ImageFrame> TGLES2ImageFrame::CreateFromPixmap(const TPixm
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    const bool mipmapped = (flags & IMAGE_MIPMAPPED) != 0;
-    if (flags & IMAGE_FILTERED) {
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
-                        mipmapped ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
-    } else {
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
-                        mipmapped ? GL_NEAREST_MIPMAP_NEAREST : GL_NEAREST);
-    }
-    for (int level = 0, lw = tw, lh = th;; ++level) {
-        glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA, lw, lh, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-        if (!mipmapped || (lw == 1 && lh == 1)) break;
-        if (lw >= 2) lw /= 2;
-        if (lh >= 2) lh /= 2;
-    }
+    const bool mipmapped = SetUpTextureLevels(tw, th, flags, GL_RGBA);
     VisiblePart(*pixmap, w, h, frame->visible_s0, frame->visible_t0, frame->visible_s1, frame->visible_t1);
     for (int level = 0;; ++level) {
         UploadLevel(level, *pixmap);
