@@ -9,7 +9,7 @@ WERROR ?= OFF
 override CMAKE_FLAGS += -DZAP_WERROR=$(WERROR)
 
 .PHONY: all deps build run test test-asan test-tsan fuzz fuzz-run bench install package check-package \
-        check-flashes clean windows test-windows web-sim test-web-sim
+        check-flashes clean windows test-windows web-sim test-web-sim web web-serve web-zip test-web
 
 all: build
 
@@ -97,19 +97,48 @@ windows:
 test-windows: windows build
 	bash tools/test-windows.sh $(WINBUILD) $(BUILD)
 
-# The web build with Debian's Emscripten into build-web; so far the simulator
-# as a Node.js program (node build-web/zaptomania-sim.js takes the native
-# simulator's options). The libraries are built once from Debian's sources and
-# cached (tools/build-web-deps.sh).
+# The web build with Debian's Emscripten into build-web: the browser page
+# (`make web`: index.html, zaptomania.js and .wasm) and the simulator as a
+# Node.js program (`make web-sim`; node build-web/zaptomania-sim.js takes the
+# native simulator's options). The libraries are built once from Debian's
+# sources and cached (tools/build-web-deps.sh); the page's, with SDL2, are a
+# superset that a tree configured for the page keeps for the simulator.
 WEBBUILD ?= build-web
-web-sim:
+define web_configure
 	@bash tools/install-deps.sh --web
-	@prefix=$$(bash tools/build-web-deps.sh) && \
+	@prefix=$$(bash tools/build-web-deps.sh $(1)) && \
 	  { grep -qx "ZAP_WEB_PREFIX:[A-Z]*=$$prefix" $(WEBBUILD)/CMakeCache.txt 2>/dev/null || \
 	    rm -f $(WEBBUILD)/CMakeCache.txt; } && \
 	  cmake -S . -B $(WEBBUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/emscripten.cmake -DZAP_WEB_PREFIX=$$prefix \
 	    -DCMAKE_BUILD_TYPE=Release -DZAP_TESTS=OFF -DZAP_BENCH=OFF $(CMAKE_FLAGS)
+endef
+web-sim:
+	$(call web_configure,$$(p=$$(sed -n 's/^ZAP_WEB_PREFIX:[A-Z]*=//p' $(WEBBUILD)/CMakeCache.txt 2>/dev/null); \
+	  [ -n "$$p" ] && [ -f "$$p/lib/libSDL2.a" ] && echo --with-sdl2))
 	cmake --build $(WEBBUILD) -j $(JOBS) --target zaptomania-sim
+
+web:
+	$(call web_configure,--with-sdl2)
+	cmake --build $(WEBBUILD) -j $(JOBS) --target zaptomania
+
+# Serves the page on 127.0.0.1 only (PORT, default 8000).
+PORT ?= 8000
+web-serve: web
+	@echo "Open http://127.0.0.1:$(PORT)/ (Ctrl+C stops)"
+	cd $(WEBBUILD) && python3 -m http.server $(PORT) --bind 127.0.0.1
+
+# The page as a game host takes it: its three files in build-web/zaptomania-web.zip.
+web-zip: web
+	cd $(WEBBUILD) && rm -f zaptomania-web.zip && \
+	  python3 -m zipfile -c zaptomania-web.zip index.html zaptomania.js zaptomania.wasm
+	@ls -l $(WEBBUILD)/zaptomania-web.zip
+
+# The page in headless Chromium (Debian's chromium-headless-shell, driven by
+# puppeteer-core from npm at the version its lock file pins), on 127.0.0.1.
+test-web: web
+	@bash tools/install-deps.sh --web-test
+	cd tests/web && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error
+	ZAP_WEB_BUILD=$(WEBBUILD) node --test tests/web/
 
 # The web simulator against the committed determinism digests and the Linux
 # simulator (tools/test-web-sim.sh).

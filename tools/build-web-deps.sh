@@ -4,7 +4,7 @@
 # with Debian's Emscripten, from Debian's own source packages, and prints the
 # install prefix on the last line of its output. Emscripten's ports, which
 # download their sources, cannot be used. The simulator under Node.js needs no
-# SDL2, and building it takes most of the time.
+# SDL2: the page's prefix is the simulator's plus SDL2, cached on its own.
 #
 # The result is cached outside the clone, keyed by the source versions, the
 # emcc version and RECIPE (raise it whenever the way the libraries are built
@@ -24,8 +24,6 @@ with_sdl2=false
 case "${1:-}" in
 --with-sdl2)
     with_sdl2=true
-    SRC_PACKAGES+=(libsdl2)
-    LIBS+=(libSDL2.a)
     ;;
 "") ;;
 *)
@@ -55,12 +53,55 @@ for tool in emcc emar emranlib cmake make dpkg-source; do
 done
 
 emver=$(emcc --version 2>/dev/null | sed -n 1p) # reads it all: no SIGPIPE under pipefail
-begin_cached_build "$CACHE_ROOT" "recipe $RECIPE: $emver" "${SRC_PACKAGES[@]}"
+sdl2_checks=$here/web/sdl2-emscripten-checks.cmake
+if $with_sdl2; then
+    # The simulator's libraries first (cached), then a prefix that holds them and SDL2.
+    base=$(bash "$0" | tail -1)
+    begin_cached_build "$CACHE_ROOT" "recipe $RECIPE: $emver: SDL2 over $base: $(sha256sum <"$sdl2_checks")" libsdl2
+    cp -a "$base/." "$prefix/"
+    LIBS+=(libSDL2.a)
+else
+    begin_cached_build "$CACHE_ROOT" "recipe $RECIPE: $emver" "${SRC_PACKAGES[@]}"
+fi
 
 export CC=emcc CXX=em++ AR=emar RANLIB=emranlib
 common_cmake=(-G "Unix Makefiles" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release
     -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix" -DZAP_WEB_PREFIX="$prefix"
     -DBUILD_SHARED_LIBS=OFF)
+
+cmake_build() { # name srcdir args...
+    local name=$1 src=$2
+    shift 2
+    log "$name"
+    cmake -S "$src" -B "$work/build-$name" "${common_cmake[@]}" "$@" >"$work/$name.log" 2>&1 ||
+        { tail -30 "$work/$name.log" >&2; exit 1; }
+    cmake --build "$work/build-$name" -j "$JOBS" >>"$work/$name.log" 2>&1 ||
+        { tail -30 "$work/$name.log" >&2; exit 1; }
+    cmake --install "$work/build-$name" >>"$work/$name.log" 2>&1 || { tail -30 "$work/$name.log" >&2; exit 1; }
+}
+
+finish() {
+    for lib in "${LIBS[@]}"; do
+        if [ ! -f "$prefix/lib/$lib" ]; then
+            log "$lib was not built"
+            exit 1
+        fi
+    done
+    echo "$versions $emver" >"$dest/versions"
+    touch "$dest/done"
+    log "done"
+    echo "$prefix"
+    exit 0
+}
+
+# SDL2 for the browser page: no threads (a page served from a game host's zip
+# is not cross-origin isolated), static only, no test programs. Its configure
+# checks' results for Emscripten are given (they would take minutes).
+if $with_sdl2; then
+    cmake_build sdl2 "$(srcdir libsdl2)" -C "$sdl2_checks" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF \
+        -DSDL_PTHREADS=OFF -DSDL_THREADS=OFF
+    finish
+fi
 
 # zlib: a handful of C files; compiled directly into a plain static libz.a
 # (with what its configure script would find: unistd.h, stdarg.h).
@@ -85,17 +126,6 @@ Libs: -L\${libdir} -lz
 Cflags: -I\${includedir}
 PC
 
-cmake_build() { # name srcdir args...
-    local name=$1 src=$2
-    shift 2
-    log "$name"
-    cmake -S "$src" -B "$work/build-$name" "${common_cmake[@]}" "$@" >"$work/$name.log" 2>&1 ||
-        { tail -30 "$work/$name.log" >&2; exit 1; }
-    cmake --build "$work/build-$name" -j "$JOBS" >>"$work/$name.log" 2>&1 ||
-        { tail -30 "$work/$name.log" >&2; exit 1; }
-    cmake --install "$work/build-$name" >>"$work/$name.log" 2>&1 || { tail -30 "$work/$name.log" >&2; exit 1; }
-}
-
 cmake_build libpng "$(srcdir libpng1.6)" -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
     -DPNG_HARDWARE_OPTIMIZATIONS=OFF -DZLIB_INCLUDE_DIR="$prefix/include" -DZLIB_LIBRARY="$prefix/lib/libz.a"
 # The game only reads TrueType files: no bitmap-font compression beyond zlib,
@@ -116,20 +146,4 @@ cmake_build libogg "$(srcdir libogg)" -DINSTALL_DOCS=OFF -DBUILD_TESTING=OFF "${
 cmake_build libvorbis "$(srcdir libvorbis)" -DOGG_ROOT="$prefix" -DOGG_INCLUDE_DIR="$prefix/include" \
     -DOGG_LIBRARY="$prefix/lib/libogg.a" -DCMAKE_BUILD_TYPE= \
     -DCMAKE_C_FLAGS="-O2 -ffast-math -D_REENTRANT -fsigned-char"
-# SDL2 for the browser page: no threads (a page served from a game host's zip
-# is not cross-origin isolated), static only, no test programs.
-if $with_sdl2; then
-    cmake_build sdl2 "$(srcdir libsdl2)" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL_PTHREADS=OFF \
-        -DSDL_THREADS=OFF
-fi
-
-for lib in "${LIBS[@]}"; do
-    if [ ! -f "$prefix/lib/$lib" ]; then
-        log "$lib was not built"
-        exit 1
-    fi
-done
-echo "$versions $emver" >"$dest/versions"
-touch "$dest/done"
-log "done"
-echo "$prefix"
+finish

@@ -5,11 +5,13 @@ The layers, lowest first (docs/ARCHITECTURE.md has the picture):
 
     platform  <-  graphics, audio  <-  game  <-  sim, settings  <-  app
                           ^                                |
-                          +---- backends/sdl, backends/win32
+                          +---- backends/sdl, backends/win32, backends/web
 
 A portable folder includes its own headers and those of the layers below it,
 never a backend, SDL, the Windows headers, or (outside the GL driver files) a
-GL header. A backend includes the portable engine layers and its own system.
+GL header. A backend includes the portable engine layers and its own system;
+the browser page's backend (backends/web) stands on SDL's too, and only it
+includes Emscripten's headers.
 The composition roots in app/ may include anything. Test folders follow the
 layer they test; only backend test folders and the shared test support reach
 a backend.
@@ -36,6 +38,9 @@ ENGINE = {"graphics", "audio", "platform"}
 RULES = dict(PORTABLE)
 RULES["backends/sdl"] = {"backends/sdl"} | ENGINE
 RULES["backends/win32"] = {"backends/win32"} | ENGINE
+# The browser page: its own window layer, clock and sound, over SDL's event
+# and joypad layers.
+RULES["backends/web"] = {"backends/web", "backends/sdl"} | ENGINE
 RULES["app"] = None  # anything
 # Tests: a folder of tests reaches what the layer it tests reaches, plus the
 # test support; golden and soak tests drive the whole simulator.
@@ -51,6 +56,7 @@ TESTS = {
     "tests/tools": set(),
     "tests/backends/sdl": RULES["backends/sdl"],
     "tests/backends/win32": RULES["backends/win32"],
+    "tests/backends/web": RULES["backends/web"],
 }
 for folder, allowed in TESTS.items():
     RULES[folder] = set(allowed) | {"support", "assets"} | {os.path.basename(folder)}
@@ -65,6 +71,7 @@ SYSTEM_SDL = re.compile(r"^SDL2?/|^SDL[_.]")
 SYSTEM_WIN = re.compile(r"^(windows|winuser|wingdi|mmsystem|mmreg|dsound|objbase|unknwn|timeapi|joystickapi)\.h$",
                         re.I)
 SYSTEM_X11 = re.compile(r"^X11/")
+SYSTEM_EMSCRIPTEN = re.compile(r"^emscripten[/.]")
 SYSTEM_GL = re.compile(r"^(GL|GLES\d?|EGL|KHR)/")
 # The settings file's and the command line's libraries.
 SYSTEM_SETTINGS = re.compile(r"^(toml\+\+|CLI)/")
@@ -113,8 +120,12 @@ def check_file(root, rel):
                 continue
             if allowed is None:
                 continue
-            if (SYSTEM_SDL.search(path) or SYSTEM_X11.search(path)) and backend != "sdl":
-                problems.append(f"{where}: only backends/sdl includes SDL")
+            if SYSTEM_SDL.search(path) and backend not in ("sdl", "web"):
+                problems.append(f"{where}: only backends/sdl and backends/web include SDL")
+            elif SYSTEM_X11.search(path) and backend != "sdl":
+                problems.append(f"{where}: only backends/sdl includes X11")
+            elif SYSTEM_EMSCRIPTEN.search(path) and backend != "web":
+                problems.append(f"{where}: only backends/web includes Emscripten's headers")
             elif SYSTEM_WIN.search(path) and backend != "win32":
                 problems.append(f"{where}: only backends/win32 includes the Windows headers")
             elif SYSTEM_SETTINGS.search(path) and folder not in ("settings", "tests/settings"):
@@ -154,12 +165,18 @@ def self_test():
         "tests/audio/planted_test.cpp": '#include "backends/sdl/sdl_audio.h"\n',
         "game/planted_toml.cpp": "#include <toml++/toml.h>\n",
         "settings/planted_sim.cpp": '#include "sim/trace.h"\n',
+        "graphics/planted_emscripten.cpp": "#include <emscripten/emscripten.h>\n",
+        "backends/sdl/planted_emscripten.cpp": "#include <emscripten/html5.h>\n",
+        "backends/web/planted_game.cpp": '#include "game/frame.h"\n',
+        "backends/sdl/planted_web.cpp": '#include "backends/web/web_audio.h"\n',
     }
     allowed = {
         "graphics/glplanted.cpp": "#include <GL/gl.h>\n",
         "app/planted_main.cpp": '#include "backends/sdl/sdl_display.h"\n#include <SDL.h>\n',
         "backends/sdl/planted_ok.cpp": '#include "graphics/glgraphics.h"\n#include <SDL.h>\n',
         "settings/planted_ok.cpp": '#include "game/player.h"\n#include <CLI/CLI.hpp>\n',
+        "backends/web/planted_ok.cpp": '#include "backends/sdl/sdl_events.h"\n#include <SDL.h>\n'
+                                       "#include <emscripten/emscripten.h>\n",
     }
     with tempfile.TemporaryDirectory() as tmp:
         for folder in ("platform", "graphics", "audio", "game", "sim", "settings", "backends", "app", "tests"):

@@ -20,6 +20,12 @@ if [ "${1:-}" = "--measure" ]; then pkgs+=(xvfb xauth x11-utils openbox xdotool)
 # The web build (make web-sim, make test-web-sim): Debian's Emscripten, with
 # the machine's own Node.js.
 if [ "${1:-}" = "--web" ]; then pkgs+=(emscripten dpkg-dev nodejs); fi
+# The browser page's checks (make test-web): Debian's headless Chromium, and
+# npm for puppeteer-core (the machine's Node.js may bring its own npm).
+if [ "${1:-}" = "--web-test" ]; then
+  pkgs+=(chromium-headless-shell nodejs)
+  command -v npm >/dev/null || pkgs+=(npm)
+fi
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -402,6 +402,16 @@ void TSdlSystemDriver::Translate(const SDL_Event& e) {
                 SDL_MinimizeWindow(w);
             return;
         }
+#ifdef __EMSCRIPTEN__
+        // A browser tab the player leaves is hidden, focus or not: the game
+        // suspends as for a window that lost the focus, and resumes on return.
+        case SDL_WINDOWEVENT_HIDDEN:
+            EmitSystemEvent(EVENT_APPSUSPEND);
+            return;
+        case SDL_WINDOWEVENT_SHOWN:
+            EmitSystemEvent(EVENT_APPRESUME);
+            return;
+#endif
         case SDL_WINDOWEVENT_ENTER: {
             if (mouse_inside_) return;
             mouse_inside_ = true;

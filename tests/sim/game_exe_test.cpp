@@ -21,17 +21,32 @@ struct ExeRun {
     std::string out, err;
 };
 
-// The run's settings folder: <dir>/config/zaptomania.
-ExeRun RunGame(const std::string& name, const std::string& env, const std::string& args) {
+// The run's settings folder: <dir>/config/zaptomania. A run that would go on playing is stopped
+// from outside with KILL (status 137) once the file `until` names has something in it, or after
+// two minutes: how long start-up takes depends on the machine's load (sanitizers, parallel tests).
+ExeRun RunGame(const std::string& name, const std::string& env, const std::string& args,
+               const std::string& until = "") {
     const std::string dir = SimTempDir(name);
-    const std::string cmd = "XDG_CONFIG_HOME='" + dir + "/config' " + env + " timeout -s KILL 4 '" +
-                            BinaryDir() + "/zaptomania' " + args + " >'" + dir + "/out.txt' 2>'" + dir +
-                            "/err.txt'";
+    const std::string out = dir + "/out.txt", err = dir + "/err.txt";
+    std::filesystem::remove(out);
+    if (!until.empty()) std::filesystem::remove(until);
+    const std::string game = "XDG_CONFIG_HOME='" + dir + "/config' " + env + " %s'" + BinaryDir() +
+                             "/zaptomania' " + args + " >'" + out + "' 2>'" + err + "'";
+    std::string cmd;
+    if (until.empty()) {
+        cmd = game;
+        cmd.replace(cmd.find("%s"), 2, "timeout -s KILL 120 ");
+    } else {
+        cmd = game;
+        cmd.replace(cmd.find("%s"), 2, "");
+        cmd += " & pid=$!; i=0; while [ $i -lt 1200 ] && ! [ -s '" + until +
+               "' ]; do sleep 0.1; i=$((i + 1)); done; kill -KILL $pid; wait $pid";
+    }
     ExeRun r;
     const int rc = std::system(cmd.c_str());
     r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    r.out = ReadFile(dir + "/out.txt");
-    r.err = ReadFile(dir + "/err.txt");
+    r.out = ReadFile(out);
+    r.err = ReadFile(err);
     return r;
 }
 
@@ -81,7 +96,7 @@ TEST(GameExecutable, TheFrameLogComesFromTheFileOrTheFlag) {
     std::filesystem::remove(from_flag);
     std::ofstream(config, std::ios::trunc) << "[display]\nframe_log = \"" << from_file << "\"\n";
     const std::string env = "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy";
-    // The flag wins over the file; the game runs until timeout stops it. How many frames it logs
+    // The flag wins over the file; the game runs until its log has begun. How many frames it logs
     // before then depends on the machine's load, so only the log's choice and its lines are checked.
     auto well_formed = [](const std::string& log) {
         std::istringstream lines(log);
@@ -94,19 +109,21 @@ TEST(GameExecutable, TheFrameLogComesFromTheFileOrTheFlag) {
         }
         return true;
     };
-    ExeRun r = RunGame("exe_framelog", env, "--config '" + config + "' --frame-log '" + from_flag + "'");
+    ExeRun r =
+        RunGame("exe_framelog", env, "--config '" + config + "' --frame-log '" + from_flag + "'", from_flag);
     EXPECT_EQ(r.status, 137) << r.err;
     EXPECT_FALSE(std::filesystem::exists(from_file));
     EXPECT_TRUE(well_formed(ReadFile(from_flag))) << ReadFile(from_flag);
-    r = RunGame("exe_framelog", env, "--config '" + config + "'");
+    r = RunGame("exe_framelog", env, "--config '" + config + "'", from_file);
     EXPECT_EQ(r.status, 137) << r.err;
     EXPECT_TRUE(well_formed(ReadFile(from_file))) << ReadFile(from_file);
 }
 
 TEST(GameExecutable, StartsWithoutSoundOutputAndSaysDirectSound) {
     // No audio device can be opened: the "Null" driver stays and the game plays on silently
-    // until it is stopped from outside (timeout's KILL shows as status 137).
-    ExeRun r = RunGame("exe_nosound", "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=nosuchdriver", "");
+    // until it is stopped from outside, once it has said which driver it set.
+    const std::string out = SimTempDir("exe_nosound") + "/out.txt";
+    ExeRun r = RunGame("exe_nosound", "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=nosuchdriver", "", out);
     EXPECT_EQ(r.status, 137) << r.err;
     EXPECT_EQ(r.out, "DIRECT SOUND AUDIO SET\n");
 }

@@ -1,8 +1,9 @@
-// A JavaScript library for the programs that run under Node.js (emcc
-// --js-library). There is no OpenGL there (the simulator refuses
-// --renderer gl), and the GL driver's desktop calls that WebGL lacks would be
-// undefined symbols: they are linked to a stop instead, so that any other
-// undefined symbol still fails the link.
+// A JavaScript library for every web program (emcc --js-library). The GL
+// drivers' desktop calls that WebGL lacks (those of the immediate-mode driver)
+// would be undefined symbols: they are linked to a stop instead, so that any
+// other undefined symbol still fails the link. Under Node.js there is no
+// OpenGL at all (the simulator refuses --renderer gl); the page draws with
+// the OpenGL ES 2 driver only, which never calls them.
 var zapDesktopOnlyGL = {};
 [// fixed-function drawing and state
  'glAlphaFunc', 'glBegin', 'glEnd', 'glVertex2f', 'glVertex2i', 'glVertex3f', 'glTexCoord2f', 'glTexCoord2i',
@@ -15,6 +16,6 @@ var zapDesktopOnlyGL = {};
  'glScalef', 'glRotatef',
  // pixels
  'glBitmap', 'glDrawPixels', 'glRasterPos2i', 'glPixelZoom', 'glGetTexLevelParameteriv', 'glGetTexImage'].forEach(function(name) {
-  zapDesktopOnlyGL[name] = function() { abort('no OpenGL under Node.js'); };
+  zapDesktopOnlyGL[name] = function() { abort('a desktop OpenGL call, which WebGL does not have'); };
 });
 mergeInto(LibraryManager.library, zapDesktopOnlyGL);
