@@ -164,6 +164,10 @@ void TCanvasDriver::Flip(int sync) {
     if (display_) display_->Flip(sync);
 }
 
+void TCanvasDriver::FinishFrame() {
+    if (display_) display_->FinishFrame();
+}
+
 void TCanvasDriver::ResetContext(TCanvasGraphics& graphics) {
     int w = 0, h = 0, d = 0, hz = 0, f = 0;
     graphics.GetSettings(w, h, d, hz, f);

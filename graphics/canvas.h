@@ -85,6 +85,7 @@ class TCanvasDriver : public TGraphicsDriver {
                                               int flags) override;
     void SetGraphics(const std::shared_ptr<TGraphics>& graphics) override;
     void Flip(int sync) override;
+    void FinishFrame() override;
     // In a dropped frame every call keeps the state here and reaches the
     // subclass as usual, but an output that rasterises (OpenGL) clears, draws
     // and copies nothing. A recording driver writes the calls down all the same.

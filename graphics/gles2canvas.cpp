@@ -651,6 +651,11 @@ void TGLES2CanvasDriver::Flip(int sync) {
     TCanvasDriver::Flip(sync);
 }
 
+void TGLES2CanvasDriver::FinishFrame() {
+    FlushFor(FLUSH_FRAME);
+    TCanvasDriver::FinishFrame();
+}
+
 void TGLES2CanvasDriver::ResetContext(TCanvasGraphics& graphics) {
     FlushFor(FLUSH_FRAME);
     reorder_ = false;

@@ -28,6 +28,7 @@ class TGLES2CanvasDriver : public TCanvasDriver {
 
     void SetGraphics(const std::shared_ptr<TGraphics>& graphics) override;
     void Flip(int sync) override;
+    void FinishFrame() override;
 
     std::shared_ptr<TImageFrame> CreateFrameFromPixmap(const std::shared_ptr<TPixmap>& pixmap,
                                                        int flags) override;

@@ -1,5 +1,9 @@
 #include "graphics/glgraphics.h"
 
+#include <GL/gl.h>
+// On Windows the GL header brings the system's CreateWindow macro; the window layer's is ours.
+#undef CreateWindow
+
 #include <algorithm>
 #include <cstdio>
 
@@ -183,6 +187,15 @@ void TGLGraphicsDriver::Flip(int sync) {
     state.swap_interval = sync != 0 ? 1 : 0;
     if (!state.background) ApplySwapInterval(state, state.swap_interval);
     state.backend->SwapBuffers(*state.current);
+}
+
+void TGLGraphicsDriver::FinishFrame() {
+    TGLGraphicsState& state = State();
+    if (state.current && state.backend) state.backend->FinishFrame(*state.current);
+}
+
+void TGLContextBackend::FinishFrame(TGLContextRecord&) {
+    glFinish();
 }
 
 TGLGraphics::~TGLGraphics() {

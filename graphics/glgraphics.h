@@ -51,6 +51,10 @@ class TGLContextBackend {
         return 0;
     }
     virtual void SwapBuffers(TGLContextRecord& record) = 0;
+    // Completes the record's frame before the pacing's wait (glFinish); a layer
+    // that presents through a copy may make the copy here, so that SwapBuffers
+    // after the wait only swaps.
+    virtual void FinishFrame(TGLContextRecord& record);
     // The shared context: a hidden 1 x 1 context (kind HIDDEN_SHARED, flags 0)
     // whose objects every context made after it shares. Made once, on
     // request; null when this layer cannot make one. Destroy ends it.
@@ -81,6 +85,7 @@ class TGLGraphicsDriver : public TGraphicsDriver {
                                               int flags) override;
     void SetGraphics(const std::shared_ptr<TGraphics>& graphics) override;
     void Flip(int sync) override;
+    void FinishFrame() override;
 };
 
 class TGLGraphics : public TGraphics {

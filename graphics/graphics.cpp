@@ -313,8 +313,15 @@ void Flip(int sync) {
         return;
     }
     AdvanceDueTime(s);
-    const int now = ClockMillis();
-    const int wait = ClockDiff(s.due, now);
+    int now = ClockMillis();
+    int wait = ClockDiff(s.due, now);
+    if (wait > 0 && shown) {
+        // The frame is finished before the wait, so that the flip after it only shows it:
+        // what the player sees then comes as close to its due time as the display allows.
+        s.driver->FinishFrame();
+        now = ClockMillis();
+        wait = ClockDiff(s.due, now);
+    }
     if (wait > 0) {
         DelayMillis(wait);
     } else if (!s.drop_late) {

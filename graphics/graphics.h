@@ -49,6 +49,10 @@ class TGraphicsDriver : public std::enable_shared_from_this<TGraphicsDriver> {
     virtual void SetGraphics(const std::shared_ptr<TGraphics>& graphics) = 0;
     // Presents the back buffer; sync non-zero waits for the vertical blank.
     virtual void Flip(int sync) = 0;
+    // Completes the frame drawn since the last flip (and what can be prepared of
+    // its presenting) before the software pacing waits for the frame's due time,
+    // so that the flip after the wait has only to show it.
+    virtual void FinishFrame() {}
     // The frame drawn from now until the next Flip(-1) is dropped (true) or shown:
     // a dropped frame's drawing calls still arrive and change every state, but the
     // driver rasterises nothing. The display module sets it when the game runs late.

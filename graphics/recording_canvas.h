@@ -31,12 +31,18 @@ class TRecordingDisplayDriver : public TGraphicsDriver {
                                               int flags) override;
     void SetGraphics(const std::shared_ptr<TGraphics>& graphics) override;
     void Flip(int sync) override;
+    void FinishFrame() override {
+        ++finished;
+        if (on_finish) on_finish();
+    }
 
     std::vector<TGraphicsMode> modes{{1024, 768, 32, 60}, {1024, 768, 32, 50}, {800, 600, 16, 60}};
     std::function<void(int sync)> on_flip; // called on every Flip
     bool fail_create = false;              // CreateGraphics returns null
     bool throw_on_create = false;          // CreateGraphics raises TRuntimeError
     std::vector<int> flips;                // sync argument of every Flip
+    std::function<void()> on_finish;       // called on every FinishFrame
+    int finished = 0;                      // FinishFrame calls
     int created = 0, closed = 0;
     std::weak_ptr<TGraphics> current; // last SetGraphics
 };

@@ -53,6 +53,7 @@ struct TSdlContextRecord : TGLContextRecord {
     GLuint color_rb = 0;
     GLuint depth_rb = 0;
     bool has_fbo = false;
+    bool presented = false; // the frame is already in the window's back buffer
 };
 
 // Every window with a context, of any backend: the mouse's coordinates are
@@ -272,6 +273,18 @@ class TSdlContextBackend final : public TGLContextBackend {
 
     void* ProcAddress(const char* name) override { return SDL_GL_GetProcAddress(name); }
 
+    // The picture is scaled into the window's back buffer before the pacing's
+    // wait, with the frame's drawing finished: after the wait only the swap is left.
+    void FinishFrame(TGLContextRecord& base) override {
+        auto& r = static_cast<TSdlContextRecord&>(base);
+        if (r.window && r.has_fbo && !options_.hidden) {
+            Present(r);
+            r.fbo_api.BindFramebuffer(GL_FRAMEBUFFER, r.fbo);
+            r.presented = true;
+        }
+        glFinish();
+    }
+
     void SwapBuffers(TGLContextRecord& base) override {
         auto& r = static_cast<TSdlContextRecord&>(base);
         if (!r.window) return;
@@ -281,7 +294,8 @@ class TSdlContextBackend final : public TGLContextBackend {
             glFlush();
             return;
         }
-        if (r.has_fbo) Present(r);
+        if (r.has_fbo && !r.presented) Present(r);
+        r.presented = false;
         SDL_GL_SwapWindow(r.window);
         if (r.has_fbo) r.fbo_api.BindFramebuffer(GL_FRAMEBUFFER, r.fbo);
     }

@@ -171,6 +171,25 @@ TEST_F(DisplayTest, LateFramesAreDroppedToKeepTheSchedule) {
     EXPECT_EQ(clock->now - off_start, 270);
 }
 
+TEST_F(DisplayTest, AShownFrameIsFinishedBeforeItsWaitAndTheWaitCountsTheFinishing) {
+    ASSERT_TRUE(OpenGraphics(640, 480, 0, 50, 0));
+    display->on_finish = [this] { clock->Advance(4); }; // finishing a frame takes 4 ms
+    RunFrames(2, 5);
+    clock->delays.clear();
+    const int finished = display->finished;
+    // On time: finished, then the rest of the slot waited. Late: no wait, nothing to finish
+    // early; the dropped frame after it is never finished. Then on time again with 5 ms left.
+    EXPECT_EQ(PresentedFrames({5, 45, 5, 5}), (std::vector<int>{1, 1, 0, 1}));
+    EXPECT_EQ(display->finished - finished, 2);
+    EXPECT_EQ(clock->delays, (std::vector<int>{11, 1}));
+    // Turned off, finishing still comes before the wait; a frame that finishing makes late
+    // is not waited for, and the schedule starts again from then.
+    SetDropLateFrames(false);
+    clock->delays.clear();
+    EXPECT_EQ(RunFrames(2, 17), (std::vector<int>{21, 21}));
+    EXPECT_TRUE(clock->delays.empty());
+}
+
 TEST_F(DisplayTest, AStallIsForgottenNotFastForwarded) {
     ASSERT_TRUE(OpenGraphics(640, 480, 0, 50, 0));
     RunFrames(3, 5);
