@@ -69,17 +69,6 @@ common_cmake=(-G "Unix Makefiles" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BU
     -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix" -DZAP_WEB_PREFIX="$prefix"
     -DBUILD_SHARED_LIBS=OFF)
 
-cmake_build() { # name srcdir args...
-    local name=$1 src=$2
-    shift 2
-    log "$name"
-    cmake -S "$src" -B "$work/build-$name" "${common_cmake[@]}" "$@" >"$work/$name.log" 2>&1 ||
-        { tail -30 "$work/$name.log" >&2; exit 1; }
-    cmake --build "$work/build-$name" -j "$JOBS" >>"$work/$name.log" 2>&1 ||
-        { tail -30 "$work/$name.log" >&2; exit 1; }
-    cmake --install "$work/build-$name" >>"$work/$name.log" 2>&1 || { tail -30 "$work/$name.log" >&2; exit 1; }
-}
-
 finish() {
     for lib in "${LIBS[@]}"; do
         if [ ! -f "$prefix/lib/$lib" ]; then

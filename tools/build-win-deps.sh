@@ -66,17 +66,6 @@ Libs: -L\${libdir} -lz
 Cflags: -I\${includedir}
 EOF
 
-cmake_build() { # name srcdir args...
-    local name=$1 src=$2
-    shift 2
-    log "$name"
-    cmake -S "$src" -B "$work/build-$name" "${common_cmake[@]}" "$@" >"$work/$name.log" 2>&1 ||
-        { tail -30 "$work/$name.log" >&2; exit 1; }
-    cmake --build "$work/build-$name" -j "$JOBS" >>"$work/$name.log" 2>&1 ||
-        { tail -30 "$work/$name.log" >&2; exit 1; }
-    cmake --install "$work/build-$name" >>"$work/$name.log" 2>&1 || { tail -30 "$work/$name.log" >&2; exit 1; }
-}
-
 cmake_build libpng "$(srcdir libpng1.6)" -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
     -DZLIB_INCLUDE_DIR="$prefix/include" -DZLIB_LIBRARY="$prefix/lib/libz.a"
 # The game only reads TrueType files: no bitmap-font compression beyond zlib

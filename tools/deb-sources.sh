@@ -1,7 +1,8 @@
 # Sourced by the scripts that build libraries from Debian's source packages
 # (tools/build-win-deps.sh, tools/build-web-deps.sh): finding and fetching
-# source versions, and the cache the built libraries live in. Expects log()
-# and $sudo from the caller.
+# source versions, the cache the built libraries live in, and building a CMake
+# project into it. Expects log(), $sudo, and for cmake_build $work, $JOBS and
+# common_cmake from the caller.
 
 # A deb-src entry for the main archive, made from the binary entry that is
 # already configured (same mirror, same suite), without the security pocket:
@@ -86,3 +87,16 @@ begin_cached_build() { # cache_root key_text packages...
 }
 
 srcdir() { find "$work/$1" -mindepth 1 -maxdepth 1 -type d | head -1; }
+
+# Configures, builds and installs one CMake project into the prefix, with the
+# caller's common_cmake arguments and JOBS; its log is shown only on failure.
+cmake_build() { # name srcdir args...
+    local name=$1 src=$2
+    shift 2
+    log "$name"
+    cmake -S "$src" -B "$work/build-$name" "${common_cmake[@]}" "$@" >"$work/$name.log" 2>&1 ||
+        { tail -30 "$work/$name.log" >&2; exit 1; }
+    cmake --build "$work/build-$name" -j "$JOBS" >>"$work/$name.log" 2>&1 ||
+        { tail -30 "$work/$name.log" >&2; exit 1; }
+    cmake --install "$work/build-$name" >>"$work/$name.log" 2>&1 || { tail -30 "$work/$name.log" >&2; exit 1; }
+}
