@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "audio/sound.h"
+#include "backends/sdl/sdl_audio_spec.h"
 
 namespace {
 
@@ -14,22 +15,7 @@ constexpr int BUFFERFRAMES = dsounddevice::BUFFERBYTES / 4;
 constexpr int CHUNKFRAMES = dsounddevice::CHUNKBYTES / 4;
 
 // SDL's own buffer: 512 frames (about 12 ms) between callbacks.
-SDL_AudioSpec Wanted(SDL_AudioCallback callback, void* userdata) {
-    SDL_AudioSpec want;
-    SDL_zero(want);
-    want.freq = 44100;
-    want.format = AUDIO_S16SYS;
-    want.channels = 2;
-    want.samples = 512;
-    want.callback = callback;
-    want.userdata = userdata;
-    return want;
-}
-
-bool StartSdlAudio() {
-    if (SDL_WasInit(SDL_INIT_AUDIO)) return true;
-    return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
-}
+constexpr int SDLFRAMES = 512;
 
 } // namespace
 
@@ -45,7 +31,7 @@ int sdldsoundbackend::open() {
     for (int i = 0; i < BUFFERFRAMES; ++i)
         frames_[i].store(0, std::memory_order_relaxed);
     cursor_.store(0, std::memory_order_relaxed);
-    SDL_AudioSpec want = Wanted(&sdldsoundbackend::callback, this);
+    SDL_AudioSpec want = GameAudioSpec(SDLFRAMES, &sdldsoundbackend::callback, this);
     SDL_AudioSpec have;
     device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (device_ == 0) {
@@ -145,7 +131,7 @@ sdlwaveoutbackend::~sdlwaveoutbackend() {
 
 int sdlwaveoutbackend::open() {
     if (!StartSdlAudio()) return -1;
-    SDL_AudioSpec want = Wanted(nullptr, nullptr); // queue mode
+    SDL_AudioSpec want = GameAudioSpec(SDLFRAMES, nullptr, nullptr); // queue mode
     SDL_AudioSpec have;
     device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     return device_ ? 0 : -1;
@@ -160,7 +146,7 @@ bool sdlwaveoutbackend::reopen() {
     const int64_t left = device_ ? std::min<int64_t>(SDL_GetQueuedAudioSize(device_), queued_) : 0;
     if (device_) SDL_CloseAudioDevice(device_);
     device_ = 0;
-    SDL_AudioSpec want = Wanted(nullptr, nullptr);
+    SDL_AudioSpec want = GameAudioSpec(SDLFRAMES, nullptr, nullptr);
     SDL_AudioSpec have;
     device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (!device_) return false;
@@ -277,7 +263,7 @@ int RegisterSdlAudioDrivers() {
         StartAudio();
         if (!StartSdlAudio()) return 0;
         // Registered exactly when an output device opens on this machine.
-        SDL_AudioSpec want = Wanted(nullptr, nullptr);
+        SDL_AudioSpec want = GameAudioSpec(SDLFRAMES, nullptr, nullptr);
         SDL_AudioSpec have;
         const SDL_AudioDeviceID probe = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
         if (probe == 0) return 0;

@@ -3,25 +3,9 @@
 #include <SDL.h>
 
 #include "audio/sound.h"
+#include "backends/sdl/sdl_audio_spec.h"
 
 namespace {
-
-SDL_AudioSpec Wanted(SDL_AudioCallback callback, void* userdata) {
-    SDL_AudioSpec want;
-    SDL_zero(want);
-    want.freq = 44100;
-    want.format = AUDIO_S16SYS;
-    want.channels = 2;
-    want.samples = webaudiodevice::FRAMES;
-    want.callback = callback;
-    want.userdata = userdata;
-    return want;
-}
-
-bool StartSdlAudio() {
-    if (SDL_WasInit(SDL_INIT_AUDIO)) return true;
-    return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
-}
 
 std::unique_ptr<audiodevice> CreateWebAudioDevice(int) {
     return std::make_unique<webaudiodevice>();
@@ -39,7 +23,7 @@ int webaudiodevice::open() {
     mix->outputchannels = 2;
     // SDL converts to the browser's own rate (often 48000 Hz) behind the
     // callback, which always asks for 44100 Hz blocks of FRAMES.
-    SDL_AudioSpec want = Wanted(&webaudiodevice::callback, this);
+    SDL_AudioSpec want = GameAudioSpec(webaudiodevice::FRAMES, &webaudiodevice::callback, this);
     SDL_AudioSpec have;
     device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (device_ == 0) return -1;
