@@ -62,6 +62,21 @@ class ScreensGolden : public ::testing::TestWithParam<TGLRenderer> {
         ExpectFrameGolden(*game_.display, std::string("screens_") + name);
     }
 
+    // A round with player 3 playing, compared 160 frames in.
+    static void ExpectRoundAt160(const char* name) {
+        humans[2] = 1;
+        SetUpRound();
+        game_screen = TScreen::ROUND;
+        tick_time = game_.clock->Millis();
+        for (int k = 1; k < 160; ++k) {
+            RoundFrame();
+            EndFrame();
+        }
+        RoundFrame();
+        Expect(name);
+        EndFrame();
+    }
+
     static inline TGameOnGL game_;
     static inline TGLRenderer renderer_ = TGLRenderer::IMMEDIATE;
     static inline std::unique_ptr<TScriptedInput> input_;
@@ -99,34 +114,14 @@ TEST_P(ScreensGolden, StartCountdown) {
 }
 
 TEST_P(ScreensGolden, RoundInPlay) {
-    humans[2] = 1;
-    SetUpRound();
-    game_screen = TScreen::ROUND;
-    tick_time = game_.clock->Millis();
-    for (int k = 1; k < 160; ++k) {
-        RoundFrame();
-        EndFrame();
-    }
-    RoundFrame();
-    Expect("round");
-    EndFrame();
+    ExpectRoundAt160("round");
 }
 
 // The same round with colour-safe players: the other palette, and each base
 // and score box marked with its player's number.
 TEST_P(ScreensGolden, RoundWithColourSafePlayers) {
     UseColourSafePalette(true);
-    humans[2] = 1;
-    SetUpRound();
-    game_screen = TScreen::ROUND;
-    tick_time = game_.clock->Millis();
-    for (int k = 1; k < 160; ++k) {
-        RoundFrame();
-        EndFrame();
-    }
-    RoundFrame();
-    Expect("round_colour_safe");
-    EndFrame();
+    ExpectRoundAt160("round_colour_safe");
     UseColourSafePalette(false);
 }
 
