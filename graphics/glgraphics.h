@@ -18,6 +18,16 @@ struct TGLContextRecord {
     int depth = 0; // requested depth (0 for windowed)
     int hertz = 0; // requested rate (0 = any)
     int flags = 0;
+
+    // Notes the mode a window was made for: full screen when a depth was asked for.
+    void SetMode(int width_, int height_, int depth_, int hertz_, int flags_) {
+        kind = depth_ != 0 ? FULL_SCREEN : WINDOWED;
+        width = width_;
+        height = height_;
+        depth = depth_;
+        hertz = hertz_;
+        flags = flags_;
+    }
 };
 
 // The native window/context layer.

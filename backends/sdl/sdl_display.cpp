@@ -191,12 +191,7 @@ class TSdlContextBackend final : public TGLContextBackend {
             return nullptr;
         }
         auto record = std::make_shared<TSdlContextRecord>();
-        record->kind = depth != 0 ? TGLContextRecord::FULL_SCREEN : TGLContextRecord::WINDOWED;
-        record->width = width;
-        record->height = height;
-        record->depth = depth;
-        record->hertz = hertz;
-        record->flags = flags;
+        record->SetMode(width, height, depth, hertz, flags);
         record->window = window;
         record->context = context;
         // Creating a context makes it current: set up the drawing framebuffer now,

@@ -48,12 +48,7 @@ class TWebContextBackend final : public TGLContextBackend {
             return nullptr;
         }
         auto record = std::make_shared<TWebContextRecord>();
-        record->kind = depth != 0 ? TGLContextRecord::FULL_SCREEN : TGLContextRecord::WINDOWED;
-        record->width = width;
-        record->height = height;
-        record->depth = depth;
-        record->hertz = hertz;
-        record->flags = flags;
+        record->SetMode(width, height, depth, hertz, flags);
         record->window = window;
         record->context = context;
         window_ = record.get();

@@ -19,12 +19,7 @@ class TFakeBackend : public TGLContextBackend {
         if (refuse_mode) throw TRuntimeError("GLGraphicsDriver failed to set display mode");
         if (fail) return nullptr;
         auto r = std::make_shared<TGLContextRecord>();
-        r->kind = depth ? TGLContextRecord::FULL_SCREEN : TGLContextRecord::WINDOWED;
-        r->width = w;
-        r->height = h;
-        r->depth = depth;
-        r->hertz = hertz;
-        r->flags = flags;
+        r->SetMode(w, h, depth, hertz, flags);
         return r;
     }
     void Destroy(TGLContextRecord& r) override { destroyed.push_back(&r); }
