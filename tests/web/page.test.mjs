@@ -136,6 +136,9 @@ test('the page starts behind its gate, and the gate key is not the game\'s', asy
 });
 
 test('the attract screen is drawn: the four score boxes in the players\' colours', async () => {
+  // The attract screen comes up from black over its first two seconds (100
+  // frames): look once it is fully up, however long the page took to load.
+  await until(`s.screen === 'attract' && s.frames >= s.screens[s.screens.length - 1][1] + 150`);
   // The score boxes stand right of the playfield, where nothing flies over.
   const [green, yellow, blue, red] = await pixels([[990, 40], [990, 92], [990, 144], [990, 196]]);
   const strongest = ([r, g, b]) => (r > g + 20 && r > b + 20 ? 'r' : g > r + 20 && g > b + 20 ? 'g'
