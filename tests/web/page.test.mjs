@@ -137,7 +137,8 @@ test('the page starts behind its gate, and the gate key is not the game\'s', asy
 
 test('the attract screen is drawn: the four score boxes in the players\' colours', async () => {
   // The attract screen comes up from black over its first two seconds (100
-  // frames): look once it is fully up, however long the page took to load.
+  // frames) while the score boxes glide into place (up to 52): look once it
+  // is all up, however long the page took to load.
   await until(`s.screen === 'attract' && s.frames >= s.screens[s.screens.length - 1][1] + 150`);
   // The score boxes stand right of the playfield, where nothing flies over.
   const [green, yellow, blue, red] = await pixels([[990, 40], [990, 92], [990, 144], [990, 196]]);
